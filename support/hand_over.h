@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+
+namespace wavenard {
+
+// The way from worker threads to one receiver on the main thread. A worker hands over a call
+// and waits until it has run there (Call), or hands it over without waiting (Post). Once the
+// receiver begins to close (Close), nothing more is delivered and every waiting worker is
+// released at once. Workers hold it by shared ownership, so it outlives the receiver.
+class THandOver final : public std::enable_shared_from_this<THandOver> {
+ public:
+  // AContext lives on the thread that is to run the calls (the receiver, or the application).
+  static std::shared_ptr<THandOver> Create(QObject* AContext);
+  ~THandOver();
+  Q_DISABLE_COPY_MOVE(THandOver)
+
+  // Runs AFunction on the context's thread and waits until it returned. Returns false when the
+  // call was not delivered because the receiver closed. On the context's own thread it runs
+  // AFunction directly.
+  bool Call(const std::function<void()>& AFunction);
+  // Queues AFunction for the context's thread; dropped when the receiver has closed by then.
+  void Post(std::function<void()> AFunction);
+
+  // Context thread: no call is delivered from now on; waiting callers return false.
+  void Close();
+  bool Closed() const;
+
+ private:
+  explicit THandOver(QObject* AContext);
+
+  QPointer<QObject> FContext;
+  mutable std::mutex FLock;
+  std::condition_variable FChanged;
+  bool FClosed = false;
+};
+
+}  // namespace wavenard

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <deque>
+#include <mutex>
+
+namespace wavenard {
+
+// The platform's message-box flags and button identifiers that the program uses.
+constexpr int MB_OK = 0x00;
+constexpr int MB_OKCANCEL = 0x01;
+constexpr int MB_YESNO = 0x04;
+constexpr int MB_ICONERROR = 0x10;
+constexpr int MB_ICONQUESTION = 0x20;
+constexpr int MB_ICONWARNING = 0x30;
+constexpr int MB_ICONINFORMATION = 0x40;
+constexpr int IDOK = 1;
+constexpr int IDCANCEL = 2;
+constexpr int IDYES = 6;
+constexpr int IDNO = 7;
+
+struct TBoxRequest {
+  QString Text;
+  QString Caption;
+  int Flags = 0;
+};
+
+// Shows message boxes. MyMessageBox may be called from any thread: on the main thread it shows
+// the box and returns the button pressed; elsewhere the request is copied into a job for the
+// main thread and -1 comes back at once. Jobs run one after another in the order handed over.
+class TBoxPresenter {
+ public:
+  TBoxPresenter();
+  virtual ~TBoxPresenter();
+  Q_DISABLE_COPY_MOVE(TBoxPresenter)
+
+  int MyMessageBox(const QString& AText, const QString& ACaption, int AFlags);
+
+ protected:
+  // Main thread only: shows one modal box and returns the identifier of the button pressed.
+  virtual int Present(const TBoxRequest& ARequest) = 0;
+
+ private:
+  void RunQueuedJobs();
+
+  QObject FContext;  // lives on the main thread; queued calls die with it
+  std::mutex FLock;
+  std::deque<TBoxRequest> FJobs;
+  bool FRunning = false;
+};
+
+// The real boxes: QMessageBox, application-modal, owned by the active window.
+class TWidgetBoxPresenter final : public TBoxPresenter {
+ protected:
+  int Present(const TBoxRequest& ARequest) override;
+};
+
+}  // namespace wavenard

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+
+#include "support/window_message.h"
+#include "support/zn_thread.h"
+
+namespace wavenard {
+
+struct TMessageItem {
+  TWindowMessage M;
+  QPointer<QObject> Wnd;
+};
+
+// Forwards window messages handed in from any thread to their windows, one after another and
+// in order, so a sender never waits for the receiving window.
+class TMsgThread final : public TZnThread {
+ public:
+  TMsgThread();
+  // Stops the thread: queued messages are dropped, a delivery under way completes. On the main
+  // thread the wait keeps serving deliveries into main-thread objects, so it cannot deadlock.
+  ~TMsgThread() override;
+
+  void Send(QObject* AWnd, quint32 AMsg, quintptr AWParam, qintptr ALParam);
+  int Count() const { return FCount.load() + FCount2.load(); }
+
+ protected:
+  void Execute() override;
+
+ private:
+  void SetEvent();
+
+  std::deque<TMessageItem> FList;
+  std::mutex FSync;
+  // FEvent: auto-reset, initially not signalled.
+  std::mutex FEventLock;
+  std::condition_variable FEventChanged;
+  bool FEvent = false;
+  std::atomic<int> FCount{0};
+  std::atomic<int> FCount2{0};
+};
+
+}  // namespace wavenard

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <sys/types.h>
+
+namespace wavenard {
+
+// Starts a command line as a new process without waiting for it. The line is trimmed of
+// characters up to code 32; an empty line starts nothing and leaves AError as it was.
+// Otherwise AError is cleared, and set to the system error message when the start fails.
+// On POSIX the line is split by the usual shell quoting rules and run without a shell.
+// With AProcess given, the new process id is stored there and the caller must reap it.
+void StartProcess(const QString& ACommandLine, pid_t* AProcess, QString& AError);
+
+// Splits a command line into words by the shell's quoting rules: blanks separate words, '...'
+// keeps everything, "..." keeps everything but \" \\ \$ \`, and a backslash outside quotes
+// keeps the next character. An unterminated quote runs to the end of the line.
+QStringList SplitCommandLine(const QString& ALine);
+
+// Starts a program with its arguments kept apart, so a path with blanks stays one word.
+void StartProgram(const QString& AProgram, const QStringList& AArguments, pid_t* AProcess, QString& AError);
+
+}  // namespace wavenard

@@ -1,0 +1,170 @@
+#include "support/thread.h"
+
+#include <QCoreApplication>
+#include <QThread>
+#include <chrono>
+#include <condition_variable>
+#include <exception>
+#include <mutex>
+#include <vector>
+#include <map>
+
+namespace wavenard {
+
+namespace {
+
+// Started self-freeing threads that have not been freed yet, by serial number (an address
+// may be reused by a new thread before a queued free of the old one runs).
+std::mutex RegistryLock;
+std::condition_variable RegistryChanged;
+std::atomic<quint64> NextSerial{1};
+std::map<quint64, TThread*>& Registry() {
+  static std::map<quint64, TThread*> Threads;
+  return Threads;
+}
+
+// Frees a finished self-freeing thread unless WaitForAll got there first.
+void Reap(quint64 ASerial) {
+  TThread* Thread = nullptr;
+  {
+    std::lock_guard Guard(RegistryLock);
+    auto It = Registry().find(ASerial);
+    if (It == Registry().end()) {
+      return;
+    }
+    Thread = It->second;
+    Registry().erase(It);
+  }
+  delete Thread;
+}
+
+}  // namespace
+
+class TThread::TRunner final : public QThread {
+ public:
+  explicit TRunner(TThread& AOwner) : FOwner(AOwner) {}
+
+ protected:
+  void run() override { FOwner.Run(); }
+
+ private:
+  TThread& FOwner;
+};
+
+TThread::TThread(bool ACreateSuspended)
+    : FRunner(std::make_unique<TRunner>(*this)),
+      FCreateSuspended(ACreateSuspended),
+      FSerial(NextSerial.fetch_add(1)) {}
+
+TThread::~TThread() {
+  if (FStarted.load()) {
+    FRunner->wait();
+  }
+}
+
+void TThread::AfterConstruction() {
+  if (!FCreateSuspended) {
+    Start();
+  }
+}
+
+void TThread::Start() {
+  if (FStarted.exchange(true)) {
+    throw EThread("Cannot call Start on a running or finished thread");
+  }
+  {
+    std::lock_guard Guard(RegistryLock);
+    if (FFreeOnTerminate.load()) {
+      Registry()[FSerial] = this;
+    }
+  }
+  FRunner->start();
+}
+
+void TThread::SetFreeOnTerminate(bool AValue) {
+  std::lock_guard Guard(RegistryLock);
+  FFreeOnTerminate.store(AValue);
+  if (!FStarted.load()) {
+    return;
+  }
+  if (AValue) {
+    Registry()[FSerial] = this;
+  } else {
+    Registry().erase(FSerial);
+  }
+}
+
+void TThread::Terminate() {
+  FTerminated.store(true);
+  TerminatedSet();
+}
+
+void TThread::WaitFor() {
+  if (FStarted.load()) {
+    FRunner->wait();
+  }
+}
+
+bool TThread::WaitFor(int AMilliseconds) {
+  if (!FStarted.load()) {
+    return true;
+  }
+  return FRunner->wait(QDeadlineTimer(AMilliseconds));
+}
+
+void TThread::Run() {
+  FHandle.store(reinterpret_cast<quintptr>(QThread::currentThreadId()));
+  try {
+    Execute();
+  } catch (...) {
+    // A thread body that raises ends its thread; the platform keeps the failure to itself.
+  }
+  DoTerminate();
+  bool FreeSelf = false;
+  {
+    std::lock_guard Guard(RegistryLock);
+    FreeSelf = FFreeOnTerminate.load();
+    FFinished.store(true);
+  }
+  if (!FreeSelf) {
+    return;
+  }
+  // From here on the main thread may free this object; only copies are used.
+  const quint64 Serial = FSerial;
+  RegistryChanged.notify_all();
+  if (QCoreApplication* App = QCoreApplication::instance()) {
+    QMetaObject::invokeMethod(App, [Serial] { Reap(Serial); }, Qt::QueuedConnection);
+  }
+}
+
+bool TThread::WaitForAll(int AMilliseconds) {
+  const auto Deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(AMilliseconds);
+  std::vector<TThread*> Done;
+  bool AllDone = false;
+  {
+    std::unique_lock Guard(RegistryLock);
+    auto AllFinished = [] {
+      for (const auto& [Serial, Thread] : Registry()) {
+        if (!Thread->Finished()) {
+          return false;
+        }
+      }
+      return true;
+    };
+    AllDone = RegistryChanged.wait_until(Guard, Deadline, AllFinished);
+    for (auto It = Registry().begin(); It != Registry().end();) {
+      if (It->second->Finished()) {
+        Done.push_back(It->second);
+        It = Registry().erase(It);
+      } else {
+        ++It;
+      }
+    }
+  }
+  for (TThread* Thread : Done) {
+    delete Thread;
+  }
+  return AllDone;
+}
+
+}  // namespace wavenard

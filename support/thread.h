@@ -1,0 +1,78 @@
+#pragma once
+
+#include <QtGlobal>
+#include <atomic>
+#include <memory>
+#include <stdexcept>
+
+namespace wavenard {
+
+class EThread : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// The platform thread class the worker classes build on: created suspended, started once,
+// with a terminated flag, WaitFor, and free-on-terminate. A thread that frees itself is
+// deleted on the main thread after its run has ended (never from inside its own run);
+// WaitForAll joins and frees what is left when the event loop is gone.
+class TThread {
+ public:
+  explicit TThread(bool ACreateSuspended = true);
+  virtual ~TThread();
+  Q_DISABLE_COPY_MOVE(TThread)
+
+  // Constructs a thread and, when it was not created suspended, starts it once it is whole.
+  template <class T, class... Args>
+  static T* Create(Args&&... AArgs) {
+    T* Thread = new T(std::forward<Args>(AArgs)...);
+    Thread->AfterConstruction();
+    return Thread;
+  }
+
+  // Starts a suspended thread; a thread that has been started before is refused with EThread.
+  virtual void Start();
+  void Terminate();
+  bool Terminated() const { return FTerminated.load(); }
+  bool Started() const { return FStarted.load(); }
+  bool Finished() const { return FFinished.load(); }
+  bool ExternalThread() const { return false; }
+  bool CreatedSuspended() const { return FCreateSuspended; }
+  // An identifier of the running thread; 0 before it started.
+  quintptr Handle() const { return FHandle.load(); }
+
+  bool FreeOnTerminate() const { return FFreeOnTerminate.load(); }
+  void SetFreeOnTerminate(bool AValue);
+
+  void WaitFor();
+  // Returns true when the thread has ended within AMilliseconds.
+  bool WaitFor(int AMilliseconds);
+
+  // Main thread, at shutdown: waits up to AMilliseconds for every self-freeing thread to end
+  // and frees those that did. Returns true when none is left running.
+  static bool WaitForAll(int AMilliseconds);
+
+ protected:
+  void AfterConstruction();
+  virtual void Execute() = 0;
+  // Called on the caller's thread when Terminate sets the flag.
+  virtual void TerminatedSet() {}
+  // Called on the thread itself after Execute has returned.
+  virtual void DoTerminate() {}
+
+ private:
+  class TRunner;
+  friend class TRunner;
+  void Run();
+
+  std::unique_ptr<TRunner> FRunner;
+  const bool FCreateSuspended;
+  std::atomic<bool> FTerminated{false};
+  std::atomic<bool> FStarted{false};
+  std::atomic<bool> FFinished{false};
+  std::atomic<bool> FFreeOnTerminate{false};
+  std::atomic<quintptr> FHandle{0};
+  const quint64 FSerial;
+};
+
+}  // namespace wavenard

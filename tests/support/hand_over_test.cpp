@@ -1,0 +1,110 @@
+#include <gtest/gtest.h>
+
+#include <QObject>
+#include <QTest>
+#include <atomic>
+#include <thread>
+
+#include "support/hand_over.h"
+
+namespace wavenard {
+namespace {
+
+TEST(THandOver, ACallRunsOnTheMainThreadWhileTheWorkerWaits) {
+  QObject Receiver;
+  auto HandOver = THandOver::Create(&Receiver);
+  std::atomic<bool> WorkerDone{false};
+  bool RanOnMain = false;
+  int Value = 0;
+  std::thread Worker([&] {
+    Value = 1;
+    EXPECT_TRUE(HandOver->Call([&] {
+      RanOnMain = QThread::currentThread() == Receiver.thread();
+      Value = 2;
+    }));
+    EXPECT_EQ(Value, 2);
+    WorkerDone = true;
+  });
+  QTRY_VERIFY_WITH_TIMEOUT(WorkerDone.load(), 5000);
+  Worker.join();
+  EXPECT_TRUE(RanOnMain);
+}
+
+TEST(THandOver, ClosingReleasesAWaitingWorkerAndDeliversNothing) {
+  auto Receiver = std::make_unique<QObject>();
+  auto HandOver = THandOver::Create(Receiver.get());
+  std::atomic<bool> Returned{false};
+  bool Delivered = true;
+  bool Ran = false;
+  std::thread Worker([&] {
+    Delivered = HandOver->Call([&] { Ran = true; });
+    Returned = true;
+  });
+  // The worker is waiting for the main thread, which does not serve its queue yet.
+  QThread::msleep(50);
+  EXPECT_FALSE(Returned.load());
+  HandOver->Close();
+  Worker.join();
+  EXPECT_FALSE(Delivered);
+  Receiver.reset();
+  QCoreApplication::processEvents();
+  EXPECT_FALSE(Ran);
+  EXPECT_FALSE(HandOver->Call([&] { Ran = true; })) << "nothing is handed over after closing";
+}
+
+TEST(THandOver, AReceiverThatDiesWithACallQueuedReleasesTheWorker) {
+  auto Receiver = std::make_unique<QObject>();
+  auto HandOver = THandOver::Create(Receiver.get());
+  std::atomic<bool> Queued{false};
+  bool Delivered = true;
+  std::thread Worker([&] {
+    Queued = true;
+    Delivered = HandOver->Call([] {});
+  });
+  while (!Queued.load()) {
+    QThread::msleep(1);
+  }
+  QThread::msleep(20);
+  Receiver.reset();
+  Worker.join();
+  EXPECT_FALSE(Delivered);
+}
+
+TEST(THandOver, ClosingFromInsideACallWaitsForTheCallToEnd) {
+  QObject Receiver;
+  auto HandOver = THandOver::Create(&Receiver);
+  std::atomic<bool> Returned{false};
+  bool CallEnded = false;
+  bool Delivered = false;
+  std::thread Worker([&] {
+    Delivered = HandOver->Call([&] {
+      HandOver->Close();
+      QThread::msleep(30);
+      CallEnded = true;
+    });
+    EXPECT_TRUE(CallEnded);
+    Returned = true;
+  });
+  QTRY_VERIFY_WITH_TIMEOUT(Returned.load(), 5000);
+  Worker.join();
+  EXPECT_TRUE(Delivered);
+}
+
+TEST(THandOver, PostedCallsRunInOrderUntilClosed) {
+  QObject Receiver;
+  auto HandOver = THandOver::Create(&Receiver);
+  QList<int> Seen;
+  std::thread([&] {
+    for (int I = 0; I < 3; ++I) {
+      HandOver->Post([&Seen, I] { Seen.append(I); });
+    }
+  }).join();
+  QTRY_COMPARE_WITH_TIMEOUT(Seen, QList<int>({0, 1, 2}), 5000);
+  std::thread([&] { HandOver->Post([&Seen] { Seen.append(9); }); }).join();
+  HandOver->Close();
+  QCoreApplication::processEvents();
+  EXPECT_EQ(Seen, QList<int>({0, 1, 2}));
+}
+
+}  // namespace
+}  // namespace wavenard

@@ -1,0 +1,126 @@
+#include <gtest/gtest.h>
+
+#include <QTest>
+#include <atomic>
+#include <chrono>
+#include <semaphore>
+#include <thread>
+
+#include "support/msg_thread.h"
+
+namespace wavenard {
+namespace {
+
+// A window that records the messages it handles, optionally blocking in the first one.
+class TRecordingWindow final : public QObject {
+ public:
+  std::atomic<int> Handled{0};
+  QList<quint32> Messages;  // written on the window's thread only
+  std::binary_semaphore* BlockFirst = nullptr;
+  std::atomic<bool> InFirst{false};
+
+ protected:
+  bool event(QEvent* AEvent) override {
+    if (AEvent->type() != TWindowMessageEvent::EventType()) {
+      return QObject::event(AEvent);
+    }
+    auto& M = static_cast<TWindowMessageEvent*>(AEvent)->Message();
+    Messages.append(M.Msg);
+    if (BlockFirst != nullptr && Messages.size() == 1) {
+      InFirst = true;
+      BlockFirst->acquire();
+    }
+    ++Handled;
+    return true;
+  }
+};
+
+// Runs a window on a thread of its own with an event loop.
+struct TWindowThread {
+  QThread Thread;
+  TRecordingWindow* Window = new TRecordingWindow;
+  TWindowThread() {
+    Window->moveToThread(&Thread);
+    QObject::connect(&Thread, &QThread::finished, Window, &QObject::deleteLater);
+    Thread.start();
+  }
+  ~TWindowThread() {
+    Thread.quit();
+    Thread.wait();
+  }
+};
+
+TEST(TMsgThread, DeliversMessagesFromOneSenderInOrderAndCountsZeroWhenIdle) {
+  TWindowThread Target;
+  TMsgThread Forwarder;
+  Forwarder.Start();
+  EXPECT_EQ(Forwarder.Count(), 0);
+  std::thread([&] {
+    Forwarder.Send(Target.Window, 1, 0, 0);
+    Forwarder.Send(Target.Window, 2, 0, 0);
+    Forwarder.Send(Target.Window, 3, 0, 0);
+  }).join();
+  QTRY_COMPARE_WITH_TIMEOUT(Target.Window->Handled.load(), 3, 5000);
+  QTRY_COMPARE_WITH_TIMEOUT(Forwarder.Count(), 0, 5000);
+  std::binary_semaphore Sync(0);
+  QMetaObject::invokeMethod(Target.Window, [&] {
+    EXPECT_EQ(Target.Window->Messages, QList<quint32>({1, 2, 3}));
+    Sync.release();
+  });
+  Sync.acquire();
+}
+
+TEST(TMsgThread, AMessageSentDuringADeliveryIsCountedAndLandsInTheNextPass) {
+  TWindowThread Target;
+  std::binary_semaphore Block(0);
+  Target.Window->BlockFirst = &Block;
+  TMsgThread Forwarder;
+  Forwarder.Start();
+  Forwarder.Send(Target.Window, 1, 0, 0);
+  Forwarder.Send(Target.Window, 2, 0, 0);
+  QTRY_VERIFY_WITH_TIMEOUT(Target.Window->InFirst.load(), 5000);
+  EXPECT_EQ(Forwarder.Count(), 2) << "the batch under delivery";
+  Forwarder.Send(Target.Window, 3, 0, 0);
+  EXPECT_EQ(Forwarder.Count(), 3);
+  Block.release();
+  QTRY_COMPARE_WITH_TIMEOUT(Target.Window->Handled.load(), 3, 5000);
+  QTRY_COMPARE_WITH_TIMEOUT(Forwarder.Count(), 0, 5000);
+}
+
+TEST(TMsgThread, DestructionDropsQueuedMessagesCompletesTheDeliveryUnderWayAndRefusesNewOnes) {
+  TWindowThread Target;
+  std::binary_semaphore Block(0);
+  Target.Window->BlockFirst = &Block;
+  auto* Forwarder = new TMsgThread;
+  Forwarder->Start();
+  Forwarder->Send(Target.Window, 1, 0, 0);
+  QTRY_VERIFY_WITH_TIMEOUT(Target.Window->InFirst.load(), 5000);
+  Forwarder->Send(Target.Window, 2, 0, 0);
+  Forwarder->Send(Target.Window, 3, 0, 0);
+
+  std::thread Releaser([&] {
+    QThread::msleep(50);
+    Forwarder->Send(Target.Window, 4, 0, 0);  // destruction has begun by now
+    Block.release();
+  });
+  const auto Began = std::chrono::steady_clock::now();
+  delete Forwarder;  // Send keeps being called while the destructor runs
+  Releaser.join();
+  EXPECT_LT(std::chrono::steady_clock::now() - Began, std::chrono::seconds(2));
+  QThread::msleep(50);
+  EXPECT_EQ(Target.Window->Handled.load(), 1);
+}
+
+TEST(TMsgThread, DestroyingOnTheMainThreadServesADeliveryIntoAMainThreadWindow) {
+  TRecordingWindow MainWindow;  // lives on the main thread
+  auto Forwarder = std::make_unique<TMsgThread>();
+  Forwarder->Start();
+  Forwarder->Send(&MainWindow, 7, 0, 0);
+  // The delivery waits for the main thread, which is about to wait for the forwarder.
+  QThread::msleep(30);
+  Forwarder.reset();
+  EXPECT_EQ(MainWindow.Handled.load(), 1);
+}
+
+}  // namespace
+}  // namespace wavenard

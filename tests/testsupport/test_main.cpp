@@ -1,0 +1,10 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+
+// Every test program runs inside a QApplication on the main thread, like the program itself.
+int main(int argc, char** argv) {
+  QApplication App(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
