@@ -41,7 +41,9 @@ int TScreenDpiSource::ScreenDpi() {
   return Screen != nullptr ? qRound(Screen->logicalDotsPerInch()) : 96;
 }
 
-std::int64_t TScreenDpiSource::Now() { return TickCount(); }
+std::int64_t TScreenDpiSource::Now() {
+  return TickCount();
+}
 
 int MulDiv(int ANumber, int ANumerator, int ADenominator) {
   if (ADenominator == 0) {

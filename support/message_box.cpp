@@ -27,7 +27,8 @@ int TBoxPresenter::MyMessageBox(const QString& AText, const QString& ACaption, i
     std::lock_guard Guard(FLock);
     FJobs.push_back(std::move(Request));
   }
-  QMetaObject::invokeMethod(&FContext, [this] { RunQueuedJobs(); }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      &FContext, [this] { RunQueuedJobs(); }, Qt::QueuedConnection);
   return -1;
 }
 

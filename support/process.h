@@ -1,8 +1,8 @@
 #pragma once
 
+#include <sys/types.h>
 #include <QString>
 #include <QStringList>
-#include <sys/types.h>
 
 namespace wavenard {
 

@@ -5,9 +5,9 @@
 #include <chrono>
 #include <condition_variable>
 #include <exception>
+#include <map>
 #include <mutex>
 #include <vector>
-#include <map>
 
 namespace wavenard {
 
@@ -133,7 +133,8 @@ void TThread::Run() {
   const quint64 Serial = FSerial;
   RegistryChanged.notify_all();
   if (QCoreApplication* App = QCoreApplication::instance()) {
-    QMetaObject::invokeMethod(App, [Serial] { Reap(Serial); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        App, [Serial] { Reap(Serial); }, Qt::QueuedConnection);
   }
 }
 

@@ -24,7 +24,8 @@ class TAnonymousThread final : public TThread {
 
 TZnThread::TZnThread() : TZnThread(false) {}
 
-TZnThread::TZnThread(bool ACreateSuspended) : TThreadEx(ACreateSuspended), FWasCreatedSuspended(ACreateSuspended) {
+TZnThread::TZnThread(bool ACreateSuspended)
+    : TThreadEx(ACreateSuspended), FWasCreatedSuspended(ACreateSuspended) {
   AutoHandleException = true;
 }
 

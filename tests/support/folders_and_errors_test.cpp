@@ -31,3 +31,19 @@ TEST(TickCount, NeverGoesBack) {
 
 }  // namespace
 }  // namespace wavenard
+
+#include "support/windows1252.h"
+
+namespace wavenard {
+namespace {
+
+TEST(Windows1252, DecodesTheHighHalfAndEncodesBack) {
+  EXPECT_EQ(DecodeWindows1252("a\x80\xE9\x81\x9F"), QString::fromUtf8("a\u20AC\u00E9\u0081\u0178"));
+  for (int Byte = 0; Byte < 256; ++Byte) {
+    EXPECT_EQ(UnicodeToWindows1252(Windows1252ToUnicode(static_cast<unsigned char>(Byte))), Byte);
+  }
+  EXPECT_EQ(UnicodeToWindows1252(u'\u0100'), -1);
+}
+
+}  // namespace
+}  // namespace wavenard

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
 #include <QFile>
 #include <QTest>
-#include <sys/wait.h>
 
 #include "support/process.h"
 #include "tests/testsupport/temp_folder.h"
@@ -38,7 +38,8 @@ TEST(StartProcess, StartsTheProgramWithoutWaitingForIt) {
 
 TEST(StartProgram, KeepsAProgramPathWithBlanksInOnePiece) {
   test::TTempFolder Folder;
-  const QString Program = Folder.Write("with blank prog", "#!/bin/sh\necho \"$1\" > \"$(dirname \"$0\")/out\"\n");
+  const QString Program =
+      Folder.Write("with blank prog", "#!/bin/sh\necho \"$1\" > \"$(dirname \"$0\")/out\"\n");
   QFile::setPermissions(Program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
   QString Error;
   StartProgram(Program, {"-wavenard"}, nullptr, Error);

@@ -69,7 +69,9 @@ TEST(TZnThread, CreatedRunningStartsAtOnceAndAnonymousThreadsFreeThemselves) {
   EXPECT_TRUE(TThread::WaitForAll(5000));
 }
 
-TEST(BackgroundTerminate, WithoutAThreadDoesNothing) { BackgroundTerminate(nullptr, 250); }
+TEST(BackgroundTerminate, WithoutAThreadDoesNothing) {
+  BackgroundTerminate(nullptr, 250);
+}
 
 TEST(BackgroundTerminate, EndsAndFreesACooperatingThread) {
   std::binary_semaphore Release(0);

@@ -11,7 +11,9 @@ TTempFolder::TTempFolder() {
   }
 }
 
-QString TTempFolder::Path() const { return FDir.path() + QLatin1Char('/'); }
+QString TTempFolder::Path() const {
+  return FDir.path() + QLatin1Char('/');
+}
 
 QString TTempFolder::Write(const QString& AName, const QByteArray& AContent) const {
   const QString Name = File(AName);
