@@ -1,5 +1,7 @@
 #include "support/hand_over.h"
 
+#include "support/queued_call.h"
+
 #include <QThread>
 
 namespace wavenard {
@@ -66,22 +68,19 @@ bool THandOver::Call(const std::function<void()>& AFunction) {
   }
   auto Self = shared_from_this();
   auto Completion = std::make_shared<TCompletion>(Self, FLock, FChanged, State);
-  const bool Queued = QMetaObject::invokeMethod(
-      Context,
-      [Self, State, Completion, &AFunction]() mutable {
-        {
-          std::lock_guard Guard(Self->FLock);
-          if (Self->FClosed) {
-            return;
-          }
-          State->Running = true;
-        }
-        // The caller waits for a call that has begun running, so AFunction is alive here.
-        AFunction();
-        State->Delivered = true;
-        Completion.reset();
-      },
-      Qt::QueuedConnection);
+  const bool Queued = QueueCall(Context, [Self, State, Completion, &AFunction]() mutable {
+    {
+      std::lock_guard Guard(Self->FLock);
+      if (Self->FClosed) {
+        return;
+      }
+      State->Running = true;
+    }
+    // The caller waits for a call that has begun running, so AFunction is alive here.
+    AFunction();
+    State->Delivered = true;
+    Completion.reset();
+  });
   Completion.reset();
   if (!Queued) {
     return false;
@@ -97,14 +96,11 @@ void THandOver::Post(std::function<void()> AFunction) {
     return;
   }
   auto Self = shared_from_this();
-  QMetaObject::invokeMethod(
-      Context,
-      [Self, Function = std::move(AFunction)] {
-        if (!Self->Closed()) {
-          Function();
-        }
-      },
-      Qt::QueuedConnection);
+  QueueCall(Context, [Self, Function = std::move(AFunction)] {
+    if (!Self->Closed()) {
+      Function();
+    }
+  });
 }
 
 void THandOver::Close() {

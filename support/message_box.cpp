@@ -4,6 +4,8 @@
 #include <QMessageBox>
 #include <QThread>
 
+#include "support/queued_call.h"
+
 namespace wavenard {
 
 namespace {
@@ -27,8 +29,7 @@ int TBoxPresenter::MyMessageBox(const QString& AText, const QString& ACaption, i
     std::lock_guard Guard(FLock);
     FJobs.push_back(std::move(Request));
   }
-  QMetaObject::invokeMethod(
-      &FContext, [this] { RunQueuedJobs(); }, Qt::QueuedConnection);
+  QueueCall(&FContext, [this] { RunQueuedJobs(); });
   return -1;
 }
 

@@ -9,6 +9,8 @@
 #include <mutex>
 #include <vector>
 
+#include "support/queued_call.h"
+
 namespace wavenard {
 
 namespace {
@@ -45,7 +47,7 @@ class TThread::TRunner final : public QThread {
   explicit TRunner(TThread& AOwner) : FOwner(AOwner) {}
 
  protected:
-  void run() override { FOwner.Run(); }
+  void run() override;
 
  private:
   TThread& FOwner;
@@ -57,9 +59,7 @@ TThread::TThread(bool ACreateSuspended)
       FSerial(NextSerial.fetch_add(1)) {}
 
 TThread::~TThread() {
-  if (FStarted.load()) {
-    FRunner->wait();
-  }
+  WaitFor();
 }
 
 void TThread::AfterConstruction() {
@@ -100,16 +100,28 @@ void TThread::Terminate() {
 }
 
 void TThread::WaitFor() {
-  if (FStarted.load()) {
-    FRunner->wait();
-  }
+  WaitForEnd(-1);
 }
 
 bool TThread::WaitFor(int AMilliseconds) {
+  return WaitForEnd(AMilliseconds);
+}
+
+bool TThread::WaitForEnd(int AMilliseconds) {
   if (!FStarted.load()) {
     return true;
   }
-  return FRunner->wait(QDeadlineTimer(AMilliseconds));
+  {
+    std::unique_lock Guard(FEndLock);
+    auto Ended = [this] { return FEnded; };
+    if (AMilliseconds < 0) {
+      FEndChanged.wait(Guard, Ended);
+    } else if (!FEndChanged.wait_for(Guard, std::chrono::milliseconds(AMilliseconds), Ended)) {
+      return false;
+    }
+  }
+  FRunner->wait();
+  return true;
 }
 
 void TThread::Run() {
@@ -129,13 +141,19 @@ void TThread::Run() {
   if (!FreeSelf) {
     return;
   }
-  // From here on the main thread may free this object; only copies are used.
   const quint64 Serial = FSerial;
   RegistryChanged.notify_all();
   if (QCoreApplication* App = QCoreApplication::instance()) {
-    QMetaObject::invokeMethod(
-        App, [Serial] { Reap(Serial); }, Qt::QueuedConnection);
+    QueueCall(App, [Serial] { Reap(Serial); });
   }
+}
+
+void TThread::TRunner::run() {
+  FOwner.Run();
+  // The owner may be freed as soon as this is seen; nothing touches it afterwards.
+  std::lock_guard Guard(FOwner.FEndLock);
+  FOwner.FEnded = true;
+  FOwner.FEndChanged.notify_all();
 }
 
 bool TThread::WaitForAll(int AMilliseconds) {

@@ -2,7 +2,9 @@
 
 #include <QtGlobal>
 #include <atomic>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <stdexcept>
 
 namespace wavenard {
@@ -64,6 +66,7 @@ class TThread {
   class TRunner;
   friend class TRunner;
   void Run();
+  bool WaitForEnd(int AMilliseconds);
 
   std::unique_ptr<TRunner> FRunner;
   const bool FCreateSuspended;
@@ -72,6 +75,11 @@ class TThread {
   std::atomic<bool> FFinished{false};
   std::atomic<bool> FFreeOnTerminate{false};
   std::atomic<quintptr> FHandle{0};
+  // Set as the last act of the run, so waiting on it orders everything the run did before
+  // whatever the waiter does next (ThreadSanitizer cannot see through QThread::wait).
+  std::mutex FEndLock;
+  std::condition_variable FEndChanged;
+  bool FEnded = false;
   const quint64 FSerial;
 };
 

@@ -7,6 +7,8 @@
 #include <memory>
 #include <mutex>
 
+#include "support/queued_call.h"
+
 namespace wavenard {
 
 namespace {
@@ -54,18 +56,15 @@ bool SendWindowMessage(QObject* AWindow, TWindowMessage& AMessage) {
   auto Delivery = std::make_shared<TDelivery>();
   auto Guard = std::make_shared<TDeliveryGuard>(Delivery);
   QPointer<QObject> Window(AWindow);
-  const bool Queued = QMetaObject::invokeMethod(
-      AWindow,
-      [Guard, Window, &AMessage]() mutable {
-        if (Window) {
-          TWindowMessageEvent Event(AMessage);
-          const bool Handled = QCoreApplication::sendEvent(Window.data(), &Event);
-          std::lock_guard Lock(Guard->Delivery().Lock);
-          Guard->Delivery().Handled = Handled;
-        }
-        Guard.reset();
-      },
-      Qt::QueuedConnection);
+  const bool Queued = QueueCall(AWindow, [Guard, Window, &AMessage]() mutable {
+    if (Window) {
+      TWindowMessageEvent Event(AMessage);
+      const bool Handled = QCoreApplication::sendEvent(Window.data(), &Event);
+      std::lock_guard Lock(Guard->Delivery().Lock);
+      Guard->Delivery().Handled = Handled;
+    }
+    Guard.reset();
+  });
   Guard.reset();
   if (!Queued) {
     return false;
