@@ -3,8 +3,15 @@
 #include "support/windows1252.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <new>
+#include <string>
+#include <typeinfo>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace wavenard {
 
@@ -27,8 +34,8 @@ constexpr quint64 Blanks = Bits({u'\t', u'\n', u'\r', u' '});
 constexpr quint64 TagNameStops = Blanks | Bits({0, u'/', u'>'});
 constexpr quint64 AttrNameStops = Blanks | Bits({0, u'/', u'=', u'>'});
 constexpr quint64 TargetStops = Blanks | Bits({0, u'>', u'?'});
-// Where copying a quoted value has to look closer: its end, or something normalisation changes.
-constexpr quint64 ValueStops = Bits({0, u'"', u'\'', u'\t', u'\n', u'\r', u'&'});
+// What attribute value normalisation replaces.
+constexpr quint64 Normalized = Bits({u'\t', u'\n', u'\r', u'&'});
 
 constexpr bool IsBlank(char16_t AChar) {
   return In(Blanks, AChar);
@@ -50,14 +57,43 @@ bool StartsWith(const char16_t* AText, const char16_t (&APrefix)[N]) {
   return true;
 }
 
+// The first occurrence of ASeq from AFrom on, or the NUL that ends the text.
 template <size_t N>
 const char16_t* Find(const char16_t* AFrom, const char16_t (&ASeq)[N]) {
-  for (const char16_t* P = AFrom; *P != 0; ++P) {
-    if (StartsWith(P, ASeq)) {
-      return P;
-    }
+  const char16_t* P = AFrom;
+  while (*P != 0 && !StartsWith(P, ASeq)) {
+    ++P;
   }
-  return nullptr;
+  return P;
+}
+
+// The first character from AFrom on that is AQuote, "&" or a control character (NUL, tab, line
+// feed and carriage return among them): the end of a quoted value or something normalisation
+// changes. ALimit is a NUL at or after the end of the text; blocks are read only before it.
+const char16_t* SkipPlainValue(const char16_t* AFrom, const char16_t* ALimit, char16_t AQuote) {
+  const char16_t* P = AFrom;
+#if defined(__SSE2__)
+  const __m128i Quote = _mm_set1_epi16(short(AQuote));
+  const __m128i Ampersand = _mm_set1_epi16(short(u'&'));
+  const __m128i LastControl = _mm_set1_epi16(0x1F);
+  while (ALimit - P >= 8) {
+    const __m128i Chars = _mm_loadu_si128(reinterpret_cast<const __m128i*>(P));
+    const __m128i IsControl = _mm_cmpeq_epi16(_mm_subs_epu16(Chars, LastControl), _mm_setzero_si128());
+    const __m128i Hit = _mm_or_si128(
+        _mm_or_si128(_mm_cmpeq_epi16(Chars, Quote), _mm_cmpeq_epi16(Chars, Ampersand)), IsControl);
+    const unsigned Mask = unsigned(_mm_movemask_epi8(Hit));
+    if (Mask != 0) {
+      return P + std::countr_zero(Mask) / 2;
+    }
+    P += 8;
+  }
+#else
+  Q_UNUSED(ALimit);
+#endif
+  while (*P != AQuote && *P != u'&' && *P >= 0x20) {
+    ++P;
+  }
+  return P;
 }
 
 void AssignRange(QString& ADest, const char16_t* ABegin, const char16_t* AEnd) {
@@ -136,6 +172,11 @@ TNvpNode::TNvpNode(QStringView AName, const QString& AValue) : Value(AValue) {
 }
 
 void TNvpNode::SetName(QStringView AName) {
+  // Tags of one kind tend to list the same attributes in the same order, so a reused node often
+  // has the right name already.
+  if (QStringView(FName) == AName) {
+    return;
+  }
   AssignRange(FName, AName.utf16(), AName.utf16() + AName.size());
   FNameHash = HashName(AName);
 }
@@ -201,16 +242,19 @@ QString TNvpList::Name(int AIndex) const {
 // --- TAttrList ---
 
 const char16_t* TAttrList::Analyze(const char16_t* AStart) {
-  return Walk(AStart, nullptr);
+  return Walk(AStart, AStart + std::char_traits<char16_t>::length(AStart), nullptr);
 }
 
 TAttr& TAttrList::AppendNode() {
   if (size_t(FCount) < FNodes.size()) {
-    if (auto* Spare = dynamic_cast<TAttr*>(FNodes[size_t(FCount)].get())) {
-      Spare->ValueType = vtNormal;
-      Spare->AttrType = atUnknown;
+    TNvpNode* Spare = FNodes[size_t(FCount)].get();
+    // Spares are our own attributes unless Add put another kind of node in the list.
+    if (typeid(*Spare) == typeid(TAttr)) {
+      auto& Attr = static_cast<TAttr&>(*Spare);
+      Attr.ValueType = vtNormal;
+      Attr.AttrType = atUnknown;
       ++FCount;
-      return *Spare;
+      return Attr;
     }
     FNodes[size_t(FCount)] = std::make_unique<TAttr>();
   } else {
@@ -219,7 +263,7 @@ TAttr& TAttrList::AppendNode() {
   return static_cast<TAttr&>(*FNodes[size_t(FCount++)]);
 }
 
-const char16_t* TAttrList::Walk(const char16_t* AStart, TXmlParser* ANormalizer) {
+const char16_t* TAttrList::Walk(const char16_t* AStart, const char16_t* ALimit, TXmlParser* ANormalizer) {
   Clear();
   enum { ExpectName, ExpectEquals, ExpectQuote } State = ExpectName;
   const char16_t* NameBegin = AStart;
@@ -261,13 +305,11 @@ const char16_t* TAttrList::Walk(const char16_t* AStart, TXmlParser* ANormalizer)
         const char16_t* Q = ValueBegin;
         bool Special = false;
         for (;; ++Q) {
-          const char16_t D = *Q;
-          if (In(ValueStops, D)) {
-            if (D == C || D == 0) {
-              break;
-            }
-            Special = Special || (D != u'"' && D != u'\'');
+          Q = SkipPlainValue(Q, ALimit, C);
+          if (*Q == C || *Q == 0) {
+            break;
           }
+          Special = Special || In(Normalized, *Q);
         }
         TAttr& Attr = AppendNode();
         Attr.SetName(QStringView(NameBegin, NameEnd - NameBegin));
@@ -296,9 +338,8 @@ TXmlParser::~TXmlParser() = default;
 bool TXmlParser::LoadFromBuffer(const QString& AText) {
   Clear();
   try {
-    const qsizetype Nul = AText.indexOf(QChar(u'\0'));
     // Sharing the caller's text is as good as a copy: neither side can change it under the other.
-    FBuffer = Nul < 0 ? AText : AText.left(Nul);
+    FBuffer = AText;
     // utf16() guarantees the terminating NUL, copying a text that only refers to foreign memory.
     FData = reinterpret_cast<const char16_t*>(FBuffer.utf16());
     FLength = FBuffer.size();
@@ -338,8 +379,8 @@ bool TXmlParser::Scan() {
     // FCurFinal is -1 before the first part.
     const char16_t* P = FData + FCurFinal + 1;
     if (*P == 0) {
-      FCurStart = FLength;
-      FCurFinal = FLength - 1;
+      FCurStart = P - FData;
+      SetFinalAtEnd(P);
       return false;
     }
     const qsizetype Start = P - FData;
@@ -370,14 +411,14 @@ void TXmlParser::ScanXmlDeclaration(const char16_t* AStart) {
   FCurPartType = ptXmlProlog;
   FCurName.clear();
   FCurContent.clear();
-  const char16_t* Stop = FCurAttr.Walk(AStart + 5, nullptr);
+  const char16_t* Stop = FCurAttr.Walk(AStart + 5, FData + FLength, nullptr);
   FXmlVersion = FCurAttr.Value(u"version");
   FEncoding = FCurAttr.Value(u"encoding");
   FStandalone = FCurAttr.Value(u"standalone") == u"yes";
   // Only recorded: the text is already made of characters.
   FCurEncoding = FEncoding.isEmpty() ? QStringLiteral("UTF-8") : FEncoding.toUpper();
   const char16_t* Close = Find(Stop, u"?>");
-  Close ? SetFinal(Close + 1) : SetFinalAtEnd();
+  *Close != 0 ? SetFinal(Close + 1) : SetFinalAtEnd(Close);
 }
 
 void TXmlParser::ScanProcessingInstruction(const char16_t* AStart) {
@@ -387,17 +428,17 @@ void TXmlParser::ScanProcessingInstruction(const char16_t* AStart) {
     ++TargetEnd;
   }
   AssignRange(FCurName, AStart + 2, TargetEnd);
-  FCurAttr.Walk(TargetEnd, nullptr);
+  FCurAttr.Walk(TargetEnd, FData + FLength, nullptr);
   // The target holds no "?", so the close lies at or after its end.
   const char16_t* Close = Find(AStart + 2, u"?>");
-  AssignRange(FCurContent, TargetEnd, Close ? Close : FData + FLength);
-  Close ? SetFinal(Close + 1) : SetFinalAtEnd();
+  AssignRange(FCurContent, TargetEnd, Close);
+  *Close != 0 ? SetFinal(Close + 1) : SetFinalAtEnd(Close);
 }
 
 void TXmlParser::ScanComment(const char16_t* AStart) {
   FCurPartType = ptComment;
   const char16_t* Close = Find(AStart + 4, u"-->");
-  Close ? SetFinal(Close + 2) : SetFinalAtEnd();
+  *Close != 0 ? SetFinal(Close + 2) : SetFinalAtEnd(Close);
 }
 
 void TXmlParser::ScanDocumentType(const char16_t* AStart) {
@@ -410,23 +451,21 @@ void TXmlParser::ScanDocumentType(const char16_t* AStart) {
   const char16_t* P = AStart + 9;
   for (;;) {
     const char16_t C = *P;
-    const char16_t* Resume = nullptr;
     if (C == 0) {
-      SetFinalAtEnd();
+      SetFinalAtEnd(P);
       return;
     }
     if (InSubset && StartsWith(P, u"<!--")) {
-      Resume = Find(P + 4, u"-->");
-      Resume = Resume ? Resume + 3 : nullptr;
+      P = Find(P + 4, u"-->");
+      P += *P != 0 ? 3 : 0;
     } else if (InSubset && StartsWith(P, u"<?")) {
-      Resume = Find(P + 2, u"?>");
-      Resume = Resume ? Resume + 2 : nullptr;
+      P = Find(P + 2, u"?>");
+      P += *P != 0 ? 2 : 0;
     } else if (C == u'"' || C == u'\'') {
-      Resume = P + 1;
-      while (*Resume != 0 && *Resume != C) {
-        ++Resume;
-      }
-      Resume = *Resume != 0 ? Resume + 1 : nullptr;
+      do {
+        ++P;
+      } while (*P != 0 && *P != C);
+      P += *P != 0 ? 1 : 0;
     } else {
       if (InSubset) {
         InSubset = C != u']';
@@ -437,21 +476,15 @@ void TXmlParser::ScanDocumentType(const char16_t* AStart) {
         return;
       }
       ++P;
-      continue;
     }
-    if (!Resume) {
-      SetFinalAtEnd();
-      return;
-    }
-    P = Resume;
   }
 }
 
 void TXmlParser::ScanCData(const char16_t* AStart) {
   FCurPartType = ptCData;
   const char16_t* Close = Find(AStart + 9, u"]]>");
-  AssignRange(FCurContent, AStart + 9, Close ? Close : FData + FLength);
-  Close ? SetFinal(Close + 2) : SetFinalAtEnd();
+  AssignRange(FCurContent, AStart + 9, Close);
+  *Close != 0 ? SetFinal(Close + 2) : SetFinalAtEnd(Close);
 }
 
 void TXmlParser::ScanTag(const char16_t* AStart) {
@@ -469,7 +502,7 @@ void TXmlParser::ScanTag(const char16_t* AStart) {
     } while (!In(TagNameStops, *P));
   }
   AssignRange(FCurName, NameBegin, P);
-  const char16_t* Stop = FCurAttr.Walk(P, Type == ptStartTag ? this : nullptr);
+  const char16_t* Stop = FCurAttr.Walk(P, FData + FLength, Type == ptStartTag ? this : nullptr);
   if (*Stop == u'/') {
     if (Type == ptEndTag) {
       // Read unnormalised above; an end tag that turns out empty is normalised like any empty tag.
@@ -487,7 +520,7 @@ void TXmlParser::ScanTag(const char16_t* AStart) {
   while (*Close != 0 && *Close != u'>') {
     ++Close;
   }
-  *Close != 0 ? SetFinal(Close) : SetFinalAtEnd();
+  *Close != 0 ? SetFinal(Close) : SetFinalAtEnd(Close);
 }
 
 bool TXmlParser::ScanText(const char16_t* AStart) {

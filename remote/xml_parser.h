@@ -109,8 +109,9 @@ class TAttrList final : public TNvpList {
  private:
   friend class TXmlParser;
 
-  // The walk behind Analyze; with a parser, values are normalised by it as they are read.
-  const char16_t* Walk(const char16_t* AStart, TXmlParser* ANormalizer);
+  // The walk behind Analyze; ALimit is a NUL at or after the end of the text, the bound of block
+  // reads. With a parser, values are normalised by it as they are read.
+  const char16_t* Walk(const char16_t* AStart, const char16_t* ALimit, TXmlParser* ANormalizer);
   TAttr& AppendNode();
 };
 
@@ -150,8 +151,6 @@ class TXmlParser {
   void SetNormalize(bool AValue) { FNormalize = AValue; }
 
   const QString& Source() const { return FSource; }
-  // Size in bytes of the loaded document including its terminating NUL; 0 when none is loaded.
-  qsizetype BufferSize() const { return FBuffer.isNull() ? 0 : (FLength + 1) * qsizetype(sizeof(char16_t)); }
   const QString& XmlVersion() const { return FXmlVersion; }
   const QString& Encoding() const { return FEncoding; }
   bool Standalone() const { return FStandalone; }
@@ -176,10 +175,12 @@ class TXmlParser {
   // The next ";" of the document from AFrom on, or nullptr.
   const char16_t* FindSemicolon(const char16_t* AFrom);
   void SetFinal(const char16_t* ALast) { FCurFinal = ALast - FData; }
-  void SetFinalAtEnd() { FCurFinal = FLength - 1; }
+  // The part ran to the end of the document, the NUL at AEnd.
+  void SetFinalAtEnd(const char16_t* AEnd) { FCurFinal = AEnd - FData - 1; }
 
   QString FBuffer;
-  // FBuffer's characters; FData[FLength] is the only NUL.
+  // FBuffer's characters, FData[FLength] being NUL. The document ends at the first NUL, which every
+  // walk stops at; the caller's text is shared rather than searched for an early NUL and copied.
   const char16_t* FData;
   qsizetype FLength = 0;
   QString FSource;

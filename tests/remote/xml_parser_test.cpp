@@ -181,6 +181,21 @@ TEST(XmlParser, AnalyzeWalksAttributes) {
   }
 }
 
+// Values are searched in blocks of characters: put what ends or changes them at every offset,
+// and let open values run into the end of the document.
+TEST(XmlParser, ValuesAtEveryOffset) {
+  for (int Length = 0; Length < 40; ++Length) {
+    SCOPED_TRACE(Length);
+    const QString Before(Length, u'a');
+    const QString After(Length % 11, u'\u00e9');
+    TXmlParser Parser;
+    Parser.LoadFromBuffer(u"<a v=\""_s + Before + u"\t&amp;'"_s + After + u"\" w='"_s + Before);
+    ASSERT_TRUE(Parser.Scan());
+    EXPECT_EQ(Parser.CurAttr().Value(u"v"), Before + u" &'"_s + After);
+    EXPECT_EQ(Parser.CurAttr().Value(u"w"), Before);
+  }
+}
+
 TEST(XmlParser, AttributesFromTagsAreNormalAndUnknown) {
   TXmlParser Parser;
   Parser.LoadFromBuffer(u"<a x='1' y='2'/><b z='3'/>"_s);
