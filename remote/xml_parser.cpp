@@ -96,6 +96,12 @@ const char16_t* SkipPlainValue(const char16_t* AFrom, const char16_t* ALimit, ch
   return P;
 }
 
+// Inline, unlike Qt's comparison: names are short and compared once per attribute.
+bool SameText(const QString& AText, QStringView AOther) {
+  return AText.size() == AOther.size() &&
+         std::equal(AOther.begin(), AOther.end(), reinterpret_cast<const char16_t*>(AText.constData()));
+}
+
 void AssignRange(QString& ADest, const char16_t* ABegin, const char16_t* AEnd) {
   const qsizetype Size = AEnd - ABegin;
   // resize keeps the storage when it is ours and large enough, so refilling does not allocate.
@@ -174,7 +180,7 @@ TNvpNode::TNvpNode(QStringView AName, const QString& AValue) : Value(AValue) {
 void TNvpNode::SetName(QStringView AName) {
   // Tags of one kind tend to list the same attributes in the same order, so a reused node often
   // has the right name already.
-  if (QStringView(FName) == AName) {
+  if (SameText(FName, AName)) {
     return;
   }
   AssignRange(FName, AName.utf16(), AName.utf16() + AName.size());
@@ -213,7 +219,7 @@ TNvpNode* TNvpList::Node(QStringView AName) const {
   const quint32 Hash = TNvpNode::HashName(AName);
   for (int I = 0; I < FCount; ++I) {
     TNvpNode* Node = FNodes[size_t(I)].get();
-    if (Node->NameHash() == Hash && QStringView(Node->Name()) == AName) {
+    if (Node->NameHash() == Hash && SameText(Node->Name(), AName)) {
       return Node;
     }
   }
