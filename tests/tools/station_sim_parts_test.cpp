@@ -172,7 +172,7 @@ TEST(StationSimTrackList, WritesEscapedTrackElementsInOrder) {
   ASSERT_EQ(Tracks.size(), 2u);
   EXPECT_EQ(Tracks[0].at("DURATION"), "1:01");
   EXPECT_EQ(Tracks[1].at("CASTTITLE"), "Caf\xC3\xA9");
-  EXPECT_EQ(Tracks[1].at("STARTTIME"), "06:01:01");  // back to back after the first
+  EXPECT_EQ(Tracks[1].at("STARTTIME"), "18:01:01");  // back to back after the first
   EXPECT_GE(Tracks[0].size(), 10u);
 }
 

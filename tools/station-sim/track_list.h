@@ -74,7 +74,7 @@ class TTrackList {
  private:
   std::vector<TTrack> FTracks;
   int64_t FNextId = 1001;
-  int FStartTime = 6 * 3600;
+  int FStartTime = 18 * 3600;
 };
 
 }  // namespace wavenard::sim
