@@ -164,9 +164,11 @@ std::string WriteFile(const std::filesystem::path& APath, const std::string& ABy
 // The HTTP library gives a handler no access to its connection, so the socket is found by its
 // two ends and shut down; the library then finds it closed and gives up on the answer.
 void ShutDownConnection(const httplib::Request& ARequest) {
-  for (const auto& Entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+  std::error_code Error;
+  for (auto Entry = std::filesystem::directory_iterator("/proc/self/fd", Error);
+       !Error && Entry != std::filesystem::directory_iterator(); Entry.increment(Error)) {
     int Socket = -1;
-    const std::string Name = Entry.path().filename().string();
+    const std::string Name = Entry->path().filename().string();
     if (std::from_chars(Name.data(), Name.data() + Name.size(), Socket).ec != std::errc()) {
       continue;
     }
