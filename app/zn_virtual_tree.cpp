@@ -6,6 +6,7 @@
 #include <QScrollBar>
 #include <QStyledItemDelegate>
 #include <algorithm>
+#include <utility>
 
 namespace wavenard {
 

@@ -27,7 +27,8 @@ using TIntDragAllowEvent = std::function<void(TZnVirtualTree& ASender, bool& AAl
 using TIntDragExchangeItemsEvent =
     std::function<void(TZnVirtualTree& ASender, const QModelIndex& ASource, const QModelIndex& ATarget)>;
 using TIntDragDoneEvent = std::function<void(TZnVirtualTree& ASender)>;
-using TNotifyEvent = std::function<void(TZnVirtualTree& ASender)>;
+// A plain notification.
+using TIntDragEndEvent = std::function<void(TZnVirtualTree& ASender)>;
 // Drag over answers whether the drop is accepted; the event tells where, what and from whom.
 using TDragOverEvent = std::function<bool(TZnVirtualTree& ASender, const QDropEvent& AEvent)>;
 using TDragDropEvent = std::function<void(TZnVirtualTree& ASender, const QDropEvent& AEvent)>;
@@ -55,7 +56,7 @@ class TZnVirtualTree : public QTreeView {
   void SetOnIntDragAllow(TIntDragAllowEvent AEvent) { FOnIntDragAllow = std::move(AEvent); }
   void SetOnIntDragging(TIntDragExchangeItemsEvent AEvent) { FOnIntDragging = std::move(AEvent); }
   void SetOnIntDragDone(TIntDragDoneEvent AEvent) { FOnIntDragDone = std::move(AEvent); }
-  void SetOnIntDragEnd(TNotifyEvent AEvent) { FOnIntDragEnd = std::move(AEvent); }
+  void SetOnIntDragEnd(TIntDragEndEvent AEvent) { FOnIntDragEnd = std::move(AEvent); }
 
   // Drag over and drop of ordinary drag and drop. Without a drag-over handler QTreeView decides.
   void SetOnDragOver(TDragOverEvent AEvent) { FOnDragOver = std::move(AEvent); }
@@ -95,14 +96,14 @@ class TZnVirtualTree : public QTreeView {
   void dragLeaveEvent(QDragLeaveEvent* AEvent) override;
   void dropEvent(QDropEvent* AEvent) override;
 
-  // The directions the list may scroll on its own at this point: -1 up, 1 down, 0 none.
-  // Never sideways; the horizontal position changes only through the scroll bar, the
-  // keyboard or gestures.
-  int DetermineScrollDirection(QPoint APoint) const;
   // One tick of the internal drag's edge scrolling.
   void DoIntDragAutoScroll();
 
  private:
+  // The directions the list may scroll on its own at this point: -1 up, 1 down, 0 none.
+  // Never sideways; the horizontal position changes only through the scroll bar, the
+  // keyboard or gestures.
+  int DetermineScrollDirection(QPoint APoint) const;
   QModelIndex RowAt(QPoint APoint) const;
   void HandleIntDragMove(QPoint APoint);
   void HandleDragOver(QDragMoveEvent* AEvent);
@@ -122,7 +123,7 @@ class TZnVirtualTree : public QTreeView {
   bool FInternalDrag = false;
   TIntDragAllowEvent FOnIntDragAllow;
   QTimer FAutoScrollTimer;
-  TNotifyEvent FOnIntDragEnd;
+  TIntDragEndEvent FOnIntDragEnd;
   bool FIntWasDragged = false;
   int FAutoScrollInterval = 100;
 
