@@ -1,0 +1,88 @@
+#include "app/playlist_view_model.h"
+
+#include <QMimeData>
+#include <QUuid>
+#include <algorithm>
+
+namespace wavenard {
+
+TPlaylistViewModel::TPlaylistViewModel(TGetText AGetText, QObject* AParent)
+    : QAbstractTableModel(AParent),
+      FGetText(std::move(AGetText)),
+      FDragToken(QUuid::createUuid().toByteArray(QUuid::WithoutBraces)) {}
+
+void TPlaylistViewModel::Rebind(int ARowCount) {
+  ARowCount = std::max(ARowCount, 0);
+  if (ARowCount == FRowCount) {
+    if (FRowCount > 0)
+      emit dataChanged(index(0, 0), index(FRowCount - 1, ColumnCount - 1), {Qt::DisplayRole});
+    return;
+  }
+  beginResetModel();
+  FRowCount = ARowCount;
+  endResetModel();
+}
+
+bool TPlaylistViewModel::IsOwnDrag(const QMimeData* AData) const {
+  return AData && AData->hasFormat(MimeType) && AData->data(MimeType) == FDragToken;
+}
+
+int TPlaylistViewModel::rowCount(const QModelIndex& AParent) const {
+  return AParent.isValid() ? 0 : FRowCount;
+}
+
+int TPlaylistViewModel::columnCount(const QModelIndex& AParent) const {
+  return AParent.isValid() ? 0 : ColumnCount;
+}
+
+QVariant TPlaylistViewModel::data(const QModelIndex& AIndex, int ARole) const {
+  if (ARole != Qt::DisplayRole || !AIndex.isValid() || !FGetText)
+    return {};
+  return FGetText(AIndex.row(), AIndex.column());
+}
+
+QVariant TPlaylistViewModel::headerData(int ASection, Qt::Orientation AOrientation, int ARole) const {
+  static const char* const Captions[ColumnCount] = {"#", "Track Title", "Duration"};
+  if (AOrientation != Qt::Horizontal || ARole != Qt::DisplayRole || ASection < 0 || ASection >= ColumnCount)
+    return {};
+  return QString::fromLatin1(Captions[ASection]);
+}
+
+Qt::ItemFlags TPlaylistViewModel::flags(const QModelIndex& AIndex) const {
+  if (!AIndex.isValid())
+    return Qt::ItemIsDropEnabled;
+  return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled | Qt::ItemIsDropEnabled |
+         Qt::ItemNeverHasChildren;
+}
+
+QStringList TPlaylistViewModel::mimeTypes() const {
+  return {MimeType};
+}
+
+QMimeData* TPlaylistViewModel::mimeData(const QModelIndexList& AIndexes) const {
+  if (AIndexes.isEmpty())
+    return nullptr;
+  auto* Data = new QMimeData;
+  Data->setData(MimeType, FDragToken);
+  return Data;
+}
+
+Qt::DropActions TPlaylistViewModel::supportedDragActions() const {
+  return Qt::MoveAction;
+}
+
+Qt::DropActions TPlaylistViewModel::supportedDropActions() const {
+  return Qt::MoveAction;
+}
+
+bool TPlaylistViewModel::canDropMimeData(const QMimeData* AData, Qt::DropAction, int, int,
+                                         const QModelIndex&) const {
+  return IsOwnDrag(AData);
+}
+
+// What a drop does is the owner's business; the model's rows never change through one.
+bool TPlaylistViewModel::dropMimeData(const QMimeData*, Qt::DropAction, int, int, const QModelIndex&) {
+  return false;
+}
+
+}  // namespace wavenard

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QByteArray>
+#include <functional>
+
+class QMimeData;
+
+namespace wavenard {
+
+// The rows of the playlist view. It stores no rows: the owner says how many there are, and
+// every cell text is asked for when the view needs it.
+class TPlaylistViewModel final : public QAbstractTableModel {
+  Q_OBJECT
+
+ public:
+  using TGetText = std::function<QString(int ARow, int AColumn)>;
+
+  static constexpr int ColumnCount = 3;
+  // The type of the rows dragged out of a playlist view.
+  static inline const QString MimeType = QStringLiteral("application/x-wavenard-playlist-rows");
+
+  explicit TPlaylistViewModel(TGetText AGetText, QObject* AParent = nullptr);
+  Q_DISABLE_COPY_MOVE(TPlaylistViewModel)
+
+  // Binds the rows anew. With the count unchanged the rows stay and only their texts are
+  // asked for again, so selection, focus and scroll position stay by row number; otherwise
+  // the rows are rebuilt and the selection is lost.
+  void Rebind(int ARowCount);
+  // Whether the data was dragged out of a view of this model, in this process.
+  bool IsOwnDrag(const QMimeData* AData) const;
+
+  int rowCount(const QModelIndex& AParent = QModelIndex()) const override;
+  int columnCount(const QModelIndex& AParent = QModelIndex()) const override;
+  QVariant data(const QModelIndex& AIndex, int ARole = Qt::DisplayRole) const override;
+  QVariant headerData(int ASection, Qt::Orientation AOrientation, int ARole = Qt::DisplayRole) const override;
+  Qt::ItemFlags flags(const QModelIndex& AIndex) const override;
+
+  QStringList mimeTypes() const override;
+  QMimeData* mimeData(const QModelIndexList& AIndexes) const override;
+  Qt::DropActions supportedDragActions() const override;
+  Qt::DropActions supportedDropActions() const override;
+  bool canDropMimeData(const QMimeData* AData, Qt::DropAction AAction, int ARow, int AColumn,
+                       const QModelIndex& AParent) const override;
+  bool dropMimeData(const QMimeData* AData, Qt::DropAction AAction, int ARow, int AColumn,
+                    const QModelIndex& AParent) override;
+
+ private:
+  TGetText FGetText;
+  int FRowCount = 0;
+  // Identifies this model's drags, so a drag from another list or program is told apart.
+  QByteArray FDragToken;
+};
+
+}  // namespace wavenard

@@ -1,0 +1,81 @@
+#include "app/playlist_view_setup.h"
+
+#include <QHeaderView>
+#include <QPalette>
+#include <QScroller>
+
+#include "app/playlist_view_model.h"
+#include "app/virtual_tree_playlist.h"
+
+namespace wavenard {
+
+namespace {
+
+constexpr int ColumnWidths[TPlaylistViewModel::ColumnCount] = {60, 300, 60};
+constexpr int HeaderHeight = 25;
+constexpr int DefaultRowHeight = 19;
+
+const QColor SelectionColor(0x91, 0xC2, 0xEA);
+const QColor UnfocusedSelectionColor(0xCC, 0xCC, 0xCC);
+const QColor DisabledTextColor(0x80, 0x80, 0x80);
+// A light tint of the selection colour, so the hot row stays apart from a selected one.
+const QColor HotRowColor(0xE5, 0xF1, 0xFB);
+
+void SetColors(TVirtualTreePlaylist& AView) {
+  QPalette Palette = AView.palette();
+  // The list looks focused at all times, so the inactive group shows the focused selection.
+  for (QPalette::ColorGroup Group : {QPalette::Active, QPalette::Inactive}) {
+    Palette.setColor(Group, QPalette::Highlight, SelectionColor);
+    Palette.setColor(Group, QPalette::HighlightedText, Qt::black);
+  }
+  Palette.setColor(QPalette::Disabled, QPalette::Highlight, UnfocusedSelectionColor);
+  Palette.setColor(QPalette::Disabled, QPalette::Text, DisabledTextColor);
+  Palette.setColor(QPalette::Disabled, QPalette::HighlightedText, DisabledTextColor);
+  AView.setPalette(Palette);
+  AView.SetHotTrackColor(HotRowColor);
+}
+
+}  // namespace
+
+void ConfigurePlaylistView(TVirtualTreePlaylist& AView, TPlaylistViewModel& AModel) {
+  AView.setModel(&AModel);
+  AView.setAccessibleName("Playlist");
+  AView.setFrameShape(QFrame::NoFrame);
+
+  QHeaderView* Header = AView.header();
+  Header->setVisible(true);
+  Header->setFixedHeight(HeaderHeight);
+  Header->setSectionsMovable(true);
+  Header->setSectionResizeMode(QHeaderView::Interactive);
+  Header->setStretchLastSection(false);
+  Header->setHighlightSections(true);
+  for (int Column = 0; Column < TPlaylistViewModel::ColumnCount; ++Column)
+    Header->resizeSection(Column, ColumnWidths[Column]);
+
+  AView.setRootIsDecorated(false);
+  AView.setIndentation(0);
+  AView.setItemsExpandable(false);
+  AView.setUniformRowHeights(true);
+  AView.SetDefaultRowHeight(DefaultRowHeight);
+
+  AView.setSelectionBehavior(QAbstractItemView::SelectRows);
+  AView.setSelectionMode(QAbstractItemView::ExtendedSelection);
+  AView.setAllColumnsShowFocus(true);
+  SetColors(AView);
+
+  AView.setDragEnabled(true);
+  AView.setAcceptDrops(true);
+  AView.viewport()->setAcceptDrops(true);
+  AView.setDragDropMode(QAbstractItemView::DragDrop);
+  AView.setDefaultDropAction(Qt::MoveAction);
+  AView.setDropIndicatorShown(true);
+  AView.SetInternalDrag(false);
+
+  AView.SetAutoScroll(true);
+  AView.SetAutoScrollDelay(1000);
+  AView.SetAutoScrollRepeat(200);
+
+  QScroller::grabGesture(AView.viewport(), QScroller::TouchGesture);
+}
+
+}  // namespace wavenard

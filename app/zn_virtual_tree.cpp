@@ -1,0 +1,274 @@
+#include "app/zn_virtual_tree.h"
+
+#include <QDropEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <QStyledItemDelegate>
+#include <algorithm>
+#include <utility>
+
+namespace wavenard {
+
+namespace {
+
+// Gives every row the list's row height and paints the hot row's background.
+class TRowDelegate final : public QStyledItemDelegate {
+ public:
+  explicit TRowDelegate(TZnVirtualTree& AOwner) : QStyledItemDelegate(&AOwner), FOwner(AOwner) {}
+
+  QSize sizeHint(const QStyleOptionViewItem& AOption, const QModelIndex& AIndex) const override {
+    QSize Size = QStyledItemDelegate::sizeHint(AOption, AIndex);
+    Size.setHeight(FOwner.DefaultRowHeight());
+    return Size;
+  }
+
+  void paint(QPainter* APainter, const QStyleOptionViewItem& AOption,
+             const QModelIndex& AIndex) const override {
+    const QColor Hot = FOwner.HotTrackColor();
+    if (Hot.isValid() && AOption.state.testFlag(QStyle::State_MouseOver) &&
+        !AOption.state.testFlag(QStyle::State_Selected))
+      APainter->fillRect(AOption.rect, Hot);
+    QStyledItemDelegate::paint(APainter, AOption, AIndex);
+  }
+
+ private:
+  TZnVirtualTree& FOwner;
+};
+
+}  // namespace
+
+TZnVirtualTree::TZnVirtualTree(TDpiCache& ADpi, QWidget* AParent)
+    : QTreeView(AParent), FDpi(ADpi), FAutoScrollTimer(this), FEdgeScrollTimer(this) {
+  QAbstractItemView::setAutoScroll(false);
+  setUniformRowHeights(true);
+  setItemDelegate(new TRowDelegate(*this));
+
+  FAutoScrollTimer.setObjectName("IntDragAutoScrollTimer");
+  FAutoScrollTimer.setInterval(FAutoScrollInterval);
+  connect(&FAutoScrollTimer, &QTimer::timeout, this, [this] { Guarded([this] { DoIntDragAutoScroll(); }); });
+
+  FEdgeScrollTimer.setObjectName("AutoScrollTimer");
+  FEdgeScrollTimer.setSingleShot(true);
+  connect(&FEdgeScrollTimer, &QTimer::timeout, this, [this] { DoAutoScroll(); });
+}
+
+TZnVirtualTree::~TZnVirtualTree() = default;
+
+void TZnVirtualTree::SetIntDragAutoScrollInterval(int AValue) {
+  FAutoScrollInterval = AValue;
+  FAutoScrollTimer.setInterval(AValue);
+}
+
+void TZnVirtualTree::SetAutoScroll(bool AValue) {
+  FAutoScroll = AValue;
+  if (!AValue)
+    StopAutoScroll();
+}
+
+void TZnVirtualTree::SetDefaultRowHeight(int AValue) {
+  FDefaultRowHeight = AValue;
+  scheduleDelayedItemsLayout();
+}
+
+void TZnVirtualTree::SetHotTrackColor(const QColor& AValue) {
+  FHotTrackColor = AValue;
+  // The delegate only learns which row is hot while the pointer is tracked.
+  setMouseTracking(AValue.isValid());
+  viewport()->setAttribute(Qt::WA_Hover, AValue.isValid());
+  viewport()->update();
+}
+
+int TZnVirtualTree::VerticalScrollOffset() const {
+  return verticalScrollBar()->value();
+}
+
+void TZnVirtualTree::SetVerticalScrollOffset(int AValue) {
+  executeDelayedItemsLayout();
+  verticalScrollBar()->setValue(AValue);
+}
+
+template <class F>
+void TZnVirtualTree::Guarded(F AAction) {
+  try {
+    AAction();
+  } catch (const std::exception& E) {
+    if (FErrorReport)
+      FErrorReport(E);
+    else
+      qWarning("%s", E.what());
+  }
+}
+
+QModelIndex TZnVirtualTree::RowAt(QPoint APoint) const {
+  const QModelIndex Index = indexAt(APoint);
+  return Index.isValid() ? Index.siblingAtColumn(0) : QModelIndex();
+}
+
+void TZnVirtualTree::leaveEvent(QEvent* AEvent) {
+  QTreeView::leaveEvent(AEvent);
+  // Later moves exchange nothing; the edge scrolling goes on until the button is released.
+  FNowIntDragging = false;
+}
+
+void TZnVirtualTree::mousePressEvent(QMouseEvent* AEvent) {
+  QTreeView::mousePressEvent(AEvent);
+  const QPoint Point = AEvent->position().toPoint();
+  FPointer = Point;
+  if (AEvent->button() != Qt::LeftButton)
+    return;
+  const QModelIndex Row = RowAt(Point);
+  if (!(AEvent->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) && !Row.isValid())
+    clearSelection();
+
+  if (!FInternalDrag)
+    return;
+  Guarded([&] {
+    // Without a handler the switch alone allows the drag; a handler may refuse it.
+    bool Allow = true;
+    if (FOnIntDragAllow)
+      FOnIntDragAllow(*this, Allow);
+    // With Qt's own drag enabled a press on a row is already a pending drag: the two
+    // modes exclude each other.
+    const bool ToolkitDrag = dragEnabled() || state() == DraggingState;
+    if (Allow && !ToolkitDrag && Row.isValid()) {
+      FNowIntDragging = true;
+      FIntWasDragged = false;
+      FAutoScrollTimer.start();
+      FIntDragItem = Row;
+    }
+  });
+}
+
+void TZnVirtualTree::mouseReleaseEvent(QMouseEvent* AEvent) {
+  QTreeView::mouseReleaseEvent(AEvent);
+  StopAutoScroll();
+  FNowIntDragging = false;
+  FAutoScrollTimer.stop();
+  // Cleared here, so a later click that starts no drag does not report this one again.
+  const bool WasDragged = std::exchange(FIntWasDragged, false);
+  if (WasDragged && FOnIntDragEnd)
+    Guarded([this] { FOnIntDragEnd(*this); });
+}
+
+void TZnVirtualTree::mouseMoveEvent(QMouseEvent* AEvent) {
+  QTreeView::mouseMoveEvent(AEvent);
+  const QPoint Point = AEvent->position().toPoint();
+  FPointer = Point;
+  if (state() == DragSelectingState && (AEvent->buttons() & Qt::LeftButton))
+    ArmAutoScroll(Point);
+  Guarded([&] { HandleIntDragMove(Point); });
+}
+
+void TZnVirtualTree::HandleIntDragMove(QPoint APoint) {
+  if (!FInternalDrag || !FNowIntDragging || !FIntDragItem.isValid())
+    return;
+  const QModelIndex Target = RowAt(APoint);
+  if (!Target.isValid() || Target == FIntDragItem)
+    return;
+  if (!FOnIntDragging)
+    throw EIntDragError("Internal drag error 1");
+  const QModelIndex Source = FIntDragItem;
+  FIntDragItem = Target;
+  FIntWasDragged = true;
+  FOnIntDragging(*this, Source, Target);
+  if (!FOnIntDragDone)
+    throw EIntDragError("Internal drag error 2");
+  FOnIntDragDone(*this);
+}
+
+void TZnVirtualTree::DoIntDragAutoScroll() {
+  const QWidget* Client = viewport();
+  const int Zone = FDpi.ScaleByDPI(std::min(Client->height() / 4, 50));
+  if (FPointer.x() < 0 || FPointer.x() > Client->width())
+    return;
+  if (FPointer.y() < Zone)
+    ScrollOneLine(-1);
+  else if (FPointer.y() > Client->height() - Zone)
+    ScrollOneLine(1);
+}
+
+void TZnVirtualTree::ScrollOneLine(int ADirection) {
+  verticalScrollBar()->triggerAction(ADirection < 0 ? QAbstractSlider::SliderSingleStepSub
+                                                    : QAbstractSlider::SliderSingleStepAdd);
+}
+
+int TZnVirtualTree::DetermineScrollDirection(QPoint APoint) const {
+  const QScrollBar* Bar = verticalScrollBar();
+  if (APoint.y() < FDefaultRowHeight && Bar->value() > Bar->minimum())
+    return -1;
+  if (APoint.y() >= viewport()->height() - FDefaultRowHeight && Bar->value() < Bar->maximum())
+    return 1;
+  return 0;
+}
+
+void TZnVirtualTree::ArmAutoScroll(QPoint APoint) {
+  FPointer = APoint;
+  if (!FAutoScroll || DetermineScrollDirection(APoint) == 0)
+    StopAutoScroll();
+  else if (!FEdgeScrollTimer.isActive())
+    FEdgeScrollTimer.start(FAutoScrollDelay);
+}
+
+void TZnVirtualTree::DoAutoScroll() {
+  const int Direction = DetermineScrollDirection(FPointer);
+  if (Direction == 0)
+    return;
+  ScrollOneLine(Direction);
+  FEdgeScrollTimer.start(FAutoScrollRepeat);
+}
+
+void TZnVirtualTree::StopAutoScroll() {
+  FEdgeScrollTimer.stop();
+}
+
+void TZnVirtualTree::HandleDragOver(QDragMoveEvent* AEvent) {
+  if (FOnDragOver) {
+    bool Accept = false;
+    Guarded([&] { Accept = FOnDragOver(*this, *AEvent); });
+    if (Accept) {
+      AEvent->setDropAction(Qt::MoveAction);
+      AEvent->accept();
+    } else {
+      AEvent->ignore();
+    }
+  }
+  // A refused drag sends no leave event, so only an accepted one may keep the timer going.
+  if (AEvent->isAccepted())
+    ArmAutoScroll(AEvent->position().toPoint());
+  else
+    StopAutoScroll();
+}
+
+void TZnVirtualTree::dragEnterEvent(QDragEnterEvent* AEvent) {
+  QTreeView::dragEnterEvent(AEvent);
+  HandleDragOver(AEvent);
+  if (AEvent->isAccepted())
+    setState(DraggingState);
+}
+
+void TZnVirtualTree::dragMoveEvent(QDragMoveEvent* AEvent) {
+  QTreeView::dragMoveEvent(AEvent);
+  HandleDragOver(AEvent);
+}
+
+void TZnVirtualTree::dragLeaveEvent(QDragLeaveEvent* AEvent) {
+  QTreeView::dragLeaveEvent(AEvent);
+  StopAutoScroll();
+}
+
+void TZnVirtualTree::dropEvent(QDropEvent* AEvent) {
+  StopAutoScroll();
+  if (!FOnDragDrop) {
+    QTreeView::dropEvent(AEvent);
+    return;
+  }
+  Guarded([&] { FOnDragDrop(*this, *AEvent); });
+  // Accepted as a move that the handler has carried out; the model removes no rows for it.
+  AEvent->setDropAction(Qt::MoveAction);
+  AEvent->accept();
+  setState(NoState);
+  viewport()->update();
+}
+
+}  // namespace wavenard

@@ -1,0 +1,144 @@
+#pragma once
+
+#include <QPersistentModelIndex>
+#include <QPoint>
+#include <QTimer>
+#include <QTreeView>
+#include <exception>
+#include <functional>
+#include <stdexcept>
+
+#include "support/dpi.h"
+
+class QDropEvent;
+
+namespace wavenard {
+
+class TZnVirtualTree;
+
+// Raised by the internal drag when a handler it needs is missing.
+class EIntDragError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// Row references are column-0 indexes of the list's model.
+using TIntDragAllowEvent = std::function<void(TZnVirtualTree& ASender, bool& AAllowDrag)>;
+using TIntDragExchangeItemsEvent =
+    std::function<void(TZnVirtualTree& ASender, const QModelIndex& ASource, const QModelIndex& ATarget)>;
+using TIntDragDoneEvent = std::function<void(TZnVirtualTree& ASender)>;
+// A plain notification.
+using TIntDragEndEvent = std::function<void(TZnVirtualTree& ASender)>;
+// Drag over answers whether the drop is accepted; the event tells where, what and from whom.
+using TDragOverEvent = std::function<bool(TZnVirtualTree& ASender, const QDropEvent& AEvent)>;
+using TDragDropEvent = std::function<void(TZnVirtualTree& ASender, const QDropEvent& AEvent)>;
+// Failures of the list's own handlers end here: Qt lets no exception through its event loop.
+using TErrorReport = std::function<void(const std::exception& AError)>;
+
+// A virtual list whose rows live in its model. On top of QTreeView it scrolls automatically
+// only up and down, clears the selection on a click into empty space, and offers an internal
+// drag mode that moves a row through the list as the pointer passes over other rows.
+class TZnVirtualTree : public QTreeView {
+  Q_OBJECT
+  Q_PROPERTY(bool InternalDrag READ InternalDrag WRITE SetInternalDrag)
+  Q_PROPERTY(int IntDragAutoScrollInterval READ IntDragAutoScrollInterval WRITE SetIntDragAutoScrollInterval)
+
+ public:
+  explicit TZnVirtualTree(TDpiCache& ADpi, QWidget* AParent = nullptr);
+  ~TZnVirtualTree() override;
+  Q_DISABLE_COPY_MOVE(TZnVirtualTree)
+
+  bool InternalDrag() const { return FInternalDrag; }
+  void SetInternalDrag(bool AValue) { FInternalDrag = AValue; }
+  int IntDragAutoScrollInterval() const { return FAutoScrollInterval; }
+  void SetIntDragAutoScrollInterval(int AValue);
+
+  void SetOnIntDragAllow(TIntDragAllowEvent AEvent) { FOnIntDragAllow = std::move(AEvent); }
+  void SetOnIntDragging(TIntDragExchangeItemsEvent AEvent) { FOnIntDragging = std::move(AEvent); }
+  void SetOnIntDragDone(TIntDragDoneEvent AEvent) { FOnIntDragDone = std::move(AEvent); }
+  void SetOnIntDragEnd(TIntDragEndEvent AEvent) { FOnIntDragEnd = std::move(AEvent); }
+
+  // Drag over and drop of ordinary drag and drop. Without a drag-over handler QTreeView decides.
+  void SetOnDragOver(TDragOverEvent AEvent) { FOnDragOver = std::move(AEvent); }
+  void SetOnDragDrop(TDragDropEvent AEvent) { FOnDragDrop = std::move(AEvent); }
+  // Without a report a failure is logged as a warning.
+  void SetErrorReport(TErrorReport AReport) { FErrorReport = std::move(AReport); }
+
+  // Scrolling while something is dragged or the mouse selects within one row of the top or
+  // bottom edge: first step after the delay, then one row every interval. Qt's own
+  // auto-scroll stays off because it also scrolls sideways.
+  bool AutoScroll() const { return FAutoScroll; }
+  void SetAutoScroll(bool AValue);
+  int AutoScrollDelay() const { return FAutoScrollDelay; }
+  void SetAutoScrollDelay(int AValue) { FAutoScrollDelay = AValue; }
+  int AutoScrollRepeat() const { return FAutoScrollRepeat; }
+  void SetAutoScrollRepeat(int AValue) { FAutoScrollRepeat = AValue; }
+
+  // The height of every row (the rows have uniform heights).
+  int DefaultRowHeight() const { return FDefaultRowHeight; }
+  void SetDefaultRowHeight(int AValue);
+  // Background of the row under the pointer; an invalid colour turns hot tracking off.
+  QColor HotTrackColor() const { return FHotTrackColor; }
+  void SetHotTrackColor(const QColor& AValue);
+
+  // The vertical scroll position in rows. Setting it lays out pending rows first, so it
+  // also holds right after the model was reset.
+  int VerticalScrollOffset() const;
+  void SetVerticalScrollOffset(int AValue);
+
+ protected:
+  void leaveEvent(QEvent* AEvent) override;
+  void mousePressEvent(QMouseEvent* AEvent) override;
+  void mouseReleaseEvent(QMouseEvent* AEvent) override;
+  void mouseMoveEvent(QMouseEvent* AEvent) override;
+  void dragEnterEvent(QDragEnterEvent* AEvent) override;
+  void dragMoveEvent(QDragMoveEvent* AEvent) override;
+  void dragLeaveEvent(QDragLeaveEvent* AEvent) override;
+  void dropEvent(QDropEvent* AEvent) override;
+
+  // One tick of the internal drag's edge scrolling.
+  void DoIntDragAutoScroll();
+
+ private:
+  // The directions the list may scroll on its own at this point: -1 up, 1 down, 0 none.
+  // Never sideways; the horizontal position changes only through the scroll bar, the
+  // keyboard or gestures.
+  int DetermineScrollDirection(QPoint APoint) const;
+  QModelIndex RowAt(QPoint APoint) const;
+  void HandleIntDragMove(QPoint APoint);
+  void HandleDragOver(QDragMoveEvent* AEvent);
+  void ArmAutoScroll(QPoint APoint);
+  void DoAutoScroll();
+  void StopAutoScroll();
+  void ScrollOneLine(int ADirection);
+  template <class F>
+  void Guarded(F AAction);
+
+  TDpiCache& FDpi;
+
+  bool FNowIntDragging = false;
+  QPersistentModelIndex FIntDragItem;
+  TIntDragDoneEvent FOnIntDragDone;
+  TIntDragExchangeItemsEvent FOnIntDragging;
+  bool FInternalDrag = false;
+  TIntDragAllowEvent FOnIntDragAllow;
+  QTimer FAutoScrollTimer;
+  TIntDragEndEvent FOnIntDragEnd;
+  bool FIntWasDragged = false;
+  int FAutoScrollInterval = 100;
+
+  TDragOverEvent FOnDragOver;
+  TDragDropEvent FOnDragDrop;
+  TErrorReport FErrorReport;
+  bool FAutoScroll = false;
+  int FAutoScrollDelay = 1000;
+  int FAutoScrollRepeat = 200;
+  QTimer FEdgeScrollTimer;
+  int FDefaultRowHeight = 19;
+  QColor FHotTrackColor;
+  // Last pointer position in viewport coordinates; while a button is held the list receives
+  // every move, inside or outside it.
+  QPoint FPointer;
+};
+
+}  // namespace wavenard
