@@ -2,6 +2,7 @@
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <memory>
 #include <vector>
 
 #include "config/collection.h"
@@ -22,19 +23,25 @@ const QString InvalidValue = QStringLiteral("Invalid property value");
 const QString IdentifierExpected = QStringLiteral("Identifier expected");
 
 struct TLine;
+struct TValue;
+
+// The parts of list, set, collection and binary values, kept apart so plain values stay small.
+struct TCompoundValue {
+  std::vector<TValue> Elements;
+  QStringList Members;
+  std::vector<std::vector<TLine>> Items;
+  QByteArray Bytes;
+};
 
 // A value as the text holds it, before it meets a property.
 struct TValue {
   enum class TType { Identifier, Integer, Float, String, List, Set, Collection, Binary };
   TType Type = TType::Identifier;
-  QString Text;  // identifier path or string
+  bool Suffixed = false;  // a float with c, d or s after it
   qint64 Integer = 0;
   double Float = 0;
-  bool Suffixed = false;  // a float with c, d or s after it
-  QByteArray Bytes;
-  std::vector<TValue> Elements;
-  QStringList Members;
-  std::vector<std::vector<TLine>> Items;
+  QString Text;  // identifier path or string
+  std::unique_ptr<TCompoundValue> Compound;
 };
 
 struct TLine {
@@ -268,8 +275,12 @@ class TLexer final {
             ++FPos;
             break;
           }
-          FTokenText += FText[FPos];
-          ++FPos;
+          const qsizetype RunStart = FPos;
+          while (FPos < FText.size() && FText[FPos] != u'\'' && FText[FPos] != u'\r' &&
+                 FText[FPos] != u'\n') {
+            ++FPos;
+          }
+          FTokenText += QStringView(FText).sliced(RunStart, FPos - RunStart);
         }
       } else if (C == u'#') {
         ++FPos;
@@ -464,18 +475,20 @@ class TParser final {
     }
     if (FLexer.IsChar(u'(')) {
       Value.Type = TValue::TType::List;
+      Value.Compound = std::make_unique<TCompoundValue>();
       Enter();
       FLexer.Next();
       while (!FLexer.IsChar(u')')) {
-        Value.Elements.push_back(ParseValue());
+        Value.Compound->Elements.push_back(ParseValue());
       }
       --FDepth;
     } else if (FLexer.IsChar(u'[')) {
       Value.Type = TValue::TType::Set;
+      Value.Compound = std::make_unique<TCompoundValue>();
       FLexer.Next();
       if (!FLexer.IsChar(u']')) {
         for (;;) {
-          Value.Members.push_back(SetMember());
+          Value.Compound->Members.push_back(SetMember());
           FLexer.Next();
           if (FLexer.IsChar(u']')) {
             break;
@@ -485,6 +498,7 @@ class TParser final {
       }
     } else if (FLexer.IsChar(u'<')) {
       Value.Type = TValue::TType::Collection;
+      Value.Compound = std::make_unique<TCompoundValue>();
       Enter();
       FLexer.Next();
       while (!FLexer.IsChar(u'>')) {
@@ -493,7 +507,7 @@ class TParser final {
         }
         FLexer.Next();
         SkipOrderNumber();
-        std::vector<TLine>& Lines = Value.Items.emplace_back();
+        std::vector<TLine>& Lines = Value.Compound->Items.emplace_back();
         while (!FLexer.IsKeyword(u"end")) {
           Lines.push_back(ParseLine());
         }
@@ -502,7 +516,8 @@ class TParser final {
       --FDepth;
     } else if (FLexer.IsChar(u'{')) {
       Value.Type = TValue::TType::Binary;
-      Value.Bytes = FLexer.ReadBinary();
+      Value.Compound = std::make_unique<TCompoundValue>();
+      Value.Compound->Bytes = FLexer.ReadBinary();
     } else {
       FLexer.Fail(InvalidValue);
     }
@@ -585,10 +600,12 @@ class TApplier final {
   }
 
   void ApplyLine(const TLine& ALine, TPersistent& AObject) {
-    const QList<QStringView> Parts = QStringView(ALine.Name).split(u'.');
+    const QStringView Name(ALine.Name);
     TPersistent* Target = &AObject;
-    for (qsizetype I = 0; I + 1 < Parts.size(); ++I) {
-      const TPropertyInfo* Info = Target->PropertyTable().Find(Parts[I]);
+    qsizetype PartStart = 0;
+    for (qsizetype Dot = Name.indexOf(u'.'); Dot >= 0; Dot = Name.indexOf(u'.', PartStart)) {
+      const TPropertyInfo* Info = Target->PropertyTable().Find(Name.sliced(PartStart, Dot - PartStart));
+      PartStart = Dot + 1;
       if (Info == nullptr) {
         return;
       }
@@ -597,8 +614,8 @@ class TApplier final {
         if (Target == nullptr) {
           return;
         }
-      } else if (Info->Kind == TPropertyKind::StringList && I + 2 == Parts.size() &&
-                 Parts[I + 1].compare(u"Strings", Qt::CaseInsensitive) == 0) {
+      } else if (Info->Kind == TPropertyKind::StringList &&
+                 Name.sliced(PartStart).compare(u"Strings", Qt::CaseInsensitive) == 0) {
         if (QStringList* List = std::get<TNestedAccess<QStringList>>(Info->Access).Edit(*Target);
             List != nullptr && Info->Writable) {
           const TValueAccess Access(*Target);
@@ -609,7 +626,7 @@ class TApplier final {
         return;
       }
     }
-    const TPropertyInfo* Info = Target->PropertyTable().Find(Parts.back());
+    const TPropertyInfo* Info = Target->PropertyTable().Find(Name.sliced(PartStart));
     if (Info != nullptr && Info->Writable) {
       const TValueAccess Access(*Target);
       ApplyValue(*Info, *Target, ALine.Value);
@@ -618,14 +635,13 @@ class TApplier final {
 
   static void ApplyStrings(const TLine& ALine, QStringList& AList) {
     const TValue& Value = ALine.Value;
-    const bool AllStrings =
-        std::all_of(Value.Elements.cbegin(), Value.Elements.cend(),
-                    [](const TValue& AElement) { return AElement.Type == TValue::TType::String; });
-    if (Value.Type != TValue::TType::List || !AllStrings) {
+    const auto IsString = [](const TValue& AElement) { return AElement.Type == TValue::TType::String; };
+    if (Value.Type != TValue::TType::List ||
+        !std::all_of(Value.Compound->Elements.cbegin(), Value.Compound->Elements.cend(), IsString)) {
       throw EFileFailure(QStringLiteral("Error reading %1: %2").arg(ALine.Name, InvalidValue));
     }
     AList.clear();
-    for (const TValue& Element : Value.Elements) {
+    for (const TValue& Element : Value.Compound->Elements) {
       AList.append(Element.Text);
     }
   }
@@ -655,7 +671,7 @@ class TApplier final {
       case TPropertyKind::Set:
         if (AValue.Type == TType::Set) {
           quint32 Mask = 0;
-          for (const QString& Member : AValue.Members) {
+          for (const QString& Member : AValue.Compound->Members) {
             if (const int Ordinal = AInfo.Names.Find(Member); Ordinal >= 0 && Ordinal < 32) {
               Mask |= quint32{1} << Ordinal;
             }
@@ -697,17 +713,17 @@ class TApplier final {
         return;
       case TPropertyKind::Binary:
         if (AValue.Type == TType::Binary) {
-          std::get<TBytesAccess>(AInfo.Access).Set(AObject, AValue.Bytes);
+          std::get<TBytesAccess>(AInfo.Access).Set(AObject, AValue.Compound->Bytes);
         }
         return;
       case TPropertyKind::Collection:
-        if (AValue.Type == TType::Collection && !AValue.Items.empty()) {
+        if (AValue.Type == TType::Collection && !AValue.Compound->Items.empty()) {
           TCollection* Collection = std::get<TNestedAccess<TCollection>>(AInfo.Access).Edit(AObject);
           if (Collection == nullptr) {
             return;
           }
           Collection->Clear();
-          for (const std::vector<TLine>& Lines : AValue.Items) {
+          for (const std::vector<TLine>& Lines : AValue.Compound->Items) {
             TCollectionItem& Item = Collection->Add();
             const TValueAccess Access(Item);
             ApplyLines(Lines, Item);
