@@ -3,15 +3,16 @@
 #include <QByteArray>
 #include <QString>
 #include <exception>
+#include <utility>
 
 namespace wavenard {
 
-// A failure of the settings file store, carrying the text the user is shown.
-class EStoreFailure : public std::exception {
+// A failure of the settings storage, carrying the text the user is shown.
+class ESettingsFailure : public std::exception {
  public:
-  explicit EStoreFailure(QString AMessage) : FMessage(std::move(AMessage)), FWhat(FMessage.toUtf8()) {}
+  explicit ESettingsFailure(QString AMessage) : FMessage(std::move(AMessage)), FWhat(FMessage.toUtf8()) {}
 
-  QString Message() const { return FMessage; }
+  const QString& Message() const { return FMessage; }
   const char* what() const noexcept override { return FWhat.constData(); }
 
  private:
@@ -19,16 +20,16 @@ class EStoreFailure : public std::exception {
   QByteArray FWhat;
 };
 
-// The file cannot be created, opened or read, or its records cannot be read back.
-class EFileFailure : public EStoreFailure {
+// The file cannot be created, opened or read, or an entry of its text cannot be read into the record.
+class EFileFailure final : public ESettingsFailure {
  public:
-  explicit EFileFailure(QString AMessage) : EStoreFailure(std::move(AMessage)) {}
+  using ESettingsFailure::ESettingsFailure;
 };
 
-// The file's text is not object text.
-class ESyntaxFailure : public EStoreFailure {
+// The text is not object text; nothing of it has been applied.
+class ESyntaxFailure final : public ESettingsFailure {
  public:
-  explicit ESyntaxFailure(QString AMessage) : EStoreFailure(std::move(AMessage)) {}
+  using ESettingsFailure::ESettingsFailure;
 };
 
 }  // namespace wavenard

@@ -334,15 +334,15 @@ bool IsRegularFile(const QString& AFileName) {
 // Names the copy cannot even try; these are not file-system failures.
 void CheckPathForm(const QString& AFileName) {
   if (AFileName.isEmpty()) {
-    throw EStoreFailure(QStringLiteral("The path is empty"));
+    throw ESettingsFailure(QStringLiteral("The path is empty"));
   }
   if (AFileName.contains(QChar(u'\0'))) {
-    throw EStoreFailure(QStringLiteral("The path holds characters that are invalid in file names"));
+    throw ESettingsFailure(QStringLiteral("The path holds characters that are invalid in file names"));
   }
 }
 
 QString MessageOf(const std::exception& AFailure) {
-  if (const auto* Failure = dynamic_cast<const EStoreFailure*>(&AFailure)) {
+  if (const auto* Failure = dynamic_cast<const ESettingsFailure*>(&AFailure)) {
     return Failure->Message();
   }
   return QString::fromUtf8(AFailure.what());

@@ -37,7 +37,7 @@ void BackupFile(const QString& AFileName, TBoxPresenter& ABoxes);
 
 // Copies the backup copy over a file that is missing or empty. A file that holds at least one
 // byte is never touched, even when it cannot be opened. File-system failures of the copy are
-// ignored; any other failure is raised (EStoreFailure) when ASilent, else shown in a box.
+// ignored; any other failure is raised (ESettingsFailure) when ASilent, else shown in a box.
 void RestoreFromBackup(const QString& AFileName, bool ASilent, TBoxPresenter& ABoxes);
 
 // Keeps the file as it stands under its name with ASuffix appended, replacing an older file of

@@ -319,7 +319,7 @@ TEST_F(FileStore, ARestoreThatCannotEvenTryIsShownOrRaisedWhenSilent) {
   ASSERT_TRUE(QDir::setCurrent(Folder.Path()));
   Folder.Write(".bak", "backup");
   RestoreFromBackup(QString(), false, Boxes);
-  EXPECT_THROW(RestoreFromBackup(QString(), true, Boxes), EStoreFailure);
+  EXPECT_THROW(RestoreFromBackup(QString(), true, Boxes), ESettingsFailure);
   QDir::setCurrent(Saved);
 
   ASSERT_EQ(Boxes.Shown().size(), 1);

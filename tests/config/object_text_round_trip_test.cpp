@@ -1,0 +1,132 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "config/object_text.h"
+#include "test_records.h"
+
+namespace wavenard::test {
+namespace {
+
+void ExpectSame(const TKindsRecord& AExpected, const TKindsRecord& AActual) {
+  EXPECT_EQ(AActual.Tag(), AExpected.Tag());
+  EXPECT_EQ(AActual.First, AExpected.First);
+  EXPECT_EQ(AActual.Redeclared, AExpected.Redeclared);
+  EXPECT_EQ(AActual.Integer, AExpected.Integer);
+  EXPECT_EQ(AActual.Unsigned, AExpected.Unsigned);
+  EXPECT_EQ(AActual.Big, AExpected.Big);
+  EXPECT_EQ(AActual.Flag, AExpected.Flag);
+  EXPECT_EQ(AActual.DefaultTrue, AExpected.DefaultTrue);
+  EXPECT_EQ(AActual.Kind, AExpected.Kind);
+  EXPECT_EQ(AActual.Permissions, AExpected.Permissions);
+  EXPECT_EQ(AActual.Letter, AExpected.Letter);
+  EXPECT_EQ(AActual.Single, AExpected.Single);
+  EXPECT_EQ(AActual.Text, AExpected.Text);
+  EXPECT_EQ(AActual.Always, AExpected.Always);
+  EXPECT_EQ(AActual.Data, AExpected.Data);
+  EXPECT_EQ(AActual.Link, AExpected.Link);
+  EXPECT_EQ(AActual.Lines, AExpected.Lines);
+  EXPECT_EQ(AActual.P.Size, AExpected.P.Size);
+  EXPECT_EQ(AActual.P.Q.Name, AExpected.P.Q.Name);
+  EXPECT_EQ(AActual.P.Q.Lines, AExpected.P.Q.Lines);
+  const auto ExpectSameUsers = [](const TUsers& AExpectedUsers, const TUsers& AActualUsers) {
+    ASSERT_EQ(AActualUsers.Count(), AExpectedUsers.Count());
+    for (int I = 0; I < AExpectedUsers.Count(); ++I) {
+      EXPECT_EQ(AActualUsers.Items(I).Username, AExpectedUsers.Items(I).Username);
+      EXPECT_EQ(AActualUsers.Items(I).Permissions, AExpectedUsers.Items(I).Permissions);
+      EXPECT_EQ(AActualUsers.Items(I).Params, AExpectedUsers.Items(I).Params);
+    }
+  };
+  ExpectSameUsers(AExpected.Users, AActual.Users);
+  ExpectSameUsers(AExpected.P.Users, AActual.P.Users);
+}
+
+TEST(ObjectTextRoundTrip, KeepsEveryStoredValueOfEveryKind) {
+  TKindsRecord Written;
+  Written.SetName(QStringLiteral("Kinds"));
+  Written.SetTag(-3);
+  Written.First = 1;
+  Written.Redeclared = -7;
+  Written.Integer = std::numeric_limits<qint32>::min();
+  Written.Unsigned = 0x80000001;
+  Written.Big = std::numeric_limits<qint64>::min();
+  Written.Flag = true;
+  Written.DefaultTrue = false;
+  Written.Kind = TDevType::odNotUsed;
+  Written.Permissions = 0b110;
+  Written.Letter = QChar(0x20AC);
+  Written.Single = 0.2F;
+  Written.Double = 1.0 / 3;
+  Written.Text = QString(100, u'y') + QStringLiteral("'\t\u00E9") + QString::fromUtf8("\xF0\x9F\x98\x80") +
+                 QString(70, u'z');
+  Written.Always = QString();
+  Written.Data = QByteArray(70, '\xAB') + QByteArray(1, '\0');
+  Written.Link = QStringLiteral("Owner.Part");
+  Written.Lines = QStringList{QString(), QStringLiteral("It's"), QString(129, u'L')};
+  Written.Users.Add().Permissions = 0b111;
+  Written.Users.Items(1).Params = QStringList{QStringLiteral("-a"), QStringLiteral("-b")};
+  Written.P.Size = 9;
+  Written.P.Q.Name = QStringLiteral("inner");
+  Written.P.Q.Lines = QStringList{QStringLiteral("one")};
+  Written.P.Users.Add().Username = QStringLiteral("nested");
+
+  const QByteArray Text = WriteObjectText(Written);
+  TKindsRecord Read;
+  ReadObjectText(Text, Read);
+  EXPECT_EQ(Read.Name(), QStringLiteral("Kinds"));
+  ExpectSame(Written, Read);
+  // A double keeps 16 significant digits.
+  EXPECT_NEAR(Read.Double, Written.Double, 1e-16);
+  EXPECT_EQ(WriteObjectText(Read), Text);
+}
+
+TEST(ObjectTextRoundTrip, KeepsDoublesToSixteenSignificantDigits) {
+  for (const double Value : {1e20, -1.2345678901234567e300, 123456.789, 4.9e-7, -0.5, 9999999999999999.0}) {
+    TKindsRecord Written;
+    Written.Double = Value;
+    TKindsRecord Read;
+    ReadObjectText(WriteObjectText(Written), Read);
+    EXPECT_NEAR(Read.Double, Value, std::fabs(Value) * 1e-15 + 1e-18) << Value;
+  }
+}
+
+TEST(ObjectTextRoundTrip, KeepsTheConnectionRecord) {
+  TConnectionRecord Written;
+  Written.SetServer(QStringLiteral("studio.example:80"));
+  Written.SetPort(-1);
+  Written.SetPass(QStringLiteral("p'\u00E4ss"));
+  TConnectionRecord Read;
+  ReadObjectText(WriteObjectText(Written), Read);
+  EXPECT_EQ(Read.Server(), Written.Server());
+  EXPECT_EQ(Read.Port(), -1);
+  EXPECT_EQ(Read.User(), QString());
+  EXPECT_EQ(Read.Pass(), Written.Pass());
+}
+
+enum class TAccent { Plain, Accented };
+
+class TAccentRecord final : public TComponent {
+ public:
+  TAccent Value = TAccent::Plain;
+  const TPropertyTable& PropertyTable() const override {
+    static const TPropertyTable Table(
+        QStringLiteral("TAccentRecord"), &ComponentProperties(),
+        {EnumProperty(QStringLiteral("Valeur\u00E9"), Field(&TAccentRecord::Value),
+                      TEnumNames{QStringLiteral("Plain"), QStringLiteral("Accentu\u00E9")})});
+    return Table;
+  }
+};
+
+TEST(ObjectTextRoundTrip, KeepsNonAsciiIdentifiersInUtf8) {
+  TAccentRecord Written;
+  Written.Value = TAccent::Accented;
+  const QByteArray Text = WriteObjectText(Written);
+  EXPECT_TRUE(Text.startsWith("\xEF\xBB\xBF"));
+  TAccentRecord Read;
+  ReadObjectText(Text, Read);
+  EXPECT_EQ(Read.Value, TAccent::Accented);
+}
+
+}  // namespace
+}  // namespace wavenard::test
