@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -153,6 +154,25 @@ class TBodyWriter {
   char* const FEnd;
 };
 
+// A large buffer is written once from start to end; on huge pages it costs a small part of
+// the page faults that ordinary pages would.
+void AdviseHugePages(QByteArray& ABuffer) {
+#ifdef MADV_HUGEPAGE
+  constexpr quintptr HugePage = quintptr{2} << 20;
+  if (ABuffer.size() < static_cast<qsizetype>(2 * HugePage)) {
+    return;
+  }
+  const auto Start = (reinterpret_cast<quintptr>(ABuffer.data()) + HugePage - 1) & ~(HugePage - 1);
+  const auto End =
+      (reinterpret_cast<quintptr>(ABuffer.data()) + static_cast<quintptr>(ABuffer.size())) & ~(HugePage - 1);
+  if (End > Start) {
+    ::madvise(reinterpret_cast<void*>(Start), End - Start, MADV_HUGEPAGE);
+  }
+#else
+  Q_UNUSED(ABuffer)
+#endif
+}
+
 [[noreturn]] void ThrowOpenFailure(const QString& AFN, const QString& AReason) {
   throw EUploadFileFailure(QStringLiteral("Cannot open file \"%1\". %2").arg(AFN, AReason));
 }
@@ -195,6 +215,7 @@ QByteArray ReadVoiceTrackFile(const QString& AFN) {
         QStringLiteral("Cannot send file \"%1\". A voice track must be smaller than 2 GiB").arg(AFN));
   }
   QByteArray Content(static_cast<qsizetype>(Status.st_size), Qt::Uninitialized);
+  AdviseHugePages(Content);
   qsizetype Done = 0;
   while (Done < Content.size()) {
     const ssize_t Count = ::read(Fd, Content.data() + Done, static_cast<size_t>(Content.size() - Done));
@@ -226,6 +247,7 @@ QByteArray BuildUploadBody(const QString& AUser, const QString& APass, const QSt
   const auto* Data = reinterpret_cast<const uchar*>(AContent.data());
   const qsizetype Size = AContent.size();
   QByteArray Body(Head.size() + EncodedBase64Size(Data, Size), Qt::Uninitialized);
+  AdviseHugePages(Body);
   TBodyWriter Writer(Body.data(), Body.data() + Body.size());
   Writer.Append(Head);
   Writer.AppendBase64(Data, Size);
