@@ -120,6 +120,8 @@ void TThread::Run() {
     // A thread body that raises ends its thread; the platform keeps the failure to itself.
   }
   DoTerminate();
+  // Copied while the object is surely alive: once Finished is set, WaitForAll may free it.
+  const quint64 Serial = FSerial;
   bool FreeSelf = false;
   {
     std::lock_guard Guard(RegistryLock);
@@ -130,7 +132,6 @@ void TThread::Run() {
     return;
   }
   // From here on the main thread may free this object; only copies are used.
-  const quint64 Serial = FSerial;
   RegistryChanged.notify_all();
   if (QCoreApplication* App = QCoreApplication::instance()) {
     QMetaObject::invokeMethod(
