@@ -18,7 +18,7 @@ using test::TRawHttpServer;
 using test::TRawReply;
 using namespace std::chrono_literals;
 
-constexpr THttpLimits ShortLimits{2000ms, 300ms};
+constexpr THttpLimits ShortLimits{2000ms, 500ms};
 
 // What the receiver saw in one callback.
 struct TResult {
