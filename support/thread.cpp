@@ -132,6 +132,8 @@ void TThread::Run() {
     // A thread body that raises ends its thread; the platform keeps the failure to itself.
   }
   DoTerminate();
+  // Copied while the object is surely alive: once Finished is set, WaitForAll may free it.
+  const quint64 Serial = FSerial;
   bool FreeSelf = false;
   {
     std::lock_guard Guard(RegistryLock);
@@ -141,7 +143,7 @@ void TThread::Run() {
   if (!FreeSelf) {
     return;
   }
-  const quint64 Serial = FSerial;
+  // From here on the main thread may free this object; only copies are used.
   RegistryChanged.notify_all();
   if (QCoreApplication* App = QCoreApplication::instance()) {
     QueueCall(App, [Serial] { Reap(Serial); });

@@ -1,0 +1,45 @@
+#include "config/connection_settings.h"
+
+namespace wavenard {
+
+QString TSettings::Server() const {
+  std::lock_guard Guard(FLock);
+  return FServer;
+}
+
+void TSettings::SetServer(const QString& AValue) {
+  std::lock_guard Guard(FLock);
+  FServer = AValue;
+}
+
+qint32 TSettings::Port() const {
+  std::lock_guard Guard(FLock);
+  return FPort;
+}
+
+void TSettings::SetPort(qint32 AValue) {
+  std::lock_guard Guard(FLock);
+  FPort = AValue;
+}
+
+QString TSettings::User() const {
+  std::lock_guard Guard(FLock);
+  return FUser;
+}
+
+void TSettings::SetUser(const QString& AValue) {
+  std::lock_guard Guard(FLock);
+  FUser = AValue;
+}
+
+QString TSettings::Pass() const {
+  std::lock_guard Guard(FLock);
+  return FPass;
+}
+
+void TSettings::SetPass(const QString& AValue) {
+  std::lock_guard Guard(FLock);
+  FPass = AValue;
+}
+
+}  // namespace wavenard

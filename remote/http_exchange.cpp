@@ -1,0 +1,219 @@
+#include "remote/http_exchange.h"
+
+#include <curl/curl.h>
+
+#include <memory>
+#include <mutex>
+#include <optional>
+
+#include "remote/request_url.h"
+#include "support/system_error.h"
+
+namespace wavenard {
+
+namespace {
+
+using TClock = std::chrono::steady_clock;
+
+constexpr int MaxRedirects = 5;
+// How often a waiting transfer looks at its abort flag and its stall limit.
+constexpr int PollIntervalMs = 20;
+
+std::once_flag CurlInitialized;
+
+struct TEasyDelete {
+  void operator()(CURL* AEasy) const { curl_easy_cleanup(AEasy); }
+};
+struct TMultiDelete {
+  void operator()(CURLM* AMulti) const { curl_multi_cleanup(AMulti); }
+};
+struct THeaderListDelete {
+  void operator()(curl_slist* AList) const { curl_slist_free_all(AList); }
+};
+
+// What the callbacks of one transfer fill in.
+struct TTransferState {
+  THttpAnswer Answer;
+  TClock::time_point LastActivity;
+};
+
+size_t StoreBody(char* AData, size_t ASize, size_t ACount, void* AState) {
+  auto* State = static_cast<TTransferState*>(AState);
+  const size_t Length = ASize * ACount;
+  State->Answer.Body.append(AData, static_cast<qsizetype>(Length));
+  State->LastActivity = TClock::now();
+  return Length;
+}
+
+// Keeps the reason phrase of the latest status line ("HTTP/1.1 500 Internal Server Error").
+size_t StoreHeader(char* AData, size_t ASize, size_t ACount, void* AState) {
+  auto* State = static_cast<TTransferState*>(AState);
+  const size_t Length = ASize * ACount;
+  const QByteArray Line = QByteArray(AData, static_cast<qsizetype>(Length)).trimmed();
+  if (Line.startsWith("HTTP/")) {
+    const qsizetype CodeStart = Line.indexOf(' ');
+    const qsizetype ReasonStart = CodeStart < 0 ? -1 : Line.indexOf(' ', CodeStart + 1);
+    State->Answer.ReasonPhrase = ReasonStart < 0 ? QByteArray() : Line.mid(ReasonStart + 1).trimmed();
+  }
+  State->LastActivity = TClock::now();
+  return Length;
+}
+
+bool IsRedirect(long AStatus) {
+  return AStatus == 301 || AStatus == 302 || AStatus == 303 || AStatus == 307 || AStatus == 308;
+}
+
+QString FailureText(CURL* AEasy, CURLcode ACode, const char* AErrorBuffer) {
+  const QString CurlText =
+      QString::fromUtf8(AErrorBuffer[0] != '\0' ? AErrorBuffer : curl_easy_strerror(ACode));
+  if (ACode != CURLE_SEND_ERROR && ACode != CURLE_RECV_ERROR) {
+    return CurlText;
+  }
+  long OsError = 0;
+  curl_easy_getinfo(AEasy, CURLINFO_OS_ERRNO, &OsError);
+  const QString Reason = OsError != 0 ? SysErrorDescription(static_cast<int>(OsError)) : CurlText;
+  const QString Form = ACode == CURLE_SEND_ERROR ? QStringLiteral("Error sending data: (%1) %2")
+                                                 : QStringLiteral("Error receiving data: (%1) %2");
+  return Form.arg(OsError).arg(Reason);
+}
+
+// Drives one transfer of AEasy to its end. The multi interface is used only so that the abort
+// flag and the stall limit are looked at every few milliseconds, not once a second.
+CURLcode RunTransfer(CURLM* AMulti, CURL* AEasy, TTransferState& AState, const THttpLimits& ALimits,
+                     const std::function<bool()>& AAborted) {
+  curl_multi_add_handle(AMulti, AEasy);
+  struct TRemove {
+    CURLM* Multi;
+    CURL* Easy;
+    ~TRemove() { curl_multi_remove_handle(Multi, Easy); }
+  } Remove{AMulti, AEasy};
+
+  AState.LastActivity = TClock::now();
+  curl_off_t LastUploaded = 0;
+  for (;;) {
+    int Running = 0;
+    if (const CURLMcode Code = curl_multi_perform(AMulti, &Running); Code != CURLM_OK) {
+      throw ENetworkFailure(QString::fromUtf8(curl_multi_strerror(Code)));
+    }
+    if (Running == 0) {
+      break;
+    }
+    if (AAborted && AAborted()) {
+      throw EExchangeAborted();
+    }
+    // Until the connection stands, the connect limit applies; after that, any byte sent or
+    // received counts as progress.
+    curl_off_t Connected = 0;
+    curl_off_t Uploaded = 0;
+    curl_easy_getinfo(AEasy, CURLINFO_CONNECT_TIME_T, &Connected);
+    curl_easy_getinfo(AEasy, CURLINFO_SIZE_UPLOAD_T, &Uploaded);
+    const auto Now = TClock::now();
+    if (Connected == 0 || Uploaded != LastUploaded) {
+      AState.LastActivity = Now;
+      LastUploaded = Uploaded;
+    }
+    if (Now - AState.LastActivity >= ALimits.Stall) {
+      throw ENetworkFailure(QStringLiteral("The station did not answer in time."));
+    }
+    curl_multi_poll(AMulti, nullptr, 0, PollIntervalMs, nullptr);
+  }
+  CURLcode Result = CURLE_OK;
+  int Left = 0;
+  while (const CURLMsg* Message = curl_multi_info_read(AMulti, &Left)) {
+    if (Message->msg == CURLMSG_DONE) {
+      Result = Message->data.result;
+    }
+  }
+  return Result;
+}
+
+}  // namespace
+
+QString THttpAnswer::StatusText() const {
+  const QString Code = QString::number(Status);
+  return ReasonPhrase.isEmpty() ? Code : Code + u' ' + QString::fromUtf8(ReasonPhrase);
+}
+
+ENetworkFailure::ENetworkFailure(const QString& AMessage) : std::runtime_error(AMessage.toStdString()) {}
+
+THttpAnswer PerformHttpExchange(const QString& AURL, const QByteArray* AForm, const THttpLimits& ALimits,
+                                const std::function<bool()>& AAborted) {
+  const std::optional<TRequestAddress> Address = ParseRequestURL(AURL);
+  if (!Address) {
+    throw ENetworkFailure(QStringLiteral("Invalid URL: \"%1\"").arg(MaskPassword(AURL)));
+  }
+  std::call_once(CurlInitialized, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+  const std::unique_ptr<CURL, TEasyDelete> Easy(curl_easy_init());
+  const std::unique_ptr<CURLM, TMultiDelete> Multi(curl_multi_init());
+  if (!Easy || !Multi) {
+    throw ENetworkFailure(QString::fromUtf8(curl_easy_strerror(CURLE_OUT_OF_MEMORY)));
+  }
+
+  // Only Host, User-Agent, Content-Length and the form's Content-Type go out.
+  std::unique_ptr<curl_slist, THeaderListDelete> Headers;
+  const auto AddHeader = [&Headers](const char* AHeader) {
+    Headers.reset(curl_slist_append(Headers.release(), AHeader));
+  };
+  AddHeader("Accept:");
+  AddHeader("Expect:");
+  if (AForm != nullptr) {
+    AddHeader("Content-Type: application/x-www-form-urlencoded");
+  }
+
+  TTransferState State;
+  char ErrorBuffer[CURL_ERROR_SIZE] = {};
+  CURL* Handle = Easy.get();
+  QByteArray URL = Address->TransferURL();
+  curl_easy_setopt(Handle, CURLOPT_URL, URL.constData());
+  curl_easy_setopt(Handle, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(Handle, CURLOPT_PATH_AS_IS, 1L);
+  curl_easy_setopt(Handle, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
+  curl_easy_setopt(Handle, CURLOPT_PROTOCOLS_STR, "http,https");
+  curl_easy_setopt(Handle, CURLOPT_USERAGENT, "Wavenard/" WAVENARD_VERSION);
+  curl_easy_setopt(Handle, CURLOPT_HTTPHEADER, Headers.get());
+  curl_easy_setopt(Handle, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(ALimits.Connect.count()));
+  curl_easy_setopt(Handle, CURLOPT_ERRORBUFFER, ErrorBuffer);
+  curl_easy_setopt(Handle, CURLOPT_WRITEFUNCTION, StoreBody);
+  curl_easy_setopt(Handle, CURLOPT_WRITEDATA, &State);
+  curl_easy_setopt(Handle, CURLOPT_HEADERFUNCTION, StoreHeader);
+  curl_easy_setopt(Handle, CURLOPT_HEADERDATA, &State);
+  // Redirects are followed here, so that a form is never turned into a GET on the way.
+  curl_easy_setopt(Handle, CURLOPT_FOLLOWLOCATION, 0L);
+  if (AForm != nullptr) {
+    curl_easy_setopt(Handle, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(AForm->size()));
+    curl_easy_setopt(Handle, CURLOPT_POSTFIELDS, AForm->constData());
+  }
+
+  for (int Redirects = 0;; ++Redirects) {
+    State.Answer = THttpAnswer();
+    ErrorBuffer[0] = '\0';
+    const CURLcode Code = RunTransfer(Multi.get(), Handle, State, ALimits, AAborted);
+    if (Code != CURLE_OK) {
+      throw ENetworkFailure(FailureText(Handle, Code, ErrorBuffer));
+    }
+    long Status = 0;
+    char* Location = nullptr;
+    char* ContentType = nullptr;
+    curl_easy_getinfo(Handle, CURLINFO_RESPONSE_CODE, &Status);
+    curl_easy_getinfo(Handle, CURLINFO_REDIRECT_URL, &Location);
+    curl_easy_getinfo(Handle, CURLINFO_CONTENT_TYPE, &ContentType);
+    State.Answer.Status = static_cast<int>(Status);
+    if (Location == nullptr || !IsRedirect(Status)) {
+      State.Answer.ContentType = ContentType;
+      return std::move(State.Answer);
+    }
+    // 301, 302 and 303 would turn the upload into a GET without its body.
+    if (AForm != nullptr && Status != 307 && Status != 308) {
+      throw ENetworkFailure(
+          QStringLiteral("The station redirected the upload (%1); the voice track was not sent.")
+              .arg(State.Answer.StatusText()));
+    }
+    if (Redirects == MaxRedirects) {
+      throw ENetworkFailure(QStringLiteral("Maximum (%1) redirects followed").arg(MaxRedirects));
+    }
+    URL = Location;
+    curl_easy_setopt(Handle, CURLOPT_URL, URL.constData());
+  }
+}
+
+}  // namespace wavenard

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <chrono>
+#include <functional>
+#include <stdexcept>
+
+namespace wavenard {
+
+// Time limits of one exchange: resolving and connecting, and how long a transfer may go
+// without moving a byte (sending, waiting for the answer, receiving it).
+struct THttpLimits {
+  std::chrono::milliseconds Connect{60'000};
+  std::chrono::milliseconds Stall{60'000};
+};
+
+// The last answer of an exchange, after any redirects.
+struct THttpAnswer {
+  int Status = 0;
+  QByteArray ReasonPhrase;
+  QByteArray ContentType;
+  QByteArray Body;
+
+  // The status code and the reason phrase, as "500 Internal Server Error".
+  QString StatusText() const;
+};
+
+// A failure of the exchange; its message is what the user is shown.
+class ENetworkFailure : public std::runtime_error {
+ public:
+  explicit ENetworkFailure(const QString& AMessage);
+  QString Message() const { return QString::fromUtf8(what()); }
+};
+
+// The exchange was given up because its requester went away.
+class EExchangeAborted : public std::runtime_error {
+ public:
+  EExchangeAborted() : std::runtime_error("exchange aborted") {}
+};
+
+// One HTTP exchange for AURL (checked by ParseRequestURL; an invalid one fails with
+// "Invalid URL: " and the URL in double quotes, its password masked). Without AForm a GET,
+// with it a POST of AForm as a form. Redirects are followed up to 5 times; a form is only
+// sent on by 307 and 308, other redirects of a form fail. AAborted is asked often and ends
+// the exchange at once when it says so. Throws ENetworkFailure or EExchangeAborted.
+THttpAnswer PerformHttpExchange(const QString& AURL, const QByteArray* AForm, const THttpLimits& ALimits,
+                                const std::function<bool()>& AAborted);
+
+}  // namespace wavenard

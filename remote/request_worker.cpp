@@ -1,0 +1,161 @@
+#include "remote/request_worker.h"
+
+#include <exception>
+#include <mutex>
+
+#include "config/connection_settings.h"
+#include "remote/answer_text.h"
+#include "remote/playlist_reading.h"
+#include "remote/request_url.h"
+#include "remote/upload_body.h"
+#include "support/hand_over.h"
+
+namespace wavenard {
+
+TAPI::TAPI(std::shared_ptr<const TSettings> ASettings, TAPICallback AReadyCallback, THttpLimits ALimits)
+    : TThread(true),
+      FReadyCallback(std::move(AReadyCallback)),
+      FSettings(std::move(ASettings)),
+      FLimits(ALimits) {
+  SetFreeOnTerminate(true);
+}
+
+TAPI::~TAPI() = default;
+
+void TAPI::GetPlaylistContents() {
+  FRequest = TRequest::rqPlaylist;
+  Start();
+}
+
+void TAPI::DeletePlaylistTrack(int AIndex) {
+  FRequest = TRequest::rqDelTrack;
+  FParam1 = AIndex + 1;
+  Start();
+}
+
+void TAPI::MovePlaylistTrack(int AFrom, int ATo) {
+  FRequest = TRequest::rqMoveTrack;
+  FParam1 = AFrom + 1;
+  FParam2 = ATo + 1;
+  Start();
+}
+
+void TAPI::InsertVoiceTrack(int AIndex, const QString& AFN) {
+  QString User;
+  QString Pass;
+  {
+    std::lock_guard Guard(FSettings->Lock());
+    User = FSettings->User();
+    Pass = FSettings->Pass();
+  }
+  const QByteArray Content = ReadVoiceTrackFile(AFN);
+  FForm = std::make_unique<QByteArray>(BuildUploadBody(User, Pass, ExtractFileName(AFN), AIndex, Content));
+  Start();
+}
+
+void TAPI::Execute() {
+  try {
+    switch (FRequest) {
+      case TRequest::rqPlaylist:
+        ExecGetPlaylist();
+        break;
+      case TRequest::rqDelTrack:
+        ExecDeleteTrack();
+        break;
+      case TRequest::rqMoveTrack:
+        ExecMoveTrack();
+        break;
+    }
+  } catch (const std::exception& E) {
+    // The receiver counts on one result per worker, also when reading the answer failed.
+    if (!FCallbackDone) {
+      FPlaylist.reset();
+      Fail(QString::fromUtf8(E.what()));
+    }
+  }
+}
+
+bool TAPI::DoRequest(const QString& ARequest, QString& AResponse) {
+  AResponse.clear();
+  try {
+    QString URL;
+    {
+      std::lock_guard Guard(FSettings->Lock());
+      if (FSettings->Server().isEmpty()) {
+        throw ENetworkFailure(QStringLiteral("Connection not configured. Please open Settings."));
+      }
+      URL = FForm ? BuildURL(*FSettings, false) : BuildURL(*FSettings, true) + u'&' + ARequest;
+    }
+    const auto Aborted = [HandOver = FReadyCallback.HandOver] { return HandOver && HandOver->Closed(); };
+    const THttpAnswer Answer = PerformHttpExchange(URL, FForm.get(), FLimits, Aborted);
+    const std::optional<QString> Text = DecodeAnswerBody(Answer.Body, Answer.ContentType);
+    if (!Text) {
+      Fail(QStringLiteral("The station's answer is in an unknown character set (\"%1\").")
+               .arg(QString::fromLatin1(CharsetOf(Answer.ContentType))));
+      return false;
+    }
+    if (Answer.Status >= 200 && Answer.Status <= 299) {
+      AResponse = *Text;
+      return true;
+    }
+    // An empty error text would look like no error at all.
+    Fail(Text->isEmpty() ? Answer.StatusText() : *Text);
+    return false;
+  } catch (const ENetworkFailure& E) {
+    Fail(E.Message());
+    return false;
+  } catch (const EExchangeAborted&) {
+    return false;
+  }
+}
+
+void TAPI::CheckResult(const QString& AResponse) {
+  FSuccess = AResponse == QLatin1String("OK");
+  if (!FSuccess) {
+    FError = AResponse;
+  }
+}
+
+void TAPI::ExecGetPlaylist() {
+  QString Response;
+  if (!DoRequest(QStringLiteral("action=getplaylist2"), Response)) {
+    return;
+  }
+  FPlaylist = std::make_unique<TPlaylist>();
+  ReadPlaylist(Response, *FPlaylist);
+  FSuccess = true;
+  DoCallback();
+}
+
+void TAPI::ExecDeleteTrack() {
+  QString Response;
+  if (!DoRequest(QStringLiteral("action=delete&pos=%1").arg(FParam1), Response)) {
+    return;
+  }
+  CheckResult(Response);
+  DoCallback();
+}
+
+void TAPI::ExecMoveTrack() {
+  QString Response;
+  if (!DoRequest(QStringLiteral("action=move&pos1=%1&pos2=%2").arg(FParam1).arg(FParam2), Response)) {
+    return;
+  }
+  CheckResult(Response);
+  DoCallback();
+}
+
+void TAPI::Fail(const QString& AMessage) {
+  FSuccess = false;
+  FError = AMessage;
+  DoCallback();
+}
+
+void TAPI::DoCallback() {
+  FCallbackDone = true;
+  if (FReadyCallback.HandOver && FReadyCallback.Method) {
+    FReadyCallback.HandOver->Call([this] { FReadyCallback.Method(*this); });
+  }
+}
+
+}  // namespace wavenard

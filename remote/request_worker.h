@@ -1,0 +1,81 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <functional>
+#include <memory>
+
+#include "remote/http_exchange.h"
+#include "remote/playlist.h"
+#include "support/thread.h"
+
+namespace wavenard {
+
+class TAPI;
+class THandOver;
+class TSettings;
+
+// Where a worker delivers its result: the receiver's hand-over to the main thread and the
+// method to run there. Once the hand-over is closed nothing is delivered.
+struct TAPICallback {
+  std::shared_ptr<THandOver> HandOver;
+  std::function<void(TAPI& ASender)> Method;
+};
+
+// One request to the station's service on a thread of its own. Created suspended and
+// self-freeing; exactly one of the four request operations configures and starts it. Its
+// callback runs once on the main thread, while the worker waits, on every path unless the
+// receiver has closed by then; the worker is freed after its run.
+class TAPI final : public TThread {
+ public:
+  enum class TRequest { rqPlaylist, rqDelTrack, rqMoveTrack };
+
+  // ASettings is shared so that it outlives the worker's reads of it.
+  TAPI(std::shared_ptr<const TSettings> ASettings, TAPICallback AReadyCallback, THttpLimits ALimits = {});
+  ~TAPI() override;
+  Q_DISABLE_COPY_MOVE(TAPI)
+
+  void GetPlaylistContents();
+  // AIndex: 0-based row.
+  void DeletePlaylistTrack(int AIndex);
+  // AFrom, ATo: 0-based rows.
+  void MovePlaylistTrack(int AFrom, int ATo);
+  // AIndex: the 1-based position the track is to take. Reads and encodes the file AFN here,
+  // on the caller's thread, then starts the worker. On EFileFailure the worker is not
+  // started and the caller deletes it.
+  void InsertVoiceTrack(int AIndex, const QString& AFN);
+
+  // For the receiver, while the callback runs.
+  const TPlaylist* Playlist() const { return FPlaylist.get(); }
+  // The receiver takes the playlist over; the worker no longer frees it.
+  std::unique_ptr<TPlaylist> TakePlaylist() { return std::move(FPlaylist); }
+  const QString& Error() const { return FError; }
+  bool Success() const { return FSuccess; }
+
+ protected:
+  void Execute() override;
+
+ private:
+  bool DoRequest(const QString& ARequest, QString& AResponse);
+  void CheckResult(const QString& AResponse);
+  void ExecGetPlaylist();
+  void ExecDeleteTrack();
+  void ExecMoveTrack();
+  void DoCallback();
+  void Fail(const QString& AMessage);
+
+  TAPICallback FReadyCallback;
+  std::unique_ptr<TPlaylist> FPlaylist;
+  QString FError;
+  TRequest FRequest = TRequest::rqPlaylist;
+  bool FSuccess = false;
+  int FParam1 = 0;
+  int FParam2 = 0;
+  std::unique_ptr<QByteArray> FForm;
+
+  const std::shared_ptr<const TSettings> FSettings;
+  const THttpLimits FLimits;
+  bool FCallbackDone = false;
+};
+
+}  // namespace wavenard

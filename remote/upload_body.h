@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+
+#include "config/failures.h"
+
+namespace wavenard {
+
+// The part of APath after its last folder separator.
+QString ExtractFileName(const QString& APath);
+
+// The whole content of the file AFN, read under an exclusive lock that is never waited for:
+// a file that another process holds locked fails like a refused open. Files of 2 GiB or more
+// are refused. Throws EFileFailure.
+QByteArray ReadVoiceTrackFile(const QString& AFN);
+
+// The voice-track form: user, pass, action=wavenard, fn, pos and vt (the Base64 text of
+// AContent in lines of 76 characters), every value query-encoded, joined with "&". Written in
+// one pass into a byte array of exactly its final size.
+QByteArray BuildUploadBody(const QString& AUser, const QString& APass, const QString& AFileName, int AIndex,
+                           QByteArrayView AContent);
+
+}  // namespace wavenard

@@ -1,0 +1,138 @@
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <atomic>
+
+#include "remote/http_exchange.h"
+#include "tests/testsupport/raw_http_server.h"
+
+namespace wavenard {
+namespace {
+
+using test::TRawHttpServer;
+using test::TRawReply;
+using namespace std::chrono_literals;
+
+constexpr THttpLimits ShortLimits{2000ms, 500ms};
+
+QString UrlOf(const TRawHttpServer& AServer, const QString& ATarget = u"/?user=u&pass=p&action=x"_qs) {
+  return u"http://127.0.0.1:%1%2"_qs.arg(AServer.Port()).arg(ATarget);
+}
+
+// Runs an exchange that must fail and returns its message.
+QString FailureOf(const QString& AURL, const QByteArray* AForm = nullptr,
+                  const THttpLimits& ALimits = ShortLimits) {
+  try {
+    PerformHttpExchange(AURL, AForm, ALimits, {});
+  } catch (const ENetworkFailure& E) {
+    return E.Message();
+  }
+  ADD_FAILURE() << "the exchange succeeded";
+  return {};
+}
+
+class HttpExchange : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    // Loopback servers only; a proxy from the environment would stand in between.
+    qunsetenv("http_proxy");
+    qunsetenv("HTTP_PROXY");
+    qunsetenv("all_proxy");
+    qunsetenv("ALL_PROXY");
+  }
+};
+
+TEST_F(HttpExchange, KeepsStatusReasonTypeAndBody) {
+  TRawHttpServer Server([](const QByteArray&) {
+    return TRawReply::Answer(500, "Internal Server Error", "", "text/plain; charset=iso-8859-1");
+  });
+  const THttpAnswer Answer = PerformHttpExchange(UrlOf(Server), nullptr, ShortLimits, {});
+  EXPECT_EQ(Answer.Status, 500);
+  EXPECT_EQ(Answer.StatusText(), u"500 Internal Server Error"_qs);
+  EXPECT_EQ(Answer.ContentType, "text/plain; charset=iso-8859-1");
+  EXPECT_EQ(Answer.Body, "");
+}
+
+TEST_F(HttpExchange, TransferFailuresAreWorded) {
+  TRawHttpServer Silent([](const QByteArray&) { return TRawReply::Silence(); });
+  TRawHttpServer Closing([](const QByteArray&) {
+    return TRawReply{"HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n<TRACK", TRawReply::TEnd::Close};
+  });
+  TRawHttpServer Resetting([](const QByteArray&) {
+    return TRawReply{"HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n<TRACK", TRawReply::TEnd::Reset};
+  });
+  int UnusedPort = 0;
+  {
+    TRawHttpServer Gone([](const QByteArray&) { return TRawReply::Silence(); });
+    UnusedPort = Gone.Port();
+  }
+
+  QElapsedTimer Timer;
+  Timer.start();
+  EXPECT_EQ(FailureOf(UrlOf(Silent)), u"The station did not answer in time."_qs);
+  EXPECT_LT(Timer.elapsed(), 10000) << "the injected stall limit applies, not the default";
+  EXPECT_EQ(FailureOf(UrlOf(Closing)), u"transfer closed with 94 bytes remaining to read"_qs);
+  EXPECT_EQ(FailureOf(UrlOf(Resetting)), u"Error receiving data: (104) Connection reset by peer"_qs);
+  EXPECT_TRUE(
+      FailureOf(u"http://127.0.0.1:%1/"_qs.arg(UnusedPort)).startsWith(u"Failed to connect to 127.0.0.1"_qs));
+  EXPECT_EQ(FailureOf(u"http://st:81:80/?user=u&pass=secret&action=x"_qs),
+            u"Invalid URL: \"http://st:81:80/?user=u&pass=***&action=x\""_qs);
+}
+
+// A GET follows five redirects and gives up on the sixth.
+TEST_F(HttpExchange, FollowsAtMostFiveRedirects) {
+  for (const int Redirects : {5, 6}) {
+    std::atomic<int> Count{0};
+    TRawHttpServer Server([&](const QByteArray&) {
+      const int Hop = ++Count;
+      if (Hop <= Redirects) {
+        return TRawReply::Answer(302, "Found", "", "", "Location: /hop" + QByteArray::number(Hop) + "\r\n");
+      }
+      return TRawReply::Answer(200, "OK", "done");
+    });
+    if (Redirects == 5) {
+      EXPECT_EQ(PerformHttpExchange(UrlOf(Server), nullptr, ShortLimits, {}).Body, "done");
+      EXPECT_TRUE(Server.Requests().last().startsWith("GET /hop5 HTTP/1.1\r\n"));
+    } else {
+      EXPECT_EQ(FailureOf(UrlOf(Server)), u"Maximum (5) redirects followed"_qs);
+      EXPECT_EQ(Server.Requests().size(), 6);
+    }
+  }
+}
+
+// An upload goes on only where the method and the body are kept.
+TEST_F(HttpExchange, AnUploadFollowsOnly307And308) {
+  const QByteArray Form = "user=u&pass=p&action=wavenard&fn=f&pos=1&vt=";
+  for (const int Status : {301, 302, 303, 307, 308}) {
+    TRawHttpServer Server([&](const QByteArray& ARequest) {
+      if (ARequest.startsWith("POST / ")) {
+        return TRawReply::Answer(Status, "Moved", "", "", "Location: /other\r\n");
+      }
+      return TRawReply::Answer(200, "OK", "stored");
+    });
+    if (Status == 307 || Status == 308) {
+      EXPECT_EQ(PerformHttpExchange(UrlOf(Server, u""_qs), &Form, ShortLimits, {}).Body, "stored");
+      ASSERT_EQ(Server.Requests().size(), 2);
+      EXPECT_TRUE(Server.Requests()[1].startsWith("POST /other HTTP/1.1\r\n"));
+      EXPECT_EQ(test::RequestBody(Server.Requests()[1]), Form);
+    } else {
+      EXPECT_EQ(
+          FailureOf(UrlOf(Server, u""_qs), &Form),
+          u"The station redirected the upload (%1 Moved); the voice track was not sent."_qs.arg(Status));
+      EXPECT_EQ(Server.Requests().size(), 1);
+    }
+  }
+}
+
+TEST_F(HttpExchange, AnAbortEndsAWaitingExchangeAtOnce) {
+  TRawHttpServer Server([](const QByteArray&) { return TRawReply::Silence(); });
+  QElapsedTimer Timer;
+  Timer.start();
+  EXPECT_THROW(
+      PerformHttpExchange(UrlOf(Server), nullptr, THttpLimits{}, [&] { return Timer.elapsed() > 100; }),
+      EExchangeAborted);
+  EXPECT_LT(Timer.elapsed(), 1000);
+}
+
+}  // namespace
+}  // namespace wavenard
