@@ -1,0 +1,136 @@
+#include <gtest/gtest.h>
+
+#include <QObject>
+#include <QTest>
+
+#include "config/connection_settings.h"
+#include "remote/request_worker.h"
+#include "support/hand_over.h"
+#include "tests/testsupport/temp_folder.h"
+#include "tools/station-sim/station_sim.h"
+
+namespace wavenard {
+namespace {
+
+struct TResult {
+  bool Success = false;
+  QString Error;
+  QStringList Rows;  // "title|duration"
+};
+
+// A minimal FLAC file: the marker and a STREAMINFO block for 44.1 kHz stereo, ASeconds long.
+QByteArray FlacFile(int ASeconds) {
+  QByteArray Data("fLaC");
+  Data.append(char(0x80)).append(char(0)).append(char(0)).append(char(34));
+  QByteArray Info(34, '\0');
+  const quint64 Packed =
+      (quint64{44100} << 44) | (quint64{1} << 41) | (quint64{15} << 36) | quint64(44100) * quint64(ASeconds);
+  for (int I = 0; I < 8; ++I) {
+    Info[10 + I] = char((Packed >> (56 - 8 * I)) & 0xFF);
+  }
+  return Data + Info + QByteArray(64, '\x11');
+}
+
+// The client core against the station simulator: every request as the window makes it.
+class StationClient : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    qunsetenv("http_proxy");
+    qunsetenv("all_proxy");
+    sim::TTrackList List;
+    for (const auto& [Title, Ms] : {std::pair{"Opening", 5000}, {"Morning Song", 185000}, {"News", 120000}}) {
+      sim::TTrack Track;
+      Track.Title = Title;
+      Track.DurationMs = Ms;
+      List.Append(Track);
+    }
+    FStation.SetPlaylist(List);
+    ASSERT_TRUE(FStation.Start());
+    FSettings->SetServer("127.0.0.1");
+    FSettings->SetPort(FStation.Port());
+    FSettings->SetUser("demo user");
+    FSettings->SetPass("s3cret&'~");
+  }
+
+  void TearDown() override {
+    FHandOver->Close();
+    EXPECT_TRUE(TThread::WaitForAll(5000));
+  }
+
+  TResult Run(const std::function<void(TAPI&)>& AStart) {
+    std::optional<TResult> Result;
+    auto* Worker = new TAPI(FSettings, TAPICallback{FHandOver, [&](TAPI& ASender) {
+                                                      TResult R{ASender.Success(), ASender.Error(), {}};
+                                                      if (const TPlaylist* List = ASender.Playlist()) {
+                                                        for (int I = 0; I < List->Count(); ++I) {
+                                                          R.Rows << List->Items(I).Title + u'|' +
+                                                                        List->Items(I).Duration;
+                                                        }
+                                                      }
+                                                      Result = R;
+                                                    }});
+    AStart(*Worker);
+    [&] { QTRY_VERIFY_WITH_TIMEOUT(Result.has_value(), 10000); }();
+    return Result.value_or(TResult{});
+  }
+
+  QStringList Fetch() {
+    const TResult Result = Run([](TAPI& W) { W.GetPlaylistContents(); });
+    EXPECT_TRUE(Result.Success) << Result.Error.toStdString();
+    return Result.Rows;
+  }
+
+  sim::TStationSim FStation{"demo user", "s3cret&'~"};
+  std::shared_ptr<TSettings> FSettings = std::make_shared<TSettings>();
+  QObject FReceiver;
+  std::shared_ptr<THandOver> FHandOver = THandOver::Create(&FReceiver);
+};
+
+TEST_F(StationClient, FetchesDeletesMovesAndInsertsLikeTheWindowDoes) {
+  EXPECT_EQ(Fetch(), QStringList({"Opening|0:05", "Morning Song|3:05", "News|2:00"}));
+
+  TResult Move = Run([](TAPI& W) { W.MovePlaylistTrack(2, 0); });
+  EXPECT_TRUE(Move.Success) << Move.Error.toStdString();
+  EXPECT_EQ(Fetch(), QStringList({"News|2:00", "Opening|0:05", "Morning Song|3:05"}));
+
+  TResult Delete = Run([](TAPI& W) { W.DeletePlaylistTrack(1); });
+  EXPECT_TRUE(Delete.Success) << Delete.Error.toStdString();
+  EXPECT_EQ(Fetch(), QStringList({"News|2:00", "Morning Song|3:05"}));
+
+  test::TTempFolder Folder;
+  const QString File = Folder.Write(QString::fromUtf8("Ansage für 18 Uhr.flac"), FlacFile(12));
+  TResult Insert = Run([&](TAPI& W) { W.InsertVoiceTrack(2, File); });
+  EXPECT_TRUE(Insert.Success) << Insert.Error.toStdString();
+  EXPECT_EQ(Fetch(),
+            QStringList({"News|2:00", QString::fromUtf8("Ansage für 18 Uhr|0:12"), "Morning Song|3:05"}));
+
+  const auto Requests = FStation.Requests();
+  ASSERT_FALSE(Requests.empty());
+  // The password holds a percent-escape, so its apostrophe goes out as it is.
+  EXPECT_EQ(Requests.front(), "GET /?user=demo+user&pass=s3cret%26'%7E&action=getplaylist2");
+}
+
+TEST_F(StationClient, ShowsTheStationsOwnErrorTexts) {
+  TResult BadPosition = Run([](TAPI& W) { W.DeletePlaylistTrack(40); });
+  EXPECT_FALSE(BadPosition.Success);
+  EXPECT_EQ(BadPosition.Error, "Invalid position");
+
+  FSettings->SetPass("wrong");
+  TResult Denied = Run([](TAPI& W) { W.GetPlaylistContents(); });
+  EXPECT_FALSE(Denied.Success);
+  EXPECT_EQ(Denied.Error, "Wrong user name or password");
+}
+
+TEST_F(StationClient, DecodesAnAnswerInTheCharsetItNames) {
+  sim::TTrackList List;
+  sim::TTrack Track;
+  Track.Title = "Caf\xC3\xA9 del Mar";
+  Track.DurationMs = 61000;
+  List.Append(Track);
+  FStation.SetPlaylist(List);
+  ASSERT_TRUE(FStation.SetPlaylistCharset("iso-8859-1"));
+  EXPECT_EQ(Fetch(), QStringList({QString::fromUtf8("Café del Mar|1:01")}));
+}
+
+}  // namespace
+}  // namespace wavenard
