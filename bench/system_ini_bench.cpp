@@ -23,6 +23,9 @@ QString NoSpecialFolder(int) {
   return {};
 }
 
+// The files lie below TMPDIR. On a disk the file write is mostly the wait for its two flushes
+// (the file and its folder); run with TMPDIR on a memory file system to see the program's own share.
+
 // A record as it stands after start-up: read with no file, so completed to 7 outputs and 4 inputs,
 // with a microphone chosen.
 struct TBenchSystemIni {

@@ -306,6 +306,26 @@ TEST(TSystemIni, AFailedSaveIsShownAndTheProgramGoesOn) {
   EXPECT_FALSE(QFile::exists(Missing + "system.ini.bak"));
 }
 
+TEST(TSystemIni, ASetupIniThatCannotBeReadFailsTheSaveAndLeavesTheFileAsItWas) {
+  TInstallation Setup;
+  const QByteArray Stored = test::Crlf("object TSystemIni\n  LangDir = '/'\nend\n");
+  Setup.Folder.Write("system.ini", Stored);
+  ASSERT_TRUE(QDir(Setup.Folder.Path()).mkdir("setup.ini"));
+  const std::unique_ptr<TSystemIni> Record = Setup.Read();
+  Record->Save();
+
+  ASSERT_EQ(Setup.Boxes.Shown().size(), 1);
+  EXPECT_TRUE(Setup.Boxes.Shown().front().Text.startsWith("Error saving file (system.ini): Cannot open file"))
+      << Setup.Boxes.Shown().front().Text.toStdString();
+  EXPECT_EQ(Setup.File(), Stored);
+  EXPECT_FALSE(QFile::exists(Setup.Folder.File("system.ini.bak")));
+
+  // The name was settled to the fallback before the failure.
+  Record->Save();
+  EXPECT_EQ(Setup.Boxes.Shown().size(), 1);
+  EXPECT_TRUE(Setup.File().contains("  LangDir = 'En'\r\n"));
+}
+
 TEST(TSystemIni, VstFolderNamesThePluginFolderBelowProgramFilesWhenThereIsOne) {
   test::TScriptedBoxPresenter Boxes;
   QList<int> Asked;
