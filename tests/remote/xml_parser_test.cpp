@@ -336,13 +336,15 @@ TEST(XmlParser, TranslateCharacterCanBeReplaced) {
   EXPECT_EQ(Parser.CurContent(), u"[32]");
 }
 
-// Every part lies inside the document and after the one before; the scan ends.
+// Every part lies inside the document and after the one before; the scan ends. Attribute values
+// are read, and so normalised, only when asked for: ask for every one.
 void ExpectSaneScan(const QString& ADocument) {
   TXmlParser Parser;
   Parser.LoadFromBuffer(ADocument);
   qsizetype Previous = -1;
   qsizetype Parts = 0;
   while (Parser.Scan()) {
+    Attrs(Parser.CurAttr());
     ASSERT_GT(Parser.CurStart(), Previous);
     ASSERT_LE(Parser.CurStart(), Parser.CurFinal());
     ASSERT_LT(Parser.CurFinal(), ADocument.size());
