@@ -1,0 +1,77 @@
+#include "app/startup.h"
+
+#include "app/error_report.h"
+#include "app/quit_signals.h"
+#include "app/tag_library.h"
+#include "audio/media_device_source.h"
+#include "config/connection_settings.h"
+#include "support/message_box.h"
+#include "support/msg_thread.h"
+#include "support/thread.h"
+
+namespace wavenard {
+
+TApplicationRun::TApplicationRun(TStartupEnvironment AEnvironment)
+    : FEnvironment(std::move(AEnvironment)), FDpi(*FEnvironment.DpiSource) {
+  FTagLibrary =
+      std::make_unique<TTagLibrary>(FindApplicationFolder(FEnvironment.ExecutablePath), *FEnvironment.Boxes);
+  FMsgThread = std::make_unique<TMsgThread>();
+  FMsgThread->Start();
+  FFolders = TFolders::ForExecutable(FEnvironment.ExecutablePath, FEnvironment.SpecialFolders);
+  FSettings = std::make_shared<TSettings>();
+}
+
+TApplicationRun::~TApplicationRun() {
+  CloseDown();
+}
+
+TMainFrm& TApplicationRun::CreateMainWindow() {
+  TMainFrmDeps Deps;
+  Deps.Settings = FSettings;
+  Deps.Boxes = FEnvironment.Boxes;
+  Deps.Dpi = &FDpi;
+  Deps.ApplicationFolder = FFolders.ApplicationFolder();
+  Deps.ChooseFile = FEnvironment.ChooseFile;
+  Deps.StartProgram = FEnvironment.StartProgram;
+  Deps.ReportError = FEnvironment.ReportError;
+  FMainFrm = std::make_unique<TMainFrm>(std::move(Deps));
+  return *FMainFrm;
+}
+
+void TApplicationRun::CloseDown() {
+  FMainFrm.reset();
+  TThread::WaitForAll(WorkerJoinLimit);
+}
+
+int RunWavenard(TWavenardApplication& AApplication) {
+  TWidgetBoxPresenter Boxes;
+  AApplication.SetBoxes(&Boxes);
+  TScreenDpiSource DpiSource;
+  TMediaDeviceSource Devices;
+  TStartupEnvironment Environment;
+  Environment.ExecutablePath = QCoreApplication::applicationFilePath();
+  Environment.Boxes = &Boxes;
+  Environment.DpiSource = &DpiSource;
+  Environment.Devices = &Devices;
+  Environment.ReportError = [&AApplication](const std::exception& AError) { AApplication.Report(AError); };
+
+  int Result = 0;
+  try {
+    TApplicationRun Run(std::move(Environment));
+    TMainFrm& Window = Run.CreateMainWindow();
+    DpiSource.SetMainWindow(&Window);
+    TQuitSignals Signals([&Window] { Window.close(); });
+    Window.show();
+    Result = QApplication::exec();
+    DpiSource.SetMainWindow(nullptr);
+    Run.CloseDown();
+  } catch (const std::exception& E) {
+    // Start-up could not finish (the settings folder cannot be known, say).
+    ShowErrorReport(Boxes, E);
+    Result = 1;
+  }
+  AApplication.SetBoxes(nullptr);
+  return Result;
+}
+
+}  // namespace wavenard
