@@ -1,0 +1,97 @@
+#include <gtest/gtest.h>
+
+#include <signal.h>
+
+#include <QFile>
+#include <QTest>
+
+#include "app/quit_signals.h"
+#include "app/startup.h"
+#include "app/tag_library.h"
+#include "tests/app/view_fixture.h"
+#include "tests/testsupport/scripted_box_presenter.h"
+#include "tests/testsupport/table_device_source.h"
+#include "tests/testsupport/temp_folder.h"
+
+namespace wavenard {
+namespace {
+
+// A program installed in a folder of its own, its settings kept beside it (no "uid.ini").
+class StartupTest : public ::testing::Test {
+ protected:
+  TStartupEnvironment Environment() {
+    TStartupEnvironment Result;
+    Result.ExecutablePath = AppFolder.File("wavenard");
+    Result.Boxes = &Boxes;
+    Result.DpiSource = &DpiSource;
+    Result.Devices = &Devices;
+    Result.SpecialFolders = [this](int) { return Home.Path(); };
+    Result.ChooseFile = [](QWidget*, const QString&) { return QString(); };
+    Result.StartProgram = [](const QString&, const QStringList&) { return false; };
+    return Result;
+  }
+  void PlaceLibrary(const QString& ASource) {
+    ASSERT_TRUE(QFile::copy(ASource, AppFolder.File(TTagLibrary::FileName)));
+  }
+
+  test::TTempFolder AppFolder;
+  test::TTempFolder Home;
+  test::TScriptedBoxPresenter Boxes;
+  TFixedDpiSource DpiSource;
+  test::TTableDeviceSource Devices;
+};
+
+TEST_F(StartupTest, TheTagLibraryBesideTheProgramLoadsWithoutABox) {
+  PlaceLibrary(TAG_LIBRARY_FILE);
+  TApplicationRun Run(Environment());
+  EXPECT_TRUE(Run.TagLibrary().Loaded());
+  EXPECT_EQ(Run.TagLibrary().Path(), AppFolder.File(TTagLibrary::FileName));
+  EXPECT_TRUE(Boxes.Shown().isEmpty());
+  EXPECT_EQ(Run.Folders().ApplicationFolder(), AppFolder.Path());
+  EXPECT_EQ(Run.Folders().SettingsFolder(), AppFolder.Path());
+}
+
+TEST_F(StartupTest, AMissingLibraryOrEntryPointShowsOneBoxAndStartUpGoesOn) {
+  struct TCase {
+    const char* Name;
+    QString Library;
+  };
+  const TCase Cases[] = {{"no library", QString()}, {"a library without the entry points", ZLIB_FILE}};
+  for (const TCase& Case : Cases) {
+    SCOPED_TRACE(Case.Name);
+    QFile::remove(AppFolder.File(TTagLibrary::FileName));
+    if (!Case.Library.isEmpty()) {
+      PlaceLibrary(Case.Library);
+    }
+    Boxes.Clear();
+    TApplicationRun Run(Environment());
+    EXPECT_FALSE(Run.TagLibrary().Loaded());
+    ASSERT_EQ(Boxes.Shown().size(), 1);
+    EXPECT_TRUE(Boxes.Shown()[0].Text.startsWith("libquorvane_taglib.so loading error: "))
+        << Boxes.Shown()[0].Text.toStdString();
+    EXPECT_GT(Boxes.Shown()[0].Text.size(), QString("libquorvane_taglib.so loading error: ").size());
+    EXPECT_EQ(Boxes.Shown()[0].Caption, "Error");
+    EXPECT_EQ(Boxes.Shown()[0].Flags & 0xF0, MB_ICONERROR);
+
+    TMainFrm& Window = Run.CreateMainWindow();
+    Window.show();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(&Window));
+    Run.CloseDown();
+    EXPECT_EQ(Run.MainWindow(), nullptr);
+  }
+}
+
+TEST(QuitSignalsTest, TerminationAndInterruptArriveOnTheEventLoop) {
+  for (int Signal : {SIGTERM, SIGINT}) {
+    SCOPED_TRACE(Signal);
+    int Quits = 0;
+    TQuitSignals Signals([&] { ++Quits; });
+    ASSERT_EQ(raise(Signal), 0);
+    // Nothing runs inside the handler itself.
+    EXPECT_EQ(Quits, 0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Quits == 1; }, 5000));
+  }
+}
+
+}  // namespace
+}  // namespace wavenard
