@@ -5,11 +5,28 @@
 #include "app/tag_library.h"
 #include "audio/media_device_source.h"
 #include "config/connection_settings.h"
+#include "config/system_ini.h"
 #include "support/message_box.h"
 #include "support/msg_thread.h"
 #include "support/thread.h"
+#include "support/windows1252.h"
 
 namespace wavenard {
+
+namespace {
+
+// The text in the 8-bit code page; a character it lacks becomes "?", as the system converts.
+QByteArray ToCodePage(const QString& AText) {
+  QByteArray Result;
+  Result.reserve(AText.size());
+  for (const QChar Char : AText) {
+    const int Byte = UnicodeToWindows1252(Char.unicode());
+    Result += Byte < 0 ? '?' : static_cast<char>(Byte);
+  }
+  return Result;
+}
+
+}  // namespace
 
 TApplicationRun::TApplicationRun(TStartupEnvironment AEnvironment)
     : FEnvironment(std::move(AEnvironment)), FDpi(*FEnvironment.DpiSource) {
@@ -18,6 +35,11 @@ TApplicationRun::TApplicationRun(TStartupEnvironment AEnvironment)
   FMsgThread = std::make_unique<TMsgThread>();
   FMsgThread->Start();
   FFolders = TFolders::ForExecutable(FEnvironment.ExecutablePath, FEnvironment.SpecialFolders);
+  FSystemIni = std::make_unique<TSystemIni>(FFolders, *FEnvironment.Boxes, FEnvironment.SpecialFolders);
+  FSystemIni->Read(FApplicationTag);
+  // Taken once: a later change of the record reaches the audio library at the next start.
+  FUserAgent = ToCodePage(FSystemIni->StreamUserAgent);
+  FEnvironment.Devices->SetUserAgent(DecodeWindows1252(FUserAgent));
   FSettings = std::make_shared<TSettings>();
 }
 
@@ -34,6 +56,7 @@ TMainFrm& TApplicationRun::CreateMainWindow() {
   Deps.ChooseFile = FEnvironment.ChooseFile;
   Deps.StartProgram = FEnvironment.StartProgram;
   Deps.ReportError = FEnvironment.ReportError;
+  Deps.SaveSystemSettings = [this] { FSystemIni->Save(); };
   FMainFrm = std::make_unique<TMainFrm>(std::move(Deps));
   return *FMainFrm;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <exception>
 #include <functional>
@@ -15,6 +16,7 @@ class TBoxPresenter;
 class TDeviceSource;
 class TMsgThread;
 class TSettings;
+class TSystemIni;
 class TTagLibrary;
 
 // What the program takes from its surroundings; tests replace each part.
@@ -51,6 +53,11 @@ class TApplicationRun final {
   TDpiCache& Dpi() { return FDpi; }
   const TTagLibrary& TagLibrary() const { return *FTagLibrary; }
   TSettings& Settings() { return *FSettings; }
+  TSystemIni& SystemIni() { return *FSystemIni; }
+  // The user agent as the audio library was given it, in the 8-bit code page.
+  const QByteArray& UserAgent() const { return FUserAgent; }
+  // The application-wide flag word (ScreenReaderTagBit).
+  qint32 ApplicationTag() const { return FApplicationTag; }
   TMainFrm* MainWindow() { return FMainFrm.get(); }
 
  private:
@@ -59,6 +66,9 @@ class TApplicationRun final {
   std::unique_ptr<TTagLibrary> FTagLibrary;
   std::unique_ptr<TMsgThread> FMsgThread;
   TFolders FFolders;
+  std::unique_ptr<TSystemIni> FSystemIni;
+  qint32 FApplicationTag = 0;
+  QByteArray FUserAgent;
   std::shared_ptr<TSettings> FSettings;
   std::unique_ptr<TMainFrm> FMainFrm;
 };

@@ -8,6 +8,7 @@
 #include "app/quit_signals.h"
 #include "app/startup.h"
 #include "app/tag_library.h"
+#include "config/system_ini.h"
 #include "tests/app/view_fixture.h"
 #include "tests/testsupport/scripted_box_presenter.h"
 #include "tests/testsupport/table_device_source.h"
@@ -79,6 +80,39 @@ TEST_F(StartupTest, AMissingLibraryOrEntryPointShowsOneBoxAndStartUpGoesOn) {
     Run.CloseDown();
     EXPECT_EQ(Run.MainWindow(), nullptr);
   }
+}
+
+TEST_F(StartupTest, WithoutSuiteFilesTheRecordsKeepTheirValuesAndClosingWritesSystemIni) {
+  PlaceLibrary(TAG_LIBRARY_FILE);
+  {
+    TApplicationRun Run(Environment());
+    EXPECT_TRUE(Run.SystemIni().ReadSuccessful());
+    EXPECT_EQ(Run.SystemIni().StreamUserAgent, "Quorvane");
+    EXPECT_EQ(Devices.UserAgent, "Quorvane");
+    TMainFrm& Window = Run.CreateMainWindow();
+    Window.show();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(&Window));
+    EXPECT_FALSE(QFile::exists(AppFolder.File("system.ini")));
+    Window.close();
+    EXPECT_TRUE(QFile::exists(AppFolder.File("system.ini")));
+  }
+  EXPECT_TRUE(Boxes.Shown().isEmpty());
+}
+
+TEST_F(StartupTest, TheUserAgentIsTakenOnceInTheEightBitCodePage) {
+  PlaceLibrary(TAG_LIBRARY_FILE);
+  {
+    TSystemIni Stored(TFolders(AppFolder.Path(), AppFolder.Path()), Boxes);
+    Stored.StreamUserAgent = QString::fromUtf8("Zoë’s player ☃");
+    Stored.Save();
+  }
+  TApplicationRun Run(Environment());
+  EXPECT_EQ(Run.UserAgent(), QByteArray("Zo\xEB\x92s player ?"));
+  EXPECT_EQ(Devices.UserAgent, QString::fromUtf8("Zoë’s player ?"));
+  Run.SystemIni().StreamUserAgent = "Changed";
+  Run.SystemIni().Save();
+  EXPECT_EQ(Devices.UserAgent, QString::fromUtf8("Zoë’s player ?"));
+  EXPECT_TRUE(Boxes.Shown().isEmpty());
 }
 
 TEST(QuitSignalsTest, TerminationAndInterruptArriveOnTheEventLoop) {
