@@ -2,6 +2,18 @@
 
 namespace wavenard {
 
+const TPropertyTable& TSettings::SettingsProperties() {
+  static const TPropertyTable Table(
+      QStringLiteral("TSettings"), &ComponentProperties(),
+      {
+          StringProperty(QStringLiteral("Server"), Methods(&TSettings::Server, &TSettings::SetServer)),
+          IntegerProperty(QStringLiteral("Port"), Methods(&TSettings::Port, &TSettings::SetPort)),
+          StringProperty(QStringLiteral("User"), Methods(&TSettings::User, &TSettings::SetUser)),
+          StringProperty(QStringLiteral("Pass"), Methods(&TSettings::Pass, &TSettings::SetPass)),
+      });
+  return Table;
+}
+
 QString TSettings::Server() const {
   std::lock_guard Guard(FLock);
   return FServer;

@@ -4,16 +4,18 @@
 #include <QtGlobal>
 #include <mutex>
 
+#include "config/component.h"
+
 namespace wavenard {
 
 // The station's address and the account used on it; one instance for the run, shared by the
 // window, the settings dialog and every request worker (which keep it alive while they run).
 // Each accessor takes the record's lock; a caller that needs several values to belong together
-// holds Lock() around all of its reads or writes.
-class TSettings final {
+// holds Lock() around all of its reads or writes. Writing or reading the record's text holds the
+// lock throughout, so a worker never sees a half-read record.
+class TSettings final : public TComponent {
  public:
   TSettings() = default;
-  Q_DISABLE_COPY_MOVE(TSettings)
 
   // Re-entrant, so the accessors may be called while the caller holds it.
   std::recursive_mutex& Lock() const { return FLock; }
@@ -26,6 +28,12 @@ class TSettings final {
   void SetUser(const QString& AValue);
   QString Pass() const;
   void SetPass(const QString& AValue);
+
+  // Server, Port, User and Pass; the texts are left out while empty, the port is always written.
+  static const TPropertyTable& SettingsProperties();
+  const TPropertyTable& PropertyTable() const override { return SettingsProperties(); }
+  void BeginValueAccess() const override { FLock.lock(); }
+  void EndValueAccess() const override { FLock.unlock(); }
 
  private:
   mutable std::recursive_mutex FLock;

@@ -1,0 +1,51 @@
+#include "config/connection_settings_file.h"
+
+#include <exception>
+
+#include "config/connection_settings.h"
+#include "config/failures.h"
+#include "config/folders.h"
+#include "support/message_box.h"
+
+namespace wavenard {
+
+namespace {
+
+// The password stands in the file as plain text: nobody but its owner may read it, from the
+// first byte on. A file that already exists keeps the permissions it has.
+constexpr QFileDevice::Permissions OwnerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+
+QString MessageOf(const std::exception& AFailure) {
+  if (const auto* Failure = dynamic_cast<const ESettingsFailure*>(&AFailure)) {
+    return Failure->Message();
+  }
+  return QString::fromUtf8(AFailure.what());
+}
+
+}  // namespace
+
+TSettingsFile::TSettingsFile(TSettings& ASettings, const TFolders& AFolders, TBoxPresenter& ABoxes)
+    : FSettings(ASettings), FBoxes(ABoxes), FFile(AFolders.SettingsFile(QStringLiteral("settings.ini"))) {}
+
+void TSettingsFile::Read() {
+  if (!FFile.Exists()) {
+    return;
+  }
+  try {
+    FFile.Read(FSettings);
+  } catch (const EFileFailure& Failure) {
+    FBoxes.MyMessageBox(QStringLiteral("Error loading settings: %1.").arg(Failure.Message()),
+                        QStringLiteral("Error"), MB_ICONERROR | MB_OK);
+  }
+}
+
+void TSettingsFile::Save() {
+  try {
+    FFile.Write(FSettings, OwnerOnly);
+  } catch (const std::exception& Failure) {
+    FBoxes.MyMessageBox(QStringLiteral("Error saving settings: %1.").arg(MessageOf(Failure)),
+                        QStringLiteral("Error"), MB_ICONERROR | MB_OK);
+  }
+}
+
+}  // namespace wavenard
