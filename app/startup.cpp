@@ -1,10 +1,14 @@
 #include "app/startup.h"
 
+#include <QRandomGenerator>
+
 #include "app/error_report.h"
 #include "app/quit_signals.h"
 #include "app/tag_library.h"
 #include "audio/media_device_source.h"
 #include "config/connection_settings.h"
+#include "config/connection_settings_file.h"
+#include "config/player_ini.h"
 #include "config/system_ini.h"
 #include "support/message_box.h"
 #include "support/msg_thread.h"
@@ -35,12 +39,15 @@ TApplicationRun::TApplicationRun(TStartupEnvironment AEnvironment)
   FMsgThread = std::make_unique<TMsgThread>();
   FMsgThread->Start();
   FFolders = TFolders::ForExecutable(FEnvironment.ExecutablePath, FEnvironment.SpecialFolders);
+  FPlayerIni = std::make_unique<TPlayerIni>(FFolders, *FEnvironment.Boxes, *FEnvironment.Random);
+  FPlayerIni->Read();
   FSystemIni = std::make_unique<TSystemIni>(FFolders, *FEnvironment.Boxes, FEnvironment.SpecialFolders);
   FSystemIni->Read(FApplicationTag);
   // Taken once: a later change of the record reaches the audio library at the next start.
   FUserAgent = ToCodePage(FSystemIni->StreamUserAgent);
   FEnvironment.Devices->SetUserAgent(DecodeWindows1252(FUserAgent));
   FSettings = std::make_shared<TSettings>();
+  FSettingsFile = std::make_unique<TSettingsFile>(*FSettings, FFolders, *FEnvironment.Boxes);
 }
 
 TApplicationRun::~TApplicationRun() {
@@ -56,6 +63,9 @@ TMainFrm& TApplicationRun::CreateMainWindow() {
   Deps.ChooseFile = FEnvironment.ChooseFile;
   Deps.StartProgram = FEnvironment.StartProgram;
   Deps.ReportError = FEnvironment.ReportError;
+  Deps.VoiceTracksFolder = [this] { return FPlayerIni->GetVoiceTracksFolder(); };
+  Deps.ReadSettings = [this] { FSettingsFile->Read(); };
+  Deps.SaveSettings = [this] { FSettingsFile->Save(); };
   Deps.SaveSystemSettings = [this] { FSystemIni->Save(); };
   FMainFrm = std::make_unique<TMainFrm>(std::move(Deps));
   return *FMainFrm;
@@ -76,6 +86,7 @@ int RunWavenard(TWavenardApplication& AApplication) {
   Environment.Boxes = &Boxes;
   Environment.DpiSource = &DpiSource;
   Environment.Devices = &Devices;
+  Environment.Random = QRandomGenerator::global();
   Environment.ReportError = [&AApplication](const std::exception& AError) { AApplication.Report(AError); };
 
   int Result = 0;

@@ -10,12 +10,16 @@
 #include "config/folders.h"
 #include "support/dpi.h"
 
+class QRandomGenerator;
+
 namespace wavenard {
 
 class TBoxPresenter;
 class TDeviceSource;
 class TMsgThread;
 class TSettings;
+class TPlayerIni;
+class TSettingsFile;
 class TSystemIni;
 class TTagLibrary;
 
@@ -27,6 +31,8 @@ struct TStartupEnvironment {
   TDpiSource* DpiSource = nullptr;
   TDeviceSource* Devices = nullptr;
   TSpecialFolderLookup SpecialFolders = GetSpecialFolderPath;
+  // Draws the player record's identifier.
+  QRandomGenerator* Random = nullptr;
   std::function<void(const std::exception& AError)> ReportError;
   TFileChooser ChooseFile = ChooseVoiceTrackFile;
   TProgramStarter StartProgram = StartRecorderProcess;
@@ -53,6 +59,7 @@ class TApplicationRun final {
   TDpiCache& Dpi() { return FDpi; }
   const TTagLibrary& TagLibrary() const { return *FTagLibrary; }
   TSettings& Settings() { return *FSettings; }
+  TPlayerIni& PlayerIni() { return *FPlayerIni; }
   TSystemIni& SystemIni() { return *FSystemIni; }
   // The user agent as the audio library was given it, in the 8-bit code page.
   const QByteArray& UserAgent() const { return FUserAgent; }
@@ -66,10 +73,12 @@ class TApplicationRun final {
   std::unique_ptr<TTagLibrary> FTagLibrary;
   std::unique_ptr<TMsgThread> FMsgThread;
   TFolders FFolders;
+  std::unique_ptr<TPlayerIni> FPlayerIni;
   std::unique_ptr<TSystemIni> FSystemIni;
   qint32 FApplicationTag = 0;
   QByteArray FUserAgent;
   std::shared_ptr<TSettings> FSettings;
+  std::unique_ptr<TSettingsFile> FSettingsFile;
   std::unique_ptr<TMainFrm> FMainFrm;
 };
 

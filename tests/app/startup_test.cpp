@@ -2,17 +2,23 @@
 
 #include <signal.h>
 
+#include <QElapsedTimer>
 #include <QFile>
+#include <QRandomGenerator>
 #include <QTest>
 
 #include "app/quit_signals.h"
 #include "app/startup.h"
 #include "app/tag_library.h"
+#include "config/connection_settings.h"
+#include "config/connection_settings_file.h"
+#include "config/player_ini.h"
 #include "config/system_ini.h"
 #include "tests/app/view_fixture.h"
 #include "tests/testsupport/scripted_box_presenter.h"
 #include "tests/testsupport/table_device_source.h"
 #include "tests/testsupport/temp_folder.h"
+#include "tools/station-sim/station_sim.h"
 
 namespace wavenard {
 namespace {
@@ -27,6 +33,7 @@ class StartupTest : public ::testing::Test {
     Result.DpiSource = &DpiSource;
     Result.Devices = &Devices;
     Result.SpecialFolders = [this](int) { return Home.Path(); };
+    Result.Random = &Random;
     Result.ChooseFile = [](QWidget*, const QString&) { return QString(); };
     Result.StartProgram = [](const QString&, const QStringList&) { return false; };
     return Result;
@@ -40,6 +47,7 @@ class StartupTest : public ::testing::Test {
   test::TScriptedBoxPresenter Boxes;
   TFixedDpiSource DpiSource;
   test::TTableDeviceSource Devices;
+  QRandomGenerator Random{7};
 };
 
 TEST_F(StartupTest, TheTagLibraryBesideTheProgramLoadsWithoutABox) {
@@ -82,10 +90,12 @@ TEST_F(StartupTest, AMissingLibraryOrEntryPointShowsOneBoxAndStartUpGoesOn) {
   }
 }
 
-TEST_F(StartupTest, WithoutSuiteFilesTheRecordsKeepTheirValuesAndClosingWritesSystemIni) {
+TEST_F(StartupTest, WithoutSuiteFilesTheRecordsKeepTheirValuesAndClosingWritesSystemThenSettings) {
   PlaceLibrary(TAG_LIBRARY_FILE);
   {
     TApplicationRun Run(Environment());
+    EXPECT_TRUE(Run.PlayerIni().ReadSuccessful());
+    EXPECT_EQ(Run.PlayerIni().VoiceTracksFolder(), "\\VoiceTracks\\");
     EXPECT_TRUE(Run.SystemIni().ReadSuccessful());
     EXPECT_EQ(Run.SystemIni().StreamUserAgent, "Quorvane");
     EXPECT_EQ(Devices.UserAgent, "Quorvane");
@@ -95,7 +105,44 @@ TEST_F(StartupTest, WithoutSuiteFilesTheRecordsKeepTheirValuesAndClosingWritesSy
     EXPECT_FALSE(QFile::exists(AppFolder.File("system.ini")));
     Window.close();
     EXPECT_TRUE(QFile::exists(AppFolder.File("system.ini")));
+    EXPECT_FALSE(QFile::exists(AppFolder.File("settings.ini")));
+    Run.CloseDown();
+    EXPECT_TRUE(QFile::exists(AppFolder.File("settings.ini")));
   }
+  EXPECT_FALSE(QFile::exists(AppFolder.File("player.ini")));
+  EXPECT_TRUE(Boxes.Shown().isEmpty());
+}
+
+TEST_F(StartupTest, ClosingWhileTheStationNeverAnswersEndsAtOnceWithBothFilesSaved) {
+  PlaceLibrary(TAG_LIBRARY_FILE);
+  sim::TStationSim Station("demo", "demo");
+  ASSERT_TRUE(Station.Start());
+  Station.SetDelay(60000);
+  {
+    TSettings Stored;
+    Stored.SetServer("127.0.0.1");
+    Stored.SetPort(Station.Port());
+    Stored.SetUser("demo");
+    Stored.SetPass("demo");
+    TSettingsFile(Stored, TFolders(AppFolder.Path(), AppFolder.Path()), Boxes).Save();
+  }
+  QFile::remove(AppFolder.File("settings.ini.bak"));
+  const QByteArray Written = AppFolder.Read("settings.ini");
+
+  TApplicationRun Run(Environment());
+  TMainFrm& Window = Run.CreateMainWindow();
+  EXPECT_EQ(Run.Settings().Port(), Station.Port());
+  Window.show();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !Station.Requests().empty(); }, 10000));
+  EXPECT_EQ(Station.Requests()[0], "GET /?user=demo&pass=demo&action=getplaylist2");
+
+  QElapsedTimer Clock;
+  Clock.start();
+  Window.close();
+  Run.CloseDown();
+  EXPECT_LT(Clock.elapsed(), 2000);
+  EXPECT_TRUE(QFile::exists(AppFolder.File("system.ini")));
+  EXPECT_EQ(AppFolder.Read("settings.ini"), Written);
   EXPECT_TRUE(Boxes.Shown().isEmpty());
 }
 
