@@ -4,6 +4,7 @@
 
 #include "app/error_report.h"
 #include "app/quit_signals.h"
+#include "app/settings_form.h"
 #include "app/tag_library.h"
 #include "audio/media_device_source.h"
 #include "config/connection_settings.h"
@@ -67,6 +68,9 @@ TMainFrm& TApplicationRun::CreateMainWindow() {
   Deps.ReadSettings = [this] { FSettingsFile->Read(); };
   Deps.SaveSettings = [this] { FSettingsFile->Save(); };
   Deps.SaveSystemSettings = [this] { FSystemIni->Save(); };
+  Deps.ShowSettings = [this](QWidget* AParent) {
+    ShowSettings(*FSettings, *FSystemIni, *FEnvironment.Devices, AParent);
+  };
   FMainFrm = std::make_unique<TMainFrm>(std::move(Deps));
   return *FMainFrm;
 }
