@@ -1,5 +1,6 @@
 #include "app/startup.h"
 
+#include <QApplication>
 #include <QRandomGenerator>
 
 #include "app/error_report.h"
@@ -80,6 +81,15 @@ void TApplicationRun::CloseDown() {
   TThread::WaitForAll(WorkerJoinLimit);
 }
 
+void CloseForSessionEnd(QWidget& AWindow) {
+  while (QWidget* Modal = QApplication::activeModalWidget()) {
+    if (!Modal->close()) {
+      break;
+    }
+  }
+  AWindow.close();
+}
+
 int RunWavenard(TWavenardApplication& AApplication) {
   TWidgetBoxPresenter Boxes;
   AApplication.SetBoxes(&Boxes);
@@ -98,7 +108,7 @@ int RunWavenard(TWavenardApplication& AApplication) {
     TApplicationRun Run(std::move(Environment));
     TMainFrm& Window = Run.CreateMainWindow();
     DpiSource.SetMainWindow(&Window);
-    TQuitSignals Signals([&Window] { Window.close(); });
+    TQuitSignals Signals([&Window] { CloseForSessionEnd(Window); });
     Window.show();
     Result = QApplication::exec();
     DpiSource.SetMainWindow(nullptr);

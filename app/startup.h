@@ -84,6 +84,10 @@ class TApplicationRun final {
 
 class TWavenardApplication;
 
+// Closes AWindow as the user would when the desktop session ends. The modal dialogs and boxes
+// open over it are cancelled first, innermost first, since nobody is left to answer them.
+void CloseForSessionEnd(QWidget& AWindow);
+
 // The whole program: start-up, the window, the event loop and shutdown. Returns the exit code.
 int RunWavenard(TWavenardApplication& AApplication);
 

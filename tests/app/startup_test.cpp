@@ -4,8 +4,10 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QMessageBox>
 #include <QRandomGenerator>
 #include <QTest>
+#include <QTimer>
 
 #include "app/quit_signals.h"
 #include "app/startup.h"
@@ -160,6 +162,25 @@ TEST_F(StartupTest, TheUserAgentIsTakenOnceInTheEightBitCodePage) {
   Run.SystemIni().Save();
   EXPECT_EQ(Devices.UserAgent, QString::fromUtf8("Zoë’s player ?"));
   EXPECT_TRUE(Boxes.Shown().isEmpty());
+}
+
+TEST_F(StartupTest, TheSessionEndCancelsOpenDialogsAndClosesTheWindow) {
+  PlaceLibrary(TAG_LIBRARY_FILE);
+  TApplicationRun Run(Environment());
+  TMainFrm& Window = Run.CreateMainWindow();
+  Window.show();
+  bool BoxReturned = false;
+  QTimer::singleShot(0, [&] {
+    QMessageBox Box(QMessageBox::Critical, "Error", "Something failed", QMessageBox::Ok, &Window);
+    Box.setWindowModality(Qt::ApplicationModal);
+    QTimer::singleShot(50, [&] { CloseForSessionEnd(Window); });
+    Box.exec();
+    BoxReturned = true;
+  });
+  EXPECT_TRUE(QTest::qWaitFor([&] { return BoxReturned; }, 5000));
+  EXPECT_FALSE(Window.isVisible());
+  EXPECT_TRUE(Window.Closing());
+  EXPECT_TRUE(QFile::exists(AppFolder.File("system.ini")));
 }
 
 TEST(QuitSignalsTest, TerminationAndInterruptArriveOnTheEventLoop) {
