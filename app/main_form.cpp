@@ -284,23 +284,7 @@ void TMainFrm::OnTrackEditResult(TAPI& ASender) {
 }
 
 void TMainFrm::UpdatePlaylistView() {
-  const int Count = FPlaylist ? FPlaylist->Count() : 0;
-  FPlaylistView->setUpdatesEnabled(false);
-  try {
-    if (FModel.rowCount() == Count) {
-      FModel.Rebind(Count);
-    } else {
-      const int Offset = FPlaylistView->VerticalScrollOffset();
-      FModel.Rebind(Count);
-      FPlaylistView->SetVerticalScrollOffset(Offset);
-    }
-  } catch (...) {
-    FPlaylistView->setUpdatesEnabled(true);
-    throw;
-  }
-  FPlaylistView->setUpdatesEnabled(true);
-  FPlaylistView->viewport()->update();
-  FPlaylistView->UpdateScrollBars();
+  UpdatePlaylistRows(*FPlaylistView, FModel, FPlaylist ? FPlaylist->Count() : 0);
 }
 
 QString TMainFrm::lvPlaylistGetText(int ARow, int AColumn) const {
