@@ -2,8 +2,9 @@
 
 Run inside xvfb-run. Starts the simulator, lays out an application folder whose settings.ini
 points at it, starts Wavenard from there and checks what reaches the station: the first playlist
-request with the account's values, the polling, a delete after a row was clicked, and the files
-written when a window manager's close message ends the program. Keeps a screenshot.
+request with the account's values, the polling, a delete after a row was clicked, a real drag of
+one row onto another, and the files written when a window manager's close message ends the
+program. Keeps a screenshot.
 """
 
 import argparse
@@ -95,6 +96,18 @@ def click(window, x, y):
     xdotool("click", "1")
 
 
+def drag(window, x, y1, y2):
+    """A real mouse drag, pressed on one row and released over another."""
+    xdotool("mousemove", "--window", str(window), "--sync", str(x), str(y1))
+    xdotool("mousedown", "1")
+    steps = 8
+    for step in range(1, steps + 1):
+        time.sleep(0.05)
+        xdotool("mousemove", "--window", str(window), "--sync", str(x), str(y1 + (y2 - y1) * step // steps))
+    time.sleep(0.2)
+    xdotool("mouseup", "1")
+
+
 def send_close(window):
     """What a window manager sends when the user closes a window."""
     d = display.Display()
@@ -156,6 +169,13 @@ def main():
             fail("delete requests: %r" % deletes)
         # The refresh after the delete shows the shorter list.
         wait_for(lambda: len(playlist_requests(log)) >= 4, 10, "the refresh after the delete")
+
+        # Row 1 dragged onto row 2 (rows are between 18 and 27 px high with the fonts at hand).
+        drag(window, LIST_MARGIN + 120, row_y, TOOLBAR_HEIGHT + LIST_MARGIN + HEADER_HEIGHT + 55)
+        wait_for(lambda: [r for r in requests(log) if "action=move" in r], 10, "the move request")
+        moves = [r for r in requests(log) if "action=move" in r]
+        if moves != ["GET /?user=%s&pass=%s&action=move&pos1=2&pos2=3" % (USER, ENCODED_PASSWORD)]:
+            fail("move requests: %r" % moves)
         time.sleep(0.5)
         subprocess.run(["import", "-window", "root", screenshot], check=True)
         print("screenshot: " + screenshot, flush=True)
