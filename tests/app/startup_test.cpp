@@ -67,7 +67,8 @@ TEST_F(StartupTest, AMissingLibraryOrEntryPointShowsOneBoxAndStartUpGoesOn) {
     const char* Name;
     QString Library;
   };
-  const TCase Cases[] = {{"no library", QString()}, {"a library without the entry points", ZLIB_FILE}};
+  const TCase Cases[] = {{"no library", QString()},
+                         {"a library without the entry points", FOREIGN_LIBRARY_FILE}};
   for (const TCase& Case : Cases) {
     SCOPED_TRACE(Case.Name);
     QFile::remove(AppFolder.File(TTagLibrary::FileName));
