@@ -78,4 +78,23 @@ void ConfigurePlaylistView(TVirtualTreePlaylist& AView, TPlaylistViewModel& AMod
   QScroller::grabGesture(AView.viewport(), QScroller::TouchGesture);
 }
 
+void UpdatePlaylistRows(TVirtualTreePlaylist& AView, TPlaylistViewModel& AModel, int ACount) {
+  AView.setUpdatesEnabled(false);
+  try {
+    if (AModel.rowCount() == ACount) {
+      AModel.Rebind(ACount);
+    } else {
+      const int Offset = AView.VerticalScrollOffset();
+      AModel.Rebind(ACount);
+      AView.SetVerticalScrollOffset(Offset);
+    }
+  } catch (...) {
+    AView.setUpdatesEnabled(true);
+    throw;
+  }
+  AView.setUpdatesEnabled(true);
+  AView.viewport()->update();
+  AView.UpdateScrollBars();
+}
+
 }  // namespace wavenard

@@ -9,4 +9,9 @@ class TVirtualTreePlaylist;
 // selection, hot tracking, colours, dragging and scrolling.
 void ConfigurePlaylistView(TVirtualTreePlaylist& AView, TPlaylistViewModel& AModel);
 
+// Binds the list's rows to ACount items without painting in between: in place when the count is
+// unchanged, so selection, focus and scroll position stay by row number; otherwise rebuilt at the
+// same vertical scroll offset. Then the list is repainted and its scroll bars recomputed.
+void UpdatePlaylistRows(TVirtualTreePlaylist& AView, TPlaylistViewModel& AModel, int ACount);
+
 }  // namespace wavenard

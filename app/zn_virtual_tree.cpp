@@ -88,6 +88,11 @@ void TZnVirtualTree::SetVerticalScrollOffset(int AValue) {
   verticalScrollBar()->setValue(AValue);
 }
 
+void TZnVirtualTree::UpdateScrollBars() {
+  executeDelayedItemsLayout();
+  updateGeometries();
+}
+
 template <class F>
 void TZnVirtualTree::Guarded(F AAction) {
   try {

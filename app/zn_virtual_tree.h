@@ -85,6 +85,8 @@ class TZnVirtualTree : public QTreeView {
   // also holds right after the model was reset.
   int VerticalScrollOffset() const;
   void SetVerticalScrollOffset(int AValue);
+  // Lays out pending rows and recomputes the scroll bars now rather than at the next paint.
+  void UpdateScrollBars();
 
  protected:
   void leaveEvent(QEvent* AEvent) override;

@@ -1,0 +1,38 @@
+#include "app/error_report.h"
+
+#include "config/failures.h"
+#include "support/message_box.h"
+
+namespace wavenard {
+
+QString FailureText(const std::exception& AError) {
+  if (const auto* Failure = dynamic_cast<const ESettingsFailure*>(&AError)) {
+    return Failure->Message();
+  }
+  return QString::fromUtf8(AError.what());
+}
+
+void ShowErrorReport(TBoxPresenter& ABoxes, const std::exception& AError) {
+  ABoxes.MyMessageBox(FailureText(AError), QStringLiteral("Error"), MB_OK | MB_ICONERROR);
+}
+
+TWavenardApplication::TWavenardApplication(int& AArgc, char** AArgv) : QApplication(AArgc, AArgv) {}
+
+void TWavenardApplication::Report(const std::exception& AError) const {
+  if (FBoxes) {
+    ShowErrorReport(*FBoxes, AError);
+  } else {
+    qWarning("%s", AError.what());
+  }
+}
+
+bool TWavenardApplication::notify(QObject* AReceiver, QEvent* AEvent) {
+  try {
+    return QApplication::notify(AReceiver, AEvent);
+  } catch (const std::exception& E) {
+    Report(E);
+  }
+  return false;
+}
+
+}  // namespace wavenard

@@ -1,0 +1,392 @@
+#include "app/main_form.h"
+
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QFontDatabase>
+#include <QHBoxLayout>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QScreen>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "app/error_report.h"
+#include "app/playlist_view_setup.h"
+#include "app/virtual_tree_playlist.h"
+#include "config/connection_settings.h"
+#include "config/failures.h"
+#include "remote/request_worker.h"
+#include "support/dpi.h"
+#include "support/hand_over.h"
+#include "support/message_box.h"
+#include "support/process.h"
+
+namespace wavenard {
+
+namespace {
+
+constexpr QSize ClientSize(624, 435);
+constexpr QSize ButtonSize(40, 38);
+constexpr QSize IconSize(30, 30);
+constexpr int ButtonMargin = 3;
+constexpr int ListMargin = 8;
+constexpr int RowPadding = 8;
+
+#ifdef Q_OS_WIN
+const QString RecorderProgram = QStringLiteral("pellorin.exe");
+#else
+const QString RecorderProgram = QStringLiteral("pellorin");
+#endif
+const QString RecorderSwitch = QStringLiteral("-wavenard");
+
+QFont WindowFont() {
+  const QString Family = QStringLiteral("Segoe UI");
+  QFont Font = QFontDatabase::families().contains(Family)
+                   ? QFont(Family)
+                   : QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+  Font.setPointSize(9);
+  return Font;
+}
+
+}  // namespace
+
+QString ChooseVoiceTrackFile(QWidget* AParent, const QString& AInitialDir) {
+  QFileDialog OpenDialog1(AParent);
+  OpenDialog1.setObjectName(QStringLiteral("OpenDialog1"));
+  OpenDialog1.setAcceptMode(QFileDialog::AcceptOpen);
+  OpenDialog1.setFileMode(QFileDialog::ExistingFile);
+  OpenDialog1.setNameFilter(QStringLiteral("FLAC (*.flac)"));
+  OpenDialog1.setDirectory(AInitialDir);
+  if (OpenDialog1.exec() != QDialog::Accepted || OpenDialog1.selectedFiles().isEmpty()) {
+    return {};
+  }
+  return OpenDialog1.selectedFiles().constFirst();
+}
+
+bool StartRecorderProcess(const QString& AProgram, const QStringList& AArguments) {
+  QString Error;
+  StartProgram(AProgram, AArguments, nullptr, Error);
+  return Error.isEmpty();
+}
+
+TMainFrm::TMainFrm(TMainFrmDeps ADeps, QWidget* AParent)
+    : QMainWindow(AParent),
+      FDeps(std::move(ADeps)),
+      FHandOver(THandOver::Create(this)),
+      FModel([this](int ARow, int AColumn) { return lvPlaylistGetText(ARow, AColumn); }),
+      FTimer(this) {
+  setObjectName(QStringLiteral("MainFrm"));
+  setWindowTitle(QStringLiteral("Wavenard"));
+  setWindowIcon(QIcon(QStringLiteral(":/icons/wavenard.svg")));
+  setFont(WindowFont());
+
+  // A failure here goes to the general report; the window is created all the same and works
+  // with the settings as they are.
+  if (FDeps.ReadSettings) {
+    Guarded([this] { FDeps.ReadSettings(); });
+  }
+
+  CreateToolbar();
+  CreateList();
+  FStatusBar = new QStatusBar(this);
+  FStatusBar->setObjectName(QStringLiteral("StatusBar1"));
+  FStatusPanel = new QLabel(FStatusBar);
+  FStatusPanel->setObjectName(QStringLiteral("StatusPanel"));
+  FStatusBar->addWidget(FStatusPanel, 1);
+  setStatusBar(FStatusBar);
+
+  resize(ClientSize);
+  if (const QScreen* Screen = screen()) {
+    QRect Frame(QPoint(), ClientSize);
+    Frame.moveCenter(Screen->availableGeometry().center());
+    move(Frame.topLeft());
+  }
+
+  FTimer.setObjectName(QStringLiteral("tmrMain"));
+  FTimer.setInterval(PollInterval);
+  connect(&FTimer, &QTimer::timeout, this, [this] { tmrMainTimer(); });
+  FTimer.start();
+}
+
+TMainFrm::~TMainFrm() {
+  BeginClosing();
+  // The rows let go of their items before the list is freed, so nothing draws from it.
+  FModel.Rebind(0);
+  FPlaylist.reset();
+  if (FDeps.SaveSettings) {
+    Guarded([this] { FDeps.SaveSettings(); });
+  }
+}
+
+void TMainFrm::CreateToolbar() {
+  FFlowPanel = new QToolBar(this);
+  FFlowPanel->setObjectName(QStringLiteral("FlowPanel1"));
+  FFlowPanel->setMovable(false);
+  FFlowPanel->setFloatable(false);
+  FFlowPanel->toggleViewAction()->setVisible(false);
+  setContextMenuPolicy(Qt::NoContextMenu);
+  // The buttons' own margins set the gaps: no frame, handle or spacing of the bar's own.
+  FFlowPanel->setStyleSheet(QStringLiteral("QToolBar { border: 0px; padding: 0px; spacing: 0px; }"));
+
+  auto* Panel = new QWidget(FFlowPanel);
+  auto* Layout = new QHBoxLayout(Panel);
+  Layout->setContentsMargins(0, ButtonMargin, 0, ButtonMargin);
+  Layout->setSpacing(0);
+  struct TButtonSpec {
+    QToolButton*& Button;
+    const char* Name;
+    const char* Hint;
+    const char* Icon;
+    int Space;
+    void (TMainFrm::*Click)();
+  };
+  const TButtonSpec Specs[] = {
+      {FRecordButton, "btRecord", "Record voice track", "record", 3, &TMainFrm::btRecordClick},
+      {FInsertButton, "btInsert", "Insert voice track", "insert", 3, &TMainFrm::btInsertClick},
+      {FDeleteButton, "btDelete", "Delete track", "delete", 6, &TMainFrm::btDeleteClick},
+      {FSettingsButton, "btSettings", "Settings", "settings", 6, &TMainFrm::btSettingsClick},
+  };
+  for (const TButtonSpec& Spec : Specs) {
+    auto* Button = new QToolButton(Panel);
+    Button->setObjectName(QString::fromLatin1(Spec.Name));
+    Button->setToolTip(QString::fromLatin1(Spec.Hint));
+    Button->setAccessibleName(QString::fromLatin1(Spec.Hint));
+    Button->setIcon(QIcon(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(Spec.Icon))));
+    Button->setIconSize(IconSize);
+    Button->setFixedSize(ButtonSize);
+    Button->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    Button->setAutoRaise(true);
+    Button->setFocusPolicy(Qt::TabFocus);
+    Layout->addSpacing(Spec.Space);
+    Layout->addWidget(Button);
+    connect(Button, &QToolButton::clicked, this,
+            [this, Click = Spec.Click] { Guarded([&] { (this->*Click)(); }); });
+    Spec.Button = Button;
+  }
+  FFlowPanel->addWidget(Panel);
+  addToolBar(Qt::TopToolBarArea, FFlowPanel);
+}
+
+void TMainFrm::CreateList() {
+  auto* Client = new QWidget(this);
+  auto* Layout = new QVBoxLayout(Client);
+  Layout->setContentsMargins(ListMargin, ListMargin, ListMargin, ListMargin);
+  FPlaylistView = new TVirtualTreePlaylist(*FDeps.Dpi, Client);
+  FPlaylistView->setObjectName(QStringLiteral("lvPlaylist"));
+  ConfigurePlaylistView(*FPlaylistView, FModel);
+  FPlaylistView->SetOnDragOver([this](TZnVirtualTree& ASender, const QDropEvent& AEvent) {
+    return lvPlaylistDragOver(ASender, AEvent);
+  });
+  FPlaylistView->SetOnDragDrop(
+      [this](TZnVirtualTree& ASender, const QDropEvent& AEvent) { lvPlaylistDragDrop(ASender, AEvent); });
+  FPlaylistView->SetErrorReport([this](const std::exception& AError) { ReportError(AError); });
+  Layout->addWidget(FPlaylistView);
+  setCentralWidget(Client);
+  FPlaylistView->setFocus();
+}
+
+template <class F>
+void TMainFrm::Guarded(F AAction) {
+  try {
+    AAction();
+  } catch (const std::exception& E) {
+    ReportError(E);
+  }
+}
+
+void TMainFrm::ReportError(const std::exception& AError) const {
+  if (FDeps.ReportError) {
+    FDeps.ReportError(AError);
+  } else if (FDeps.Boxes) {
+    ShowErrorReport(*FDeps.Boxes, AError);
+  }
+}
+
+void TMainFrm::showEvent(QShowEvent* AEvent) {
+  QMainWindow::showEvent(AEvent);
+  if (!FShown) {
+    FShown = true;
+    Guarded([this] { FormShow(); });
+  }
+}
+
+void TMainFrm::closeEvent(QCloseEvent* AEvent) {
+  if (!FClosing) {
+    BeginClosing();
+    FormClose();
+  }
+  AEvent->accept();
+}
+
+void TMainFrm::FormShow() {
+  const int TextHeight = FPlaylistView->fontMetrics().size(Qt::TextSingleLine, QStringLiteral("Cy")).height();
+  FPlaylistView->SetDefaultRowHeight(TextHeight + FDeps.Dpi->ScaleByDPI(RowPadding));
+  RefreshPlaylist();
+}
+
+void TMainFrm::FormClose() {
+  if (FDeps.SaveSystemSettings) {
+    Guarded([this] { FDeps.SaveSystemSettings(); });
+  }
+}
+
+void TMainFrm::BeginClosing() {
+  if (FClosing) {
+    return;
+  }
+  FClosing = true;
+  FTimer.stop();
+  // A worker waiting to deliver is released, and a transfer in flight ends at its next check.
+  FHandOver->Close();
+}
+
+void TMainFrm::tmrMainTimer() {
+  RefreshPlaylist();
+}
+
+void TMainFrm::RefreshPlaylist() {
+  if (FUpdatingPlaylist || FClosing) {
+    return;
+  }
+  FUpdatingPlaylist = true;
+  NewWorker(&TMainFrm::OnPlaylistResult)->GetPlaylistContents();
+}
+
+TAPI* TMainFrm::NewWorker(void (TMainFrm::*AMethod)(TAPI&)) {
+  TAPICallback Callback{FHandOver,
+                        [this, AMethod](TAPI& ASender) { Guarded([&] { (this->*AMethod)(ASender); }); }};
+  return new TAPI(FDeps.Settings, std::move(Callback), FDeps.Limits);
+}
+
+void TMainFrm::OnPlaylistResult(TAPI& ASender) {
+  FUpdatingPlaylist = false;
+  if (ASender.Success()) {
+    FPlaylist = ASender.TakePlaylist();
+    if (!FPlaylist) {
+      FPlaylist = std::make_unique<TPlaylist>();
+    }
+    UpdatePlaylistView();
+    FStatusPanel->clear();
+  } else {
+    FStatusPanel->setText(ASender.Error());
+  }
+}
+
+void TMainFrm::OnTrackEditResult(TAPI& ASender) {
+  if (ASender.Success()) {
+    RefreshPlaylist();
+  } else if (FDeps.Boxes) {
+    FDeps.Boxes->MyMessageBox(ASender.Error(), QStringLiteral("Error"), MB_OK | MB_ICONERROR);
+  }
+}
+
+void TMainFrm::UpdatePlaylistView() {
+  UpdatePlaylistRows(*FPlaylistView, FModel, FPlaylist ? FPlaylist->Count() : 0);
+}
+
+QString TMainFrm::lvPlaylistGetText(int ARow, int AColumn) const {
+  // Rows bind to the list by index; a row without an item shows nothing.
+  if (!FPlaylist || ARow < 0 || ARow >= FPlaylist->Count()) {
+    return {};
+  }
+  switch (AColumn) {
+    case 0:
+      return QString::number(ARow + 1);
+    case 1:
+      return FPlaylist->Items(ARow).Title;
+    case 2:
+      return FPlaylist->Items(ARow).Duration;
+    default:
+      return {};
+  }
+}
+
+int TMainFrm::FirstSelectedRow() const {
+  const QModelIndexList Rows = FPlaylistView->selectionModel()->selectedRows();
+  if (Rows.isEmpty()) {
+    return -1;
+  }
+  return std::min_element(Rows.begin(), Rows.end(),
+                          [](const QModelIndex& A, const QModelIndex& B) { return A.row() < B.row(); })
+      ->row();
+}
+
+int TMainFrm::SelectedCount() const {
+  return static_cast<int>(FPlaylistView->selectionModel()->selectedRows().size());
+}
+
+// Only a row of this list may be dropped: something dragged in from elsewhere (a file from a
+// file manager, say) must never rearrange the station's playlist.
+bool TMainFrm::lvPlaylistDragOver(TZnVirtualTree&, const QDropEvent& AEvent) {
+  return SelectedCount() == 1 && FModel.IsOwnDrag(AEvent.mimeData());
+}
+
+void TMainFrm::lvPlaylistDragDrop(TZnVirtualTree& ASender, const QDropEvent& AEvent) {
+  if (!lvPlaylistDragOver(ASender, AEvent) || !FPlaylist) {
+    return;
+  }
+  const int Source = FirstSelectedRow();
+  const int Target = ASender.indexAt(AEvent.position().toPoint()).row();
+  if (Source < 0 || Target < 0 || Source >= FPlaylist->Count() || Target >= FPlaylist->Count()) {
+    return;
+  }
+  // The two rows show each other's track at once; the next refresh shows the station's order.
+  FPlaylist->Exchange(Source, Target);
+  FModel.Rebind(FPlaylist->Count());
+  NewWorker(&TMainFrm::OnTrackEditResult)->MovePlaylistTrack(Source, Target);
+}
+
+void TMainFrm::btDeleteClick() {
+  const int Row = FirstSelectedRow();
+  if (Row < 0) {
+    return;
+  }
+  NewWorker(&TMainFrm::OnTrackEditResult)->DeletePlaylistTrack(Row);
+}
+
+void TMainFrm::btInsertClick() {
+  const int Row = FirstSelectedRow();
+  if (Row < 0) {
+    if (FDeps.Boxes) {
+      FDeps.Boxes->MyMessageBox(QStringLiteral("Plase select a track in the playlist"),
+                                QStringLiteral("Error"), MB_OK | MB_ICONWARNING);
+    }
+    return;
+  }
+  // Taken now: a refresh while the dialog is open does not move it.
+  const int Position = Row + 2;
+  const QString Folder = FDeps.VoiceTracksFolder ? FDeps.VoiceTracksFolder() : QString();
+  const QString FileName = FDeps.ChooseFile ? FDeps.ChooseFile(this, Folder) : QString();
+  if (FileName.isEmpty() || FClosing) {
+    return;
+  }
+  std::unique_ptr<TAPI> Worker(NewWorker(&TMainFrm::OnTrackEditResult));
+  try {
+    Worker->InsertVoiceTrack(Position, FileName);
+  } catch (const EFileFailure& E) {
+    if (FDeps.Boxes) {
+      FDeps.Boxes->MyMessageBox(E.Message(), QStringLiteral("Error"), MB_OK | MB_ICONERROR);
+    }
+    return;
+  }
+  // Started: it frees itself from now on.
+  Worker.release();
+}
+
+void TMainFrm::btRecordClick() {
+  // The recorder's absence is not an error the user needs to hear about.
+  if (FDeps.StartProgram) {
+    FDeps.StartProgram(FDeps.ApplicationFolder + RecorderProgram, {RecorderSwitch});
+  }
+}
+
+void TMainFrm::btSettingsClick() {
+  if (FDeps.ShowSettings) {
+    FDeps.ShowSettings(this);
+  }
+}
+
+}  // namespace wavenard

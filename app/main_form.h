@@ -1,0 +1,138 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QTimer>
+#include <functional>
+#include <memory>
+
+#include "app/playlist_view_model.h"
+#include "remote/http_exchange.h"
+#include "remote/playlist.h"
+
+class QLabel;
+class QStatusBar;
+class QToolBar;
+class QToolButton;
+class QDropEvent;
+
+namespace wavenard {
+
+class TAPI;
+class TBoxPresenter;
+class TDpiCache;
+class THandOver;
+class TSettings;
+class TVirtualTreePlaylist;
+class TZnVirtualTree;
+
+// Asks the user for one file, starting in AInitialDir; empty when the user cancels.
+using TFileChooser = std::function<QString(QWidget* AParent, const QString& AInitialDir)>;
+// Starts a program with its arguments kept apart, without waiting for it; false when it cannot be started.
+using TProgramStarter = std::function<bool(const QString& AProgram, const QStringList& AArguments)>;
+
+// The FLAC file dialog of the insert command.
+QString ChooseVoiceTrackFile(QWidget* AParent, const QString& AInitialDir);
+// Starts a program through the process launcher.
+bool StartRecorderProcess(const QString& AProgram, const QStringList& AArguments);
+
+// What the playlist window works with. Every action may be left empty, then it does nothing.
+struct TMainFrmDeps {
+  std::shared_ptr<TSettings> Settings;
+  TBoxPresenter* Boxes = nullptr;
+  TDpiCache* Dpi = nullptr;
+  // The application folder, ending with the path delimiter.
+  QString ApplicationFolder;
+  TFileChooser ChooseFile = ChooseVoiceTrackFile;
+  TProgramStarter StartProgram = StartRecorderProcess;
+  std::function<QString()> VoiceTracksFolder;
+  // Reads "settings.ini" into the connection settings; may raise.
+  std::function<void()> ReadSettings;
+  // Writes "settings.ini"; shows its own failures.
+  std::function<void()> SaveSettings;
+  // Writes "system.ini"; shows its own failures.
+  std::function<void()> SaveSystemSettings;
+  std::function<void(QWidget* AParent)> ShowSettings;
+  // Where a failure that would leave an event handler ends.
+  std::function<void(const std::exception& AError)> ReportError;
+  THttpLimits Limits;
+};
+
+// The program's main window: the station's playlist, polled every five seconds, with the
+// record, insert, delete and settings commands and moving a row by dragging it onto another.
+class TMainFrm final : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  static constexpr int PollInterval = 5000;
+
+  explicit TMainFrm(TMainFrmDeps ADeps, QWidget* AParent = nullptr);
+  // Frees the playlist and saves the connection settings.
+  ~TMainFrm() override;
+  Q_DISABLE_COPY_MOVE(TMainFrm)
+
+  TVirtualTreePlaylist& lvPlaylist() { return *FPlaylistView; }
+  QLabel& StatusPanel() { return *FStatusPanel; }
+  QToolButton& btRecord() { return *FRecordButton; }
+  QToolButton& btInsert() { return *FInsertButton; }
+  QToolButton& btDelete() { return *FDeleteButton; }
+  QToolButton& btSettings() { return *FSettingsButton; }
+  QTimer& tmrMain() { return FTimer; }
+  const TPlaylist* Playlist() const { return FPlaylist.get(); }
+  // Whether a playlist request is outstanding.
+  bool UpdatingPlaylist() const { return FUpdatingPlaylist; }
+  // Whether the window has begun closing: no result reaches it any more.
+  bool Closing() const { return FClosing; }
+
+  // The command handlers, public so that they can be driven like the buttons.
+  void btRecordClick();
+  void btInsertClick();
+  void btDeleteClick();
+  void btSettingsClick();
+  void tmrMainTimer();
+
+ protected:
+  void showEvent(QShowEvent* AEvent) override;
+  void closeEvent(QCloseEvent* AEvent) override;
+
+ private:
+  void CreateToolbar();
+  void CreateList();
+  void FormShow();
+  void FormClose();
+  // Stops the timer and every delivery of results, and aborts the transfers in flight.
+  void BeginClosing();
+  void RefreshPlaylist();
+  void OnPlaylistResult(TAPI& ASender);
+  void OnTrackEditResult(TAPI& ASender);
+  void UpdatePlaylistView();
+  QString lvPlaylistGetText(int ARow, int AColumn) const;
+  bool lvPlaylistDragOver(TZnVirtualTree& ASender, const QDropEvent& AEvent);
+  void lvPlaylistDragDrop(TZnVirtualTree& ASender, const QDropEvent& AEvent);
+  // The lowest selected row, or -1.
+  int FirstSelectedRow() const;
+  int SelectedCount() const;
+  TAPI* NewWorker(void (TMainFrm::*AMethod)(TAPI&));
+  void ReportError(const std::exception& AError) const;
+  template <class F>
+  void Guarded(F AAction);
+
+  TMainFrmDeps FDeps;
+  std::shared_ptr<THandOver> FHandOver;
+  std::unique_ptr<TPlaylist> FPlaylist;
+  bool FUpdatingPlaylist = false;
+  bool FShown = false;
+  bool FClosing = false;
+
+  QToolBar* FFlowPanel = nullptr;
+  QToolButton* FRecordButton = nullptr;
+  QToolButton* FInsertButton = nullptr;
+  QToolButton* FDeleteButton = nullptr;
+  QToolButton* FSettingsButton = nullptr;
+  TPlaylistViewModel FModel;
+  TVirtualTreePlaylist* FPlaylistView = nullptr;
+  QStatusBar* FStatusBar = nullptr;
+  QLabel* FStatusPanel = nullptr;
+  QTimer FTimer;
+};
+
+}  // namespace wavenard

@@ -1,0 +1,125 @@
+#include "app/startup.h"
+
+#include <QApplication>
+#include <QRandomGenerator>
+
+#include "app/error_report.h"
+#include "app/quit_signals.h"
+#include "app/settings_form.h"
+#include "app/tag_library.h"
+#include "audio/media_device_source.h"
+#include "config/connection_settings.h"
+#include "config/connection_settings_file.h"
+#include "config/player_ini.h"
+#include "config/system_ini.h"
+#include "support/message_box.h"
+#include "support/msg_thread.h"
+#include "support/thread.h"
+#include "support/windows1252.h"
+
+namespace wavenard {
+
+namespace {
+
+// The text in the 8-bit code page; a character it lacks becomes "?", as the system converts.
+QByteArray ToCodePage(const QString& AText) {
+  QByteArray Result;
+  Result.reserve(AText.size());
+  for (const QChar Char : AText) {
+    const int Byte = UnicodeToWindows1252(Char.unicode());
+    Result += Byte < 0 ? '?' : static_cast<char>(Byte);
+  }
+  return Result;
+}
+
+}  // namespace
+
+TApplicationRun::TApplicationRun(TStartupEnvironment AEnvironment)
+    : FEnvironment(std::move(AEnvironment)), FDpi(*FEnvironment.DpiSource) {
+  FTagLibrary =
+      std::make_unique<TTagLibrary>(FindApplicationFolder(FEnvironment.ExecutablePath), *FEnvironment.Boxes);
+  FMsgThread = std::make_unique<TMsgThread>();
+  FMsgThread->Start();
+  FFolders = TFolders::ForExecutable(FEnvironment.ExecutablePath, FEnvironment.SpecialFolders);
+  FPlayerIni = std::make_unique<TPlayerIni>(FFolders, *FEnvironment.Boxes, *FEnvironment.Random);
+  FPlayerIni->Read();
+  FSystemIni = std::make_unique<TSystemIni>(FFolders, *FEnvironment.Boxes, FEnvironment.SpecialFolders);
+  FSystemIni->Read(FApplicationTag);
+  // Taken once: a later change of the record reaches the audio library at the next start.
+  FUserAgent = ToCodePage(FSystemIni->StreamUserAgent);
+  FEnvironment.Devices->SetUserAgent(DecodeWindows1252(FUserAgent));
+  FSettings = std::make_shared<TSettings>();
+  FSettingsFile = std::make_unique<TSettingsFile>(*FSettings, FFolders, *FEnvironment.Boxes);
+}
+
+TApplicationRun::~TApplicationRun() {
+  CloseDown();
+}
+
+TMainFrm& TApplicationRun::CreateMainWindow() {
+  TMainFrmDeps Deps;
+  Deps.Settings = FSettings;
+  Deps.Boxes = FEnvironment.Boxes;
+  Deps.Dpi = &FDpi;
+  Deps.ApplicationFolder = FFolders.ApplicationFolder();
+  Deps.ChooseFile = FEnvironment.ChooseFile;
+  Deps.StartProgram = FEnvironment.StartProgram;
+  Deps.ReportError = FEnvironment.ReportError;
+  Deps.VoiceTracksFolder = [this] { return FPlayerIni->GetVoiceTracksFolder(); };
+  Deps.ReadSettings = [this] { FSettingsFile->Read(); };
+  Deps.SaveSettings = [this] { FSettingsFile->Save(); };
+  Deps.SaveSystemSettings = [this] { FSystemIni->Save(); };
+  Deps.ShowSettings = [this](QWidget* AParent) {
+    ShowSettings(*FSettings, *FSystemIni, *FEnvironment.Devices, AParent);
+  };
+  FMainFrm = std::make_unique<TMainFrm>(std::move(Deps));
+  return *FMainFrm;
+}
+
+void TApplicationRun::CloseDown() {
+  FMainFrm.reset();
+  TThread::WaitForAll(WorkerJoinLimit);
+}
+
+void CloseForSessionEnd(QWidget& AWindow) {
+  while (QWidget* Modal = QApplication::activeModalWidget()) {
+    if (!Modal->close()) {
+      break;
+    }
+  }
+  AWindow.close();
+}
+
+int RunWavenard(TWavenardApplication& AApplication) {
+  TWidgetBoxPresenter Boxes;
+  AApplication.SetBoxes(&Boxes);
+  TScreenDpiSource DpiSource;
+  TMediaDeviceSource Devices;
+  TStartupEnvironment Environment;
+  Environment.ExecutablePath = QCoreApplication::applicationFilePath();
+  Environment.Boxes = &Boxes;
+  Environment.DpiSource = &DpiSource;
+  Environment.Devices = &Devices;
+  Environment.Random = QRandomGenerator::global();
+  Environment.ReportError = [&AApplication](const std::exception& AError) { AApplication.Report(AError); };
+
+  int Result = 0;
+  try {
+    TApplicationRun Run(std::move(Environment));
+    TMainFrm& Window = Run.CreateMainWindow();
+    DpiSource.SetMainWindow(&Window);
+    TQuitSignals Signals([&Window] { CloseForSessionEnd(Window); });
+    Window.show();
+    Result = QApplication::exec();
+    DpiSource.SetMainWindow(nullptr);
+    Run.CloseDown();
+  } catch (const std::exception& E) {
+    // Start-up could not finish (the settings folder cannot be known, say).
+    ShowErrorReport(Boxes, E);
+    Result = 1;
+  }
+  AApplication.SetBoxes(nullptr);
+  return Result;
+}
+
+}  // namespace wavenard

@@ -1,0 +1,94 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <exception>
+#include <functional>
+#include <memory>
+
+#include "app/main_form.h"
+#include "config/folders.h"
+#include "support/dpi.h"
+
+class QRandomGenerator;
+
+namespace wavenard {
+
+class TBoxPresenter;
+class TDeviceSource;
+class TMsgThread;
+class TSettings;
+class TPlayerIni;
+class TSettingsFile;
+class TSystemIni;
+class TTagLibrary;
+
+// What the program takes from its surroundings; tests replace each part.
+struct TStartupEnvironment {
+  // The running executable, from which the application folder follows.
+  QString ExecutablePath;
+  TBoxPresenter* Boxes = nullptr;
+  TDpiSource* DpiSource = nullptr;
+  TDeviceSource* Devices = nullptr;
+  TSpecialFolderLookup SpecialFolders = GetSpecialFolderPath;
+  // Draws the player record's identifier.
+  QRandomGenerator* Random = nullptr;
+  std::function<void(const std::exception& AError)> ReportError;
+  TFileChooser ChooseFile = ChooseVoiceTrackFile;
+  TProgramStarter StartProgram = StartRecorderProcess;
+};
+
+// The process-wide values of one run. The constructor creates them in start-up order; the
+// destructor releases them in the reverse order. Main thread only.
+class TApplicationRun final {
+ public:
+  // How long shutdown waits for request workers still running.
+  static constexpr int WorkerJoinLimit = 1500;
+
+  explicit TApplicationRun(TStartupEnvironment AEnvironment);
+  ~TApplicationRun();
+  Q_DISABLE_COPY_MOVE(TApplicationRun)
+
+  // Creates the playlist window, which reads the connection settings file.
+  TMainFrm& CreateMainWindow();
+  // Destroys the window, which saves the connection settings file, and gives the request
+  // workers still running a short time to end.
+  void CloseDown();
+
+  const TFolders& Folders() const { return FFolders; }
+  TDpiCache& Dpi() { return FDpi; }
+  const TTagLibrary& TagLibrary() const { return *FTagLibrary; }
+  TSettings& Settings() { return *FSettings; }
+  TPlayerIni& PlayerIni() { return *FPlayerIni; }
+  TSystemIni& SystemIni() { return *FSystemIni; }
+  // The user agent as the audio library was given it, in the 8-bit code page.
+  const QByteArray& UserAgent() const { return FUserAgent; }
+  // The application-wide flag word (ScreenReaderTagBit).
+  qint32 ApplicationTag() const { return FApplicationTag; }
+  TMainFrm* MainWindow() { return FMainFrm.get(); }
+
+ private:
+  TStartupEnvironment FEnvironment;
+  TDpiCache FDpi;
+  std::unique_ptr<TTagLibrary> FTagLibrary;
+  std::unique_ptr<TMsgThread> FMsgThread;
+  TFolders FFolders;
+  std::unique_ptr<TPlayerIni> FPlayerIni;
+  std::unique_ptr<TSystemIni> FSystemIni;
+  qint32 FApplicationTag = 0;
+  QByteArray FUserAgent;
+  std::shared_ptr<TSettings> FSettings;
+  std::unique_ptr<TSettingsFile> FSettingsFile;
+  std::unique_ptr<TMainFrm> FMainFrm;
+};
+
+class TWavenardApplication;
+
+// Closes AWindow as the user would when the desktop session ends. The modal dialogs and boxes
+// open over it are cancelled first, innermost first, since nobody is left to answer them.
+void CloseForSessionEnd(QWidget& AWindow);
+
+// The whole program: start-up, the window, the event loop and shutdown. Returns the exit code.
+int RunWavenard(TWavenardApplication& AApplication);
+
+}  // namespace wavenard

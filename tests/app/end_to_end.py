@@ -1,0 +1,205 @@
+"""The real program under an X server, against the station simulator.
+
+Run inside xvfb-run. Starts the simulator, lays out an application folder whose settings.ini
+points at it, starts Wavenard from there and checks what reaches the station: the first playlist
+request with the account's values, the polling, a delete after a row was clicked, a real drag of
+one row onto another, and the files written when a window manager's close message ends the
+program. Keeps a screenshot.
+"""
+
+import argparse
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+from Xlib import X, display, protocol
+
+USER = "e2e"
+PASSWORD = "p w&d"
+# The password as the client encodes it in a query.
+ENCODED_PASSWORD = "p+w%26d"
+TOOLBAR_HEIGHT = 44
+LIST_MARGIN = 8
+HEADER_HEIGHT = 25
+DELETE_BUTTON = (92 + 20, 3 + 19)
+
+
+def fail(message):
+    print("FAILED: " + message, flush=True)
+    sys.exit(1)
+
+
+def wait_for(condition, timeout, what):
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        result = condition()
+        if result:
+            return result
+        time.sleep(0.05)
+    fail("timed out waiting for " + what)
+
+
+def requests(log):
+    if not os.path.exists(log):
+        return []
+    with open(log, encoding="utf-8") as f:
+        return [line.rstrip("\n") for line in f]
+
+
+def playlist_requests(log):
+    return [r for r in requests(log) if "action=getplaylist2" in r]
+
+
+def start_simulator(program, playlist, log):
+    sim = subprocess.Popen(
+        [program, "--port", "0", "--playlist", playlist, "--user", USER, "--pass", PASSWORD, "--log", log],
+        stdout=subprocess.PIPE, text=True)
+    line = sim.stdout.readline()
+    match = re.match(r"listening on http://127\.0\.0\.1:(\d+)", line)
+    if not match:
+        sim.kill()
+        fail("the simulator did not start: " + line)
+    return sim, int(match.group(1))
+
+
+def object_text_string(text):
+    return "'" + text.replace("'", "''") + "'"
+
+
+def prepare_app_folder(folder, wavenard, taglib, port):
+    shutil.copy2(wavenard, folder)
+    shutil.copy2(taglib, folder)
+    with open(os.path.join(folder, "settings.ini"), "w", newline="") as f:
+        f.write("object TSettings\r\n  Server = '127.0.0.1'\r\n  Port = %d\r\n  User = %s\r\n  Pass = %s\r\nend\r\n"
+                % (port, object_text_string(USER), object_text_string(PASSWORD)))
+
+
+def xdotool(*args):
+    return subprocess.run(["xdotool", *args], check=True, capture_output=True, text=True).stdout
+
+
+def find_window():
+    def search():
+        result = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^Wavenard$"],
+                                capture_output=True, text=True)
+        ids = result.stdout.split()
+        return ids[0] if ids else None
+    return int(wait_for(search, 10, "the Wavenard window"))
+
+
+def click(window, x, y):
+    xdotool("mousemove", "--window", str(window), "--sync", str(x), str(y))
+    xdotool("click", "1")
+
+
+def drag(window, x, y1, y2):
+    """A real mouse drag, pressed on one row and released over another."""
+    xdotool("mousemove", "--window", str(window), "--sync", str(x), str(y1))
+    xdotool("mousedown", "1")
+    steps = 8
+    for step in range(1, steps + 1):
+        time.sleep(0.05)
+        xdotool("mousemove", "--window", str(window), "--sync", str(x), str(y1 + (y2 - y1) * step // steps))
+    time.sleep(0.2)
+    xdotool("mouseup", "1")
+
+
+def send_close(window):
+    """What a window manager sends when the user closes a window."""
+    d = display.Display()
+    w = d.create_resource_object("window", window)
+    protocols = d.intern_atom("WM_PROTOCOLS")
+    delete = d.intern_atom("WM_DELETE_WINDOW")
+    event = protocol.event.ClientMessage(window=w, client_type=protocols, data=(32, [delete, X.CurrentTime, 0, 0, 0]))
+    w.send_event(event, event_mask=X.NoEventMask)
+    d.flush()
+    d.close()
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    for name in ("wavenard", "taglib", "station_sim", "playlist", "artifacts"):
+        parser.add_argument("--" + name.replace("_", "-"), required=True)
+    args = parser.parse_args()
+    os.makedirs(args.artifacts, exist_ok=True)
+    screenshot = os.path.join(args.artifacts, "wavenard-e2e.png")
+
+    work = tempfile.mkdtemp(prefix="wavenard-e2e-")
+    app_folder = os.path.join(work, "app")
+    os.mkdir(app_folder)
+    log = os.path.join(work, "requests.log")
+    sim, port = start_simulator(args.station_sim, args.playlist, log)
+    app = None
+    try:
+        prepare_app_folder(app_folder, args.wavenard, args.taglib, port)
+        settings_written = os.stat(os.path.join(app_folder, "settings.ini")).st_mtime_ns
+
+        started = time.monotonic()
+        app = subprocess.Popen([os.path.join(app_folder, "wavenard")], cwd=work)
+        wait_for(lambda: playlist_requests(log), 10, "the first playlist request")
+        print("start-up to the first playlist request: %.0f ms" % ((time.monotonic() - started) * 1000), flush=True)
+        first = playlist_requests(log)[0]
+        expected = "GET /?user=%s&pass=%s&action=getplaylist2" % (USER, ENCODED_PASSWORD)
+        if first != expected:
+            fail("first request %r, expected %r" % (first, expected))
+
+        # Polling: the next two requests follow about five seconds apart.
+        times = [time.monotonic()]
+        for count in (2, 3):
+            wait_for(lambda: len(playlist_requests(log)) >= count, 12, "playlist request %d" % count)
+            times.append(time.monotonic())
+        gaps = [b - a for a, b in zip(times, times[1:])]
+        print("polling gaps: " + ", ".join("%.1f s" % g for g in gaps), flush=True)
+        if any(g < 3.5 or g > 9 for g in gaps):
+            fail("the playlist is not polled every five seconds: %r" % gaps)
+
+        window = find_window()
+        # Row 1 (the list's second row): a little more than one and a half rows below the header.
+        row_y = TOOLBAR_HEIGHT + LIST_MARGIN + HEADER_HEIGHT + 34
+        click(window, LIST_MARGIN + 120, row_y)
+        time.sleep(0.3)
+        click(window, *DELETE_BUTTON)
+        wait_for(lambda: [r for r in requests(log) if "action=delete" in r], 10, "the delete request")
+        deletes = [r for r in requests(log) if "action=delete" in r]
+        if deletes != ["GET /?user=%s&pass=%s&action=delete&pos=2" % (USER, ENCODED_PASSWORD)]:
+            fail("delete requests: %r" % deletes)
+        # The refresh after the delete shows the shorter list.
+        wait_for(lambda: len(playlist_requests(log)) >= 4, 10, "the refresh after the delete")
+
+        # Row 1 dragged onto row 2 (rows are between 18 and 27 px high with the fonts at hand).
+        drag(window, LIST_MARGIN + 120, row_y, TOOLBAR_HEIGHT + LIST_MARGIN + HEADER_HEIGHT + 55)
+        wait_for(lambda: [r for r in requests(log) if "action=move" in r], 10, "the move request")
+        moves = [r for r in requests(log) if "action=move" in r]
+        if moves != ["GET /?user=%s&pass=%s&action=move&pos1=2&pos2=3" % (USER, ENCODED_PASSWORD)]:
+            fail("move requests: %r" % moves)
+        time.sleep(0.5)
+        subprocess.run(["import", "-window", "root", screenshot], check=True)
+        print("screenshot: " + screenshot, flush=True)
+
+        send_close(window)
+        try:
+            code = app.wait(timeout=5)
+        except subprocess.TimeoutExpired:
+            fail("the window did not close on the window manager's close message")
+        if code != 0:
+            fail("exit code %d" % code)
+        if not os.path.exists(os.path.join(app_folder, "system.ini")):
+            fail("system.ini was not written")
+        if os.stat(os.path.join(app_folder, "settings.ini")).st_mtime_ns == settings_written:
+            fail("settings.ini was not written")
+        print("end-to-end: passed", flush=True)
+    finally:
+        if app is not None and app.poll() is None:
+            app.kill()
+            app.wait()
+        sim.terminate()
+        sim.wait()
+        shutil.rmtree(work, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    main()

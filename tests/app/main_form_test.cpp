@@ -1,0 +1,500 @@
+#include <gtest/gtest.h>
+
+#include <QCloseEvent>
+#include <QDropEvent>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QMimeData>
+#include <QTest>
+#include <QToolButton>
+#include <algorithm>
+
+#include "app/main_form.h"
+#include "app/virtual_tree_playlist.h"
+#include "config/connection_settings.h"
+#include "config/failures.h"
+#include "support/thread.h"
+#include "tests/app/view_fixture.h"
+#include "tests/testsupport/scripted_box_presenter.h"
+#include "tests/testsupport/temp_folder.h"
+#include "tools/station-sim/station_sim.h"
+
+namespace wavenard {
+namespace {
+
+using sim::TTrack;
+using sim::TTrackList;
+
+TTrackList Tracks(int ACount, const std::string& APrefix = "Track") {
+  TTrackList List;
+  for (int I = 0; I < ACount; ++I) {
+    TTrack Track;
+    Track.Title = APrefix + " " + std::to_string(I + 1);
+    Track.DurationMs = (60 + I) * 1000;
+    List.Append(Track);
+  }
+  return List;
+}
+
+// "fLaC" and a stream information block for three seconds at 44.1 kHz.
+QByteArray FlacFile() {
+  QByteArray Bytes("fLaC");
+  Bytes += char(0x80);  // last metadata block, type 0
+  Bytes += QByteArray::fromHex("000022");
+  Bytes += QByteArray::fromHex("10001000000000000000");
+  const quint64 Packed =
+      (quint64(44100) << 44) | (quint64(1) << 41) | (quint64(15) << 36) | quint64(3 * 44100);
+  for (int Shift = 56; Shift >= 0; Shift -= 8) {
+    Bytes += char((Packed >> Shift) & 0xFF);
+  }
+  Bytes += QByteArray(16, '\0');
+  return Bytes;
+}
+
+bool WaitFor(const std::function<bool()>& ACondition, int ATimeout = 10000) {
+  return QTest::qWaitFor(ACondition, ATimeout);
+}
+
+class MainFormTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Station.SetPlaylist(Tracks(10));
+    ASSERT_TRUE(Station.Start());
+    Settings->SetServer(QStringLiteral("127.0.0.1"));
+    Settings->SetPort(Station.Port());
+    Settings->SetUser(QStringLiteral("demo"));
+    Settings->SetPass(QStringLiteral("demo"));
+  }
+
+  void TearDown() override {
+    Form.reset();
+    EXPECT_TRUE(TThread::WaitForAll(5000));
+  }
+
+  TMainFrmDeps Deps() {
+    TMainFrmDeps Result;
+    Result.Settings = Settings;
+    Result.Boxes = &Boxes;
+    Result.Dpi = &Dpi;
+    Result.ApplicationFolder = QStringLiteral("/opt/suite/");
+    Result.ChooseFile = [this](QWidget*, const QString& AFolder) {
+      ChooserFolders.append(AFolder);
+      return ChooseFile ? ChooseFile() : QString();
+    };
+    Result.StartProgram = [this](const QString& AProgram, const QStringList& AArguments) {
+      Started.append(QStringList{AProgram} + AArguments);
+      return false;
+    };
+    Result.VoiceTracksFolder = [] { return QStringLiteral("/voice/tracks"); };
+    Result.ReadSettings = [this] {
+      Calls.append("read");
+      if (ReadFailure) {
+        throw ESyntaxFailure(*ReadFailure);
+      }
+    };
+    Result.SaveSettings = [this] { Calls.append("settings.ini"); };
+    Result.SaveSystemSettings = [this] {
+      Calls.append("system.ini");
+      if (DuringSystemSave) {
+        DuringSystemSave();
+      }
+    };
+    Result.ShowSettings = [this](QWidget* AParent) { SettingsShownOver = AParent; };
+    return Result;
+  }
+
+  // Creates and shows the window and waits for its first playlist answer.
+  void Open() {
+    Form = std::make_unique<TMainFrm>(Deps());
+    Form->show();
+    ASSERT_TRUE(WaitFor([this] { return !Form->UpdatingPlaylist(); }));
+  }
+
+  // One tick, and its answer.
+  void Refresh() {
+    Form->tmrMainTimer();
+    ASSERT_TRUE(WaitFor([this] { return !Form->UpdatingPlaylist(); }));
+  }
+
+  QString Cell(int ARow, int AColumn) {
+    auto* Model = Form->lvPlaylist().model();
+    return Model->data(Model->index(ARow, AColumn)).toString();
+  }
+  int Rows() { return Form->lvPlaylist().model()->rowCount(); }
+
+  void Select(std::initializer_list<int> ARows) {
+    auto& View = Form->lvPlaylist();
+    View.clearSelection();
+    for (int Row : ARows) {
+      View.selectionModel()->select(View.model()->index(Row, 0),
+                                    QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
+  }
+  QList<int> Selected() {
+    QList<int> Result;
+    for (const QModelIndex& Index : Form->lvPlaylist().selectionModel()->selectedRows()) {
+      Result.append(Index.row());
+    }
+    std::sort(Result.begin(), Result.end());
+    return Result;
+  }
+
+  // The requests on "/" that contain AText.
+  std::vector<std::string> Requests(const std::string& AText) {
+    std::vector<std::string> Result;
+    for (const std::string& Line : Station.Requests()) {
+      if (Line.find(AText) != std::string::npos) {
+        Result.push_back(Line);
+      }
+    }
+    return Result;
+  }
+  bool WaitForRequest(const std::string& AText, size_t ACount = 1) {
+    return WaitFor([&] { return Requests(AText).size() >= ACount; });
+  }
+
+  // Sends a drag of AData over row ATarget and drops it there; returns whether the list
+  // accepted the drag.
+  bool DragOnto(int ATarget, const QMimeData& AData) {
+    QWidget* Client = Form->lvPlaylist().viewport();
+    const QPoint Point =
+        Form->lvPlaylist().visualRect(Form->lvPlaylist().model()->index(ATarget, 1)).center();
+    QDragEnterEvent Enter(Point, Qt::MoveAction, &AData, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(Client, &Enter);
+    QDragMoveEvent Move(Point, Qt::MoveAction, &AData, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(Client, &Move);
+    const bool Accepted = Move.isAccepted();
+    QDropEvent Drop(QPointF(Point), Qt::MoveAction, &AData, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(Client, &Drop);
+    return Accepted;
+  }
+  std::unique_ptr<QMimeData> OwnDrag() {
+    auto* Model = Form->lvPlaylist().model();
+    return std::unique_ptr<QMimeData>(Model->mimeData({Model->index(FirstSelected(), 0)}));
+  }
+  int FirstSelected() {
+    const QList<int> Rows = Selected();
+    return Rows.isEmpty() ? 0 : Rows.first();
+  }
+
+  sim::TStationSim Station{"demo", "demo"};
+  std::shared_ptr<TSettings> Settings = std::make_shared<TSettings>();
+  test::TScriptedBoxPresenter Boxes;
+  TFixedDpiSource DpiSource;
+  TDpiCache Dpi{DpiSource};
+  std::function<QString()> ChooseFile;
+  std::optional<QString> ReadFailure;
+  std::function<void()> DuringSystemSave;
+  QStringList ChooserFolders;
+  QList<QStringList> Started;
+  QStringList Calls;
+  QWidget* SettingsShownOver = nullptr;
+  std::unique_ptr<TMainFrm> Form;
+};
+
+TEST_F(MainFormTest, WindowHasItsControlsInPlace) {
+  Open();
+  EXPECT_EQ(Form->windowTitle(), "Wavenard");
+  EXPECT_EQ(Form->size(), QSize(624, 435));
+  EXPECT_EQ(Form->font().pointSize(), 9);
+  EXPECT_FALSE(Form->windowIcon().isNull());
+
+  struct TCase {
+    QToolButton* Button;
+    int X;
+    const char* Hint;
+  };
+  const TCase Cases[] = {{&Form->btRecord(), 3, "Record voice track"},
+                         {&Form->btInsert(), 46, "Insert voice track"},
+                         {&Form->btDelete(), 92, "Delete track"},
+                         {&Form->btSettings(), 138, "Settings"}};
+  for (const TCase& Case : Cases) {
+    SCOPED_TRACE(Case.Hint);
+    EXPECT_EQ(Case.Button->mapTo(Form.get(), QPoint()), QPoint(Case.X, 3));
+    EXPECT_EQ(Case.Button->size(), QSize(40, 38));
+    EXPECT_EQ(Case.Button->iconSize(), QSize(30, 30));
+    EXPECT_EQ(Case.Button->toolTip(), Case.Hint);
+    EXPECT_EQ(Case.Button->accessibleName(), Case.Hint);
+    EXPECT_FALSE(Case.Button->icon().pixmap(30, 30).isNull());
+  }
+  // The bar is as high as its buttons with 3 px above and below; the list keeps 8 px clear.
+  TVirtualTreePlaylist& List = Form->lvPlaylist();
+  EXPECT_EQ(List.mapTo(Form.get(), QPoint()), QPoint(8, 44 + 8));
+  EXPECT_EQ(List.accessibleName(), "Playlist");
+  EXPECT_EQ(QApplication::focusWidget() == nullptr || QApplication::focusWidget() == &List, true);
+  EXPECT_TRUE(Form->tmrMain().isActive());
+  EXPECT_EQ(Form->tmrMain().interval(), 5000);
+  // Row height: the text "Cy" plus 8 at 96 DPI.
+  EXPECT_EQ(List.DefaultRowHeight(), List.fontMetrics().size(Qt::TextSingleLine, "Cy").height() + 8);
+}
+
+TEST_F(MainFormTest, FirstShowAsksOnceWithTheCredentialsAndShowsTheRows) {
+  Open();
+  ASSERT_EQ(Rows(), 10);
+  EXPECT_EQ(Cell(0, 0), "1");
+  EXPECT_EQ(Cell(0, 1), "Track 1");
+  EXPECT_EQ(Cell(0, 2), "1:00");
+  EXPECT_EQ(Cell(9, 0), "10");
+  EXPECT_EQ(Cell(9, 1), "Track 10");
+  EXPECT_EQ(Cell(9, 2), "1:09");
+  EXPECT_EQ(Form->StatusPanel().text(), "");
+  EXPECT_EQ(Station.Requests(), std::vector<std::string>{"GET /?user=demo&pass=demo&action=getplaylist2"});
+  EXPECT_TRUE(Boxes.Shown().isEmpty());
+}
+
+TEST_F(MainFormTest, WithoutSettingsEveryRefreshSaysSo) {
+  Settings->SetServer(QString());
+  Open();
+  EXPECT_EQ(Form->StatusPanel().text(), "Connection not configured. Please open Settings.");
+  Form->StatusPanel().clear();
+  Refresh();
+  EXPECT_EQ(Form->StatusPanel().text(), "Connection not configured. Please open Settings.");
+  EXPECT_EQ(Rows(), 0);
+  EXPECT_TRUE(Boxes.Shown().isEmpty());
+  EXPECT_TRUE(Station.Requests().empty());
+}
+
+TEST_F(MainFormTest, AFailedRefreshKeepsTheRowsAndTheNextOneClearsTheStatus) {
+  Open();
+  Station.SetStatus(500);
+  Station.SetPlaylist(Tracks(4, "Other"));
+  Refresh();
+  EXPECT_FALSE(Form->StatusPanel().text().isEmpty());
+  EXPECT_EQ(Rows(), 10);
+  EXPECT_EQ(Cell(0, 1), "Track 1");
+  EXPECT_TRUE(Boxes.Shown().isEmpty());
+
+  Station.SetFaults({});
+  Refresh();
+  EXPECT_EQ(Form->StatusPanel().text(), "");
+  EXPECT_EQ(Rows(), 4);
+  EXPECT_EQ(Cell(0, 1), "Other 1");
+}
+
+TEST_F(MainFormTest, OnlyOnePlaylistRequestIsOutstanding) {
+  Open();
+  Station.SetDelay(1500);
+  for (int Tick = 0; Tick < 5; ++Tick) {
+    Form->tmrMainTimer();
+    QTest::qWait(50);
+  }
+  EXPECT_TRUE(Form->UpdatingPlaylist());
+  ASSERT_TRUE(WaitFor([this] { return !Form->UpdatingPlaylist(); }));
+  EXPECT_EQ(Requests("action=getplaylist2").size(), 2u);
+  // The guard is down again: the next tick asks.
+  Station.SetDelay(0);
+  Refresh();
+  EXPECT_EQ(Requests("action=getplaylist2").size(), 3u);
+}
+
+TEST_F(MainFormTest, AReorderedListOfTheSameLengthIsRebound) {
+  Open();
+  Select({2});
+  TTrackList Reordered = Tracks(10);
+  ASSERT_TRUE(Reordered.Move(3, 1));
+  Station.SetPlaylist(Reordered);
+  Refresh();
+  EXPECT_EQ(Selected(), QList<int>{2});
+  EXPECT_EQ(Cell(2, 1), "Track 2");
+  EXPECT_EQ(Cell(0, 1), "Track 3");
+}
+
+TEST_F(MainFormTest, ALongerListIsRebuiltAtTheSameScrollOffset) {
+  Station.SetPlaylist(Tracks(200));
+  Open();
+  Select({40});
+  Form->lvPlaylist().SetVerticalScrollOffset(30);
+  Station.SetPlaylist(Tracks(201));
+  Refresh();
+  EXPECT_EQ(Rows(), 201);
+  EXPECT_TRUE(Selected().isEmpty());
+  EXPECT_EQ(Form->lvPlaylist().VerticalScrollOffset(), 30);
+  EXPECT_EQ(Cell(200, 1), "Track 201");
+}
+
+TEST_F(MainFormTest, DeleteSendsTheFirstSelectedRowOnly) {
+  Open();
+  Form->btDelete().click();
+  QTest::qWait(100);
+  EXPECT_TRUE(Requests("action=delete").empty());
+
+  Select({7, 3});
+  Form->btDelete().click();
+  ASSERT_TRUE(WaitForRequest("action=delete"));
+  EXPECT_EQ(Requests("action=delete"),
+            std::vector<std::string>{"GET /?user=demo&pass=demo&action=delete&pos=4"});
+  // The successful delete asks for the playlist, which no longer holds the row.
+  ASSERT_TRUE(WaitFor([this] { return Rows() == 9; }));
+  EXPECT_EQ(Cell(3, 1), "Track 5");
+}
+
+TEST_F(MainFormTest, DroppingARowExchangesTheTwoRowsAndSendsTheMove) {
+  Open();
+  Select({1});
+  const auto Data = OwnDrag();
+  EXPECT_TRUE(DragOnto(5, *Data));
+  // Shown at once, before the station answers.
+  EXPECT_EQ(Cell(1, 1), "Track 6");
+  EXPECT_EQ(Cell(5, 1), "Track 2");
+  EXPECT_EQ(Cell(3, 1), "Track 4");
+  EXPECT_EQ(Rows(), 10);
+  ASSERT_TRUE(WaitForRequest("action=move"));
+  EXPECT_EQ(Requests("action=move"),
+            std::vector<std::string>{"GET /?user=demo&pass=demo&action=move&pos1=2&pos2=6"});
+}
+
+TEST_F(MainFormTest, DragsThatAreRefused) {
+  Open();
+  struct TCase {
+    const char* Name;
+    std::initializer_list<int> Selection;
+    bool Foreign;
+  };
+  const TCase Cases[] = {
+      {"two rows selected", {1, 2}, false},
+      {"no row selected", {}, false},
+      {"dragged in from another program", {1}, true},
+  };
+  for (const TCase& Case : Cases) {
+    SCOPED_TRACE(Case.Name);
+    Select(Case.Selection);
+    std::unique_ptr<QMimeData> Data;
+    if (Case.Foreign) {
+      Data = std::make_unique<QMimeData>();
+      Data->setUrls({QUrl::fromLocalFile("/home/user/song.flac")});
+      Data->setData(TPlaylistViewModel::MimeType, "not this list");
+    } else {
+      Data = OwnDrag();
+    }
+    EXPECT_FALSE(DragOnto(5, *Data));
+    EXPECT_EQ(Cell(1, 1), "Track 2");
+    EXPECT_EQ(Cell(5, 1), "Track 6");
+  }
+  QTest::qWait(200);
+  EXPECT_TRUE(Requests("action=move").empty());
+}
+
+TEST_F(MainFormTest, InsertWithoutASelectionWarns) {
+  Open();
+  Form->btInsert().click();
+  ASSERT_EQ(Boxes.Shown().size(), 1);
+  EXPECT_EQ(Boxes.Shown()[0].Text, "Plase select a track in the playlist");
+  EXPECT_EQ(Boxes.Shown()[0].Caption, "Error");
+  EXPECT_EQ(Boxes.Shown()[0].Flags & 0xF0, MB_ICONWARNING);
+  EXPECT_TRUE(ChooserFolders.isEmpty());
+}
+
+TEST_F(MainFormTest, InsertSendsThePositionTakenWhenTheButtonWasPressed) {
+  test::TTempFolder Folder;
+  const QString Take = Folder.Write("take one.flac", FlacFile());
+  Open();
+  Select({0});
+  ChooseFile = [&] {
+    // The station's list grows at the top while the dialog is open, and a refresh shows it.
+    TTrackList Grown = Tracks(10);
+    TTrack First;
+    First.Title = "Early";
+    First.DurationMs = 1000;
+    Grown.Insert(1, First);
+    Station.SetPlaylist(Grown);
+    Refresh();
+    EXPECT_EQ(Rows(), 11);
+    return Take;
+  };
+  Form->btInsert().click();
+  EXPECT_EQ(ChooserFolders, QStringList{"/voice/tracks"});
+  ASSERT_TRUE(WaitForRequest("POST /"));
+  ASSERT_TRUE(WaitFor([this] { return Rows() == 12; }));
+  // Position 2: right after the row that was selected when the button was pressed.
+  EXPECT_EQ(Cell(1, 1), "take one");
+  EXPECT_EQ(Cell(1, 2), "0:03");
+  EXPECT_TRUE(Boxes.Shown().isEmpty());
+}
+
+TEST_F(MainFormTest, InsertOfAnUnreadableFileShowsItsFailure) {
+  test::TTempFolder Folder;
+  Open();
+  Select({0});
+  ChooseFile = [&] { return Folder.File("gone.flac"); };
+  Form->btInsert().click();
+  ASSERT_EQ(Boxes.Shown().size(), 1);
+  EXPECT_TRUE(Boxes.Shown()[0].Text.contains("gone.flac"));
+  EXPECT_EQ(Boxes.Shown()[0].Caption, "Error");
+  EXPECT_EQ(Boxes.Shown()[0].Flags & 0xF0, MB_ICONERROR);
+
+  Boxes.Clear();
+  ChooseFile = [] { return QString(); };
+  Form->btInsert().click();
+  QTest::qWait(200);
+  EXPECT_TRUE(Boxes.Shown().isEmpty());
+  EXPECT_TRUE(Requests("POST").empty());
+}
+
+TEST_F(MainFormTest, AFailedEditShowsTheStationsTextInAnErrorBox) {
+  Open();
+  Select({3});
+  Station.SetPlaylist(Tracks(2));
+  Form->btDelete().click();
+  ASSERT_TRUE(WaitFor([this] { return !Boxes.Shown().isEmpty(); }));
+  EXPECT_EQ(Boxes.Shown()[0].Text, "Invalid position");
+  EXPECT_EQ(Boxes.Shown()[0].Caption, "Error");
+  EXPECT_EQ(Boxes.Shown()[0].Flags & 0xF0, MB_ICONERROR);
+}
+
+TEST_F(MainFormTest, RecordStartsTheRecorderAndSettingsOnlyOpensTheDialog) {
+  Open();
+  Form->btRecord().click();
+  ASSERT_EQ(Started.size(), 1);
+  EXPECT_EQ(Started[0], (QStringList{"/opt/suite/pellorin", "-wavenard"}));
+  EXPECT_TRUE(Boxes.Shown().isEmpty());
+  // The real launcher, with the program missing, only answers false.
+  EXPECT_FALSE(StartRecorderProcess("/nonexistent folder/pellorin", {"-wavenard"}));
+
+  const size_t Before = Station.Requests().size();
+  Form->btSettings().click();
+  EXPECT_EQ(SettingsShownOver, Form.get());
+  QTest::qWait(200);
+  EXPECT_EQ(Station.Requests().size(), Before);
+  EXPECT_EQ(Calls, QStringList{"read"});
+}
+
+TEST_F(MainFormTest, AFailedSettingsReadIsReportedAndTheWindowWorks) {
+  ReadFailure = QStringLiteral("Error loading settings: bad text.");
+  Open();
+  ASSERT_EQ(Boxes.Shown().size(), 1);
+  EXPECT_EQ(Boxes.Shown()[0].Text, "Error loading settings: bad text.");
+  EXPECT_EQ(Boxes.Shown()[0].Caption, "Error");
+  EXPECT_EQ(Rows(), 10);
+}
+
+TEST_F(MainFormTest, ClosingSavesSystemThenConnectionSettingsWithoutWaitingForTheStation) {
+  Open();
+  Station.SetDelay(60000);
+  Form->tmrMainTimer();
+  ASSERT_TRUE(WaitForRequest("action=getplaylist2", 2));
+  QElapsedTimer Clock;
+  Clock.start();
+  Form->close();
+  Form.reset();
+  EXPECT_TRUE(TThread::WaitForAll(1500));
+  EXPECT_LT(Clock.elapsed(), 2000);
+  EXPECT_EQ(Calls, (QStringList{"read", "system.ini", "settings.ini"}));
+}
+
+TEST_F(MainFormTest, NothingReachesTheWindowWhileAShutdownBoxIsOpen) {
+  Open();
+  Station.SetDelay(300);
+  Form->tmrMain().setInterval(50);
+  Form->tmrMain().start();
+  ASSERT_TRUE(WaitForRequest("action=getplaylist2", 2));
+  ASSERT_TRUE(Form->UpdatingPlaylist());
+  // A failed save shows a modal box: its event loop runs while the answer arrives and ticks fall due.
+  DuringSystemSave = [] { QTest::qWait(800); };
+  Form->close();
+  EXPECT_TRUE(Form->UpdatingPlaylist());
+  EXPECT_FALSE(Form->tmrMain().isActive());
+  EXPECT_EQ(Requests("action=getplaylist2").size(), 2u);
+}
+
+}  // namespace
+}  // namespace wavenard
