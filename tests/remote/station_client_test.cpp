@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QTest>
+#include <map>
 
 #include "config/connection_settings.h"
 #include "remote/request_worker.h"
@@ -130,6 +131,60 @@ TEST_F(StationClient, DecodesAnAnswerInTheCharsetItNames) {
   FStation.SetPlaylist(List);
   ASSERT_TRUE(FStation.SetPlaylistCharset("iso-8859-1"));
   EXPECT_EQ(Fetch(), QStringList({QString::fromUtf8("Café del Mar|1:01")}));
+}
+
+TEST_F(StationClient, ReadsAHundredMegabyteAnswerAndStopsAtANul) {
+  std::string Big = "<?xml version=\"1.0\"?><PLAYLIST>";
+  const std::string Track =
+      "<TRACK ID=\"1\" TYPE=\"Song\" CASTTITLE=\"Artist - Title\" DURATION=\"3:00\"/>\n";
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  const size_t Megabytes = 10;  // the sanitizers make each byte many times dearer
+#else
+  const size_t Megabytes = 100;
+#endif
+  const size_t Count = (Megabytes << 20) / Track.size();
+  Big.reserve(Count * Track.size() + 64);
+  for (size_t I = 0; I < Count; ++I) {
+    Big += Track;
+  }
+  Big += "</PLAYLIST>";
+  FStation.SetPlaylistBody(Big);
+  const TResult Result = Run([](TAPI& W) { W.GetPlaylistContents(); });
+  EXPECT_TRUE(Result.Success) << Result.Error.toStdString();
+  EXPECT_EQ(size_t(Result.Rows.size()), Count);
+
+  // The scanner takes the document up to its first NUL character.
+  FStation.SetPlaylistBody(
+      std::string("<TRACK CASTTITLE=\"a\" DURATION=\"1\"/>\0<TRACK CASTTITLE=\"b\"/>", 60));
+  EXPECT_EQ(Fetch(), QStringList({"a|1"}));
+}
+
+TEST_F(StationClient, FiftyEditsAtOnceEachDeliverExactlyOneCallback) {
+  sim::TTrackList List;
+  for (int I = 0; I < 60; ++I) {
+    sim::TTrack Track;
+    Track.Title = "Song " + std::to_string(I);
+    Track.DurationMs = 60000;
+    List.Append(Track);
+  }
+  FStation.SetPlaylist(List);
+  std::map<const TAPI*, int> Callbacks;
+  int Succeeded = 0;
+  for (int I = 0; I < 50; ++I) {
+    auto* Worker = new TAPI(FSettings, TAPICallback{FHandOver, [&](TAPI& ASender) {
+                                                      ++Callbacks[&ASender];
+                                                      Succeeded += ASender.Success() ? 1 : 0;
+                                                    }});
+    Worker->DeletePlaylistTrack(0);
+  }
+  QTRY_COMPARE_WITH_TIMEOUT(Callbacks.size(), size_t{50}, 20000);
+  EXPECT_TRUE(TThread::WaitForAll(5000));
+  QCoreApplication::processEvents();
+  for (const auto& [Worker, Count] : Callbacks) {
+    EXPECT_EQ(Count, 1);
+  }
+  EXPECT_EQ(Succeeded, 50);
+  EXPECT_EQ(Fetch().size(), 10);
 }
 
 }  // namespace
