@@ -481,6 +481,23 @@ TEST_F(MainFormTest, ClosingSavesSystemThenConnectionSettingsWithoutWaitingForTh
   EXPECT_EQ(Calls, (QStringList{"read", "system.ini", "settings.ini"}));
 }
 
+TEST_F(MainFormTest, ClosingWithTwentyEditsInFlightEndsThemAllAndDeliversNothing) {
+  Open();
+  Station.SetDelay(60000);
+  Select({0});
+  for (int I = 0; I < 20; ++I) {
+    Form->btDeleteClick();
+  }
+  // The simulator serves a few requests at a time; the others wait in its queue, but all twenty
+  // are in flight for the window.
+  ASSERT_TRUE(WaitForRequest("action=delete", 2));
+  Form->close();
+  Form.reset();
+  EXPECT_TRUE(TThread::WaitForAll(1500));
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(Boxes.Shown().isEmpty()) << "no result reached the closed window";
+}
+
 TEST_F(MainFormTest, NothingReachesTheWindowWhileAShutdownBoxIsOpen) {
   Open();
   Station.SetDelay(300);
