@@ -149,6 +149,30 @@ TEST_F(StartupTest, ClosingWhileTheStationNeverAnswersEndsAtOnceWithBothFilesSav
   EXPECT_TRUE(Boxes.Shown().isEmpty());
 }
 
+TEST_F(StartupTest, ASettingsFolderThatCannotBeWrittenStillOpensTheWindowAndSaysWhySavingFailed) {
+  PlaceLibrary(TAG_LIBRARY_FILE);
+  AppFolder.Write("uid.ini", "[Settings]\r\nUID=42\r\n");
+  // The settings folder would lie below a plain file, so it can be neither made nor written.
+  const QString Blocker = Home.Write("blocker", "");
+  TStartupEnvironment Env = Environment();
+  Env.SpecialFolders = [Blocker](int) { return Blocker + QStringLiteral("/"); };
+  {
+    TApplicationRun Run(std::move(Env));
+    TMainFrm& Window = Run.CreateMainWindow();
+    Window.show();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(&Window));
+    Window.close();
+    Run.CloseDown();
+  }
+  ASSERT_EQ(Boxes.Shown().size(), 2);
+  EXPECT_TRUE(Boxes.Shown()[0].Text.startsWith("Error saving file (system.ini): Cannot create file \""));
+  EXPECT_TRUE(Boxes.Shown()[1].Text.startsWith("Error saving settings: Cannot create file \""));
+  for (const TBoxRequest& Box : Boxes.Shown()) {
+    EXPECT_EQ(Box.Caption, "Error");
+    EXPECT_EQ(Box.Flags, MB_ICONERROR);
+  }
+}
+
 TEST_F(StartupTest, TheUserAgentIsTakenOnceInTheEightBitCodePage) {
   PlaceLibrary(TAG_LIBRARY_FILE);
   {
