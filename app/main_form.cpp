@@ -135,7 +135,7 @@ void TMainFrm::CreateToolbar() {
   auto* Layout = new QHBoxLayout(Panel);
   Layout->setContentsMargins(0, ButtonMargin, 0, ButtonMargin);
   Layout->setSpacing(0);
-  struct TButtonSpec {
+  struct TButtonEntry {
     QToolButton*& Button;
     const char* Name;
     const char* Hint;
@@ -143,28 +143,28 @@ void TMainFrm::CreateToolbar() {
     int Space;
     void (TMainFrm::*Click)();
   };
-  const TButtonSpec Specs[] = {
+  const TButtonEntry Entries[] = {
       {FRecordButton, "btRecord", "Record voice track", "record", 3, &TMainFrm::btRecordClick},
       {FInsertButton, "btInsert", "Insert voice track", "insert", 3, &TMainFrm::btInsertClick},
       {FDeleteButton, "btDelete", "Delete track", "delete", 6, &TMainFrm::btDeleteClick},
       {FSettingsButton, "btSettings", "Settings", "settings", 6, &TMainFrm::btSettingsClick},
   };
-  for (const TButtonSpec& Spec : Specs) {
+  for (const TButtonEntry& Entry : Entries) {
     auto* Button = new QToolButton(Panel);
-    Button->setObjectName(QString::fromLatin1(Spec.Name));
-    Button->setToolTip(QString::fromLatin1(Spec.Hint));
-    Button->setAccessibleName(QString::fromLatin1(Spec.Hint));
-    Button->setIcon(QIcon(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(Spec.Icon))));
+    Button->setObjectName(QString::fromLatin1(Entry.Name));
+    Button->setToolTip(QString::fromLatin1(Entry.Hint));
+    Button->setAccessibleName(QString::fromLatin1(Entry.Hint));
+    Button->setIcon(QIcon(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(Entry.Icon))));
     Button->setIconSize(IconSize);
     Button->setFixedSize(ButtonSize);
     Button->setToolButtonStyle(Qt::ToolButtonIconOnly);
     Button->setAutoRaise(true);
     Button->setFocusPolicy(Qt::TabFocus);
-    Layout->addSpacing(Spec.Space);
+    Layout->addSpacing(Entry.Space);
     Layout->addWidget(Button);
     connect(Button, &QToolButton::clicked, this,
-            [this, Click = Spec.Click] { Guarded([&] { (this->*Click)(); }); });
-    Spec.Button = Button;
+            [this, Click = Entry.Click] { Guarded([&] { (this->*Click)(); }); });
+    Entry.Button = Button;
   }
   FFlowPanel->addWidget(Panel);
   addToolBar(Qt::TopToolBarArea, FFlowPanel);

@@ -3,7 +3,7 @@
 #include <QString>
 #include <functional>
 
-#include "support/special_folders.h"
+#include "support/system_folders.h"
 
 namespace wavenard {
 

@@ -152,7 +152,8 @@ TEST_F(SettingsFile, AFileThatCannotBeReadIsReportedAndKeptFromTheNextSave) {
   Boxes.Clear();
   File.Save();
   ASSERT_EQ(Boxes.Shown().size(), 1);
-  EXPECT_TRUE(Boxes.Shown()[0].Text.startsWith("Error saving settings: ")) << Boxes.Shown()[0].Text.toStdString();
+  EXPECT_TRUE(Boxes.Shown()[0].Text.startsWith("Error saving settings: "))
+      << Boxes.Shown()[0].Text.toStdString();
   EXPECT_TRUE(QFileInfo(Name()).isDir());
 }
 

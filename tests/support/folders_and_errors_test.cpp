@@ -3,8 +3,8 @@
 #include <QDir>
 #include <cerrno>
 
-#include "support/special_folders.h"
 #include "support/system_error.h"
+#include "support/system_folders.h"
 #include "support/tick_count.h"
 
 namespace wavenard {

@@ -1,4 +1,4 @@
-#include "support/special_folders.h"
+#include "support/system_folders.h"
 
 #include <QDir>
 #include <QStandardPaths>
