@@ -7,7 +7,6 @@
 #include <cstring>
 #include <new>
 #include <string>
-#include <typeinfo>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -96,10 +95,10 @@ const char16_t* SkipPlainValue(const char16_t* AFrom, const char16_t* ALimit, ch
   return P;
 }
 
-// Inline, unlike Qt's comparison: names are short and compared once per attribute.
-bool SameText(const QString& AText, QStringView AOther) {
+// Inline, unlike Qt's comparison: names are short and compared once per lookup.
+bool SameText(QStringView AText, QStringView AOther) {
   return AText.size() == AOther.size() &&
-         std::equal(AOther.begin(), AOther.end(), reinterpret_cast<const char16_t*>(AText.constData()));
+         std::equal(AOther.utf16(), AOther.utf16() + AOther.size(), AText.utf16());
 }
 
 void AssignRange(QString& ADest, const char16_t* ABegin, const char16_t* AEnd) {
@@ -173,28 +172,30 @@ void PackBlanks(QString& AText) {
 
 // --- TNvpNode ---
 
-TNvpNode::TNvpNode(QStringView AName, const QString& AValue) : Value(AValue) {
+TNvpNode::TNvpNode(QStringView AName, const QString& AValue) : FValue(AValue) {
   SetName(AName);
 }
 
 void TNvpNode::SetName(QStringView AName) {
-  // Tags of one kind tend to list the same attributes in the same order, so a reused node often
-  // has the right name already.
-  if (SameText(FName, AName)) {
-    return;
-  }
-  AssignRange(FName, AName.utf16(), AName.utf16() + AName.size());
-  FNameHash = HashName(AName);
+  // AName may be a view of the old name: copy before replacing it.
+  QString Name = AName.toString();
+  FOwnedName = std::move(Name);
+  FName = FOwnedName;
+  FNameHash = HashName(FName);
 }
 
-quint32 TNvpNode::HashName(QStringView AName) {
-  const qsizetype Length = AName.size();
-  if (Length == 0) {
-    return 0;
+QString TNvpNode::Value() const {
+  if (!FReferring) {
+    return FValue;
   }
-  const qsizetype Middle = std::min(Length, Length / 2 + 1) - 1;
-  const quint32 Sum = quint32(AName[0].unicode()) + AName[Length - 1].unicode() + AName[Middle].unicode();
-  return quint32(Length) * Sum;
+  return FNormalizer ? FNormalizer->NormalizeValue(FRawValue) : FRawValue.toString();
+}
+
+void TNvpNode::SetValue(const QString& AValue) {
+  FValue = AValue;
+  FReferring = false;
+  FRawValue = {};
+  FNormalizer = nullptr;
 }
 
 // --- TNvpList ---
@@ -208,18 +209,25 @@ void TNvpList::Add(std::unique_ptr<TNvpNode> ANode) {
   } else {
     FNodes.push_back(std::move(ANode));
   }
+  FOwnNodes = std::min(FOwnNodes, FCount);
   ++FCount;
 }
 
 void TNvpList::Clear() {
   FCount = 0;
+  // The document a spare refers to may be gone by the time someone holding on to it reads it.
+  for (const std::unique_ptr<TNvpNode>& Node : FNodes) {
+    if (Node->FReferring) {
+      Node->SetName({});
+      Node->SetValue({});
+    }
+  }
 }
 
-TNvpNode* TNvpList::Node(QStringView AName) const {
-  const quint32 Hash = TNvpNode::HashName(AName);
+TNvpNode* TNvpList::Node(QStringView AName, quint32 AHash) const {
   for (int I = 0; I < FCount; ++I) {
     TNvpNode* Node = FNodes[size_t(I)].get();
-    if (Node->NameHash() == Hash && SameText(Node->Name(), AName)) {
+    if (Node->NameHash() == AHash && SameText(Node->Name(), AName)) {
       return Node;
     }
   }
@@ -230,106 +238,110 @@ TNvpNode* TNvpList::Node(int AIndex) const {
   return AIndex >= 0 && AIndex < FCount ? FNodes[size_t(AIndex)].get() : nullptr;
 }
 
-QString TNvpList::Value(QStringView AName) const {
-  const TNvpNode* Found = Node(AName);
-  return Found ? Found->Value : QString();
+QString TNvpList::Value(QStringView AName, quint32 AHash) const {
+  const TNvpNode* Found = Node(AName, AHash);
+  return Found ? Found->Value() : QString();
 }
 
 QString TNvpList::Value(int AIndex) const {
   const TNvpNode* Found = Node(AIndex);
-  return Found ? Found->Value : QString();
+  return Found ? Found->Value() : QString();
 }
 
 QString TNvpList::Name(int AIndex) const {
   const TNvpNode* Found = Node(AIndex);
-  return Found ? Found->Name() : QString();
+  return Found ? Found->Name().toString() : QString();
 }
 
 // --- TAttrList ---
 
 const char16_t* TAttrList::Analyze(const char16_t* AStart) {
-  return Walk(AStart, AStart + std::char_traits<char16_t>::length(AStart), nullptr);
+  return Walk(AStart, AStart + std::char_traits<char16_t>::length(AStart), wmCopy, nullptr);
 }
 
-TAttr& TAttrList::AppendNode() {
+TAttr& TAttrList::AppendNewNode() {
+  auto Node = std::make_unique<TAttr>();
+  TAttr& Attr = *Node;
   if (size_t(FCount) < FNodes.size()) {
-    TNvpNode* Spare = FNodes[size_t(FCount)].get();
-    // Spares are our own attributes unless Add put another kind of node in the list.
-    if (typeid(*Spare) == typeid(TAttr)) {
-      auto& Attr = static_cast<TAttr&>(*Spare);
-      Attr.ValueType = vtNormal;
-      Attr.AttrType = atUnknown;
-      ++FCount;
-      return Attr;
-    }
-    FNodes[size_t(FCount)] = std::make_unique<TAttr>();
+    FNodes[size_t(FCount)] = std::move(Node);
   } else {
-    FNodes.push_back(std::make_unique<TAttr>());
+    FNodes.push_back(std::move(Node));
   }
-  return static_cast<TAttr&>(*FNodes[size_t(FCount++)]);
+  if (FOwnNodes == FCount) {
+    ++FOwnNodes;
+  }
+  ++FCount;
+  return Attr;
 }
 
-const char16_t* TAttrList::Walk(const char16_t* AStart, const char16_t* ALimit, TXmlParser* ANormalizer) {
-  Clear();
-  enum { ExpectName, ExpectEquals, ExpectQuote } State = ExpectName;
-  const char16_t* NameBegin = AStart;
-  const char16_t* NameEnd = AStart;
+void TAttrList::NormalizeWhenRead(TXmlParser* AParser) {
+  for (int I = 0; I < FCount; ++I) {
+    TNvpNode& Node = *FNodes[size_t(I)];
+    const QStringView Raw = Node.FRawValue;
+    if (Node.FReferring &&
+        std::any_of(Raw.begin(), Raw.end(), [](QChar C) { return In(Normalized, C.unicode()); })) {
+      Node.FNormalizer = AParser;
+    }
+  }
+}
+
+const char16_t* TAttrList::Walk(const char16_t* AStart, const char16_t* ALimit, TWalkMode AMode,
+                                TXmlParser* AParser) {
+  if (AMode == wmCopy) {
+    Clear();
+  } else {
+    // The spares are refilled at once; letting them go first would only cost time.
+    FCount = 0;
+  }
   const char16_t* P = AStart;
   for (;;) {
-    const char16_t C = *P;
-    if (C == 0 || C == u'>') {
+    while (IsBlank(*P)) {
+      ++P;
+    }
+    // A NUL or ">" stops the walk wherever it comes, and so does anything that cannot begin a name
+    // where one is expected.
+    if (!IsAttrNameStart(*P)) {
       return P;
     }
-    if (IsBlank(C)) {
+    const char16_t* NameBegin = P;
+    do {
       ++P;
-      continue;
+    } while (!In(AttrNameStops, *P));
+    const QStringView Name(NameBegin, P - NameBegin);
+    // Up to the "=", then up to the opening quote, skipping whatever else comes.
+    while (*P != u'=') {
+      if (*P == 0 || *P == u'>') {
+        return P;
+      }
+      ++P;
     }
-    switch (State) {
-      case ExpectName:
-        if (!IsAttrNameStart(C)) {
-          return P;
-        }
-        NameBegin = P;
-        do {
-          ++P;
-        } while (!In(AttrNameStops, *P));
-        NameEnd = P;
-        State = ExpectEquals;
-        break;
-      case ExpectEquals:
-        if (C == u'=') {
-          State = ExpectQuote;
-        }
-        ++P;
-        break;
-      case ExpectQuote: {
-        if (C != u'"' && C != u'\'') {
-          ++P;
-          break;
-        }
-        const char16_t* ValueBegin = P + 1;
-        const char16_t* Q = ValueBegin;
-        bool Special = false;
-        for (;; ++Q) {
-          Q = SkipPlainValue(Q, ALimit, C);
-          if (*Q == C || *Q == 0) {
-            break;
-          }
-          Special = Special || In(Normalized, *Q);
-        }
-        TAttr& Attr = AppendNode();
-        Attr.SetName(QStringView(NameBegin, NameEnd - NameBegin));
-        if (ANormalizer && Special) {
-          ANormalizer->NormalizeValue(ValueBegin, Q, Attr.Value);
-        } else {
-          AssignRange(Attr.Value, ValueBegin, Q);
-        }
-        // Without its closing quote the value ran to the end of the document.
-        P = *Q == 0 ? Q : Q + 1;
-        State = ExpectName;
+    do {
+      ++P;
+      if (*P == 0 || *P == u'>') {
+        return P;
+      }
+    } while (*P != u'"' && *P != u'\'');
+    const char16_t Quote = *P;
+    const char16_t* ValueBegin = P + 1;
+    const char16_t* Q = ValueBegin;
+    bool Special = false;
+    for (;; ++Q) {
+      Q = SkipPlainValue(Q, ALimit, Quote);
+      if (*Q == Quote || *Q == 0) {
         break;
       }
+      Special = Special || In(Normalized, *Q);
     }
+    const QStringView Value(ValueBegin, Q - ValueBegin);
+    TAttr& Attr = AppendNode();
+    if (AMode == wmCopy) {
+      Attr.SetName(Name);
+      Attr.SetValue(Value.toString());
+    } else {
+      Attr.Refer(Name, Value, AMode == wmReferNormalized && Special ? AParser : nullptr);
+    }
+    // Without its closing quote the value ran to the end of the document.
+    P = *Q == 0 ? Q : Q + 1;
   }
 }
 
@@ -417,7 +429,7 @@ void TXmlParser::ScanXmlDeclaration(const char16_t* AStart) {
   FCurPartType = ptXmlProlog;
   FCurName.clear();
   FCurContent.clear();
-  const char16_t* Stop = FCurAttr.Walk(AStart + 5, FData + FLength, nullptr);
+  const char16_t* Stop = FCurAttr.Walk(AStart + 5, FData + FLength, TAttrList::wmRefer, this);
   FXmlVersion = FCurAttr.Value(u"version");
   FEncoding = FCurAttr.Value(u"encoding");
   FStandalone = FCurAttr.Value(u"standalone") == u"yes";
@@ -434,7 +446,7 @@ void TXmlParser::ScanProcessingInstruction(const char16_t* AStart) {
     ++TargetEnd;
   }
   AssignRange(FCurName, AStart + 2, TargetEnd);
-  FCurAttr.Walk(TargetEnd, FData + FLength, nullptr);
+  FCurAttr.Walk(TargetEnd, FData + FLength, TAttrList::wmRefer, this);
   // The target holds no "?", so the close lies at or after its end.
   const char16_t* Close = Find(AStart + 2, u"?>");
   AssignRange(FCurContent, TargetEnd, Close);
@@ -507,17 +519,16 @@ void TXmlParser::ScanTag(const char16_t* AStart) {
       ++P;
     } while (!In(TagNameStops, *P));
   }
-  AssignRange(FCurName, NameBegin, P);
-  const char16_t* Stop = FCurAttr.Walk(P, FData + FLength, Type == ptStartTag ? this : nullptr);
+  // Tags in a row mostly share their name.
+  if (!SameText(FCurName, QStringView(NameBegin, P - NameBegin))) {
+    AssignRange(FCurName, NameBegin, P);
+  }
+  const char16_t* Stop = FCurAttr.Walk(
+      P, FData + FLength, Type == ptStartTag ? TAttrList::wmReferNormalized : TAttrList::wmRefer, this);
   if (*Stop == u'/') {
     if (Type == ptEndTag) {
       // Read unnormalised above; an end tag that turns out empty is normalised like any empty tag.
-      for (int I = 0; I < FCurAttr.Count(); ++I) {
-        TNvpNode* Attr = FCurAttr.Node(I);
-        const QString Raw = Attr->Value;
-        const char16_t* Begin = reinterpret_cast<const char16_t*>(Raw.utf16());
-        NormalizeValue(Begin, Begin + Raw.size(), Attr->Value);
-      }
+      FCurAttr.NormalizeWhenRead(this);
     }
     Type = ptEmptyTag;
   }
@@ -553,7 +564,8 @@ bool TXmlParser::ScanText(const char16_t* AStart) {
     // text goes on after it; without any later ";" the "&" is dropped.
     const char16_t* Semicolon = FindSemicolon(P + 1);
     if (Semicolon) {
-      AppendReference(Text, P + 1, Semicolon);
+      QString Scratch;
+      Text.append(Reference(QStringView(P + 1, Semicolon), Scratch));
       P = Semicolon + 1;
     } else {
       ++P;
@@ -586,54 +598,63 @@ const char16_t* TXmlParser::FindSemicolon(const char16_t* AFrom) {
   return nullptr;
 }
 
-void TXmlParser::NormalizeValue(const char16_t* ABegin, const char16_t* AEnd, QString& AValue) {
-  AValue.resize(0);
-  AValue.reserve(AEnd - ABegin);
+QString TXmlParser::NormalizeValue(QStringView ARaw) {
+  const char16_t* const End = ARaw.utf16() + ARaw.size();
+  // Blanks keep the length and a named reference only shortens the value; only a character
+  // reference may give more than it replaces.
+  QString Value(ARaw.size(), Qt::Uninitialized);
+  char16_t* Out = reinterpret_cast<char16_t*>(Value.data());
+  QString Scratch;
   // Each "&" searches further right than the one before, so one failed search answers the rest.
   bool NoSemicolon = false;
-  const char16_t* Run = ABegin;
-  const char16_t* P = ABegin;
-  while (P < AEnd) {
+  const char16_t* P = ARaw.utf16();
+  while (P < End) {
     const char16_t C = *P;
-    if (C == u'\t' || C == u'\n' || C == u'\r') {
-      AppendRange(AValue, Run, P);
-      AValue.append(u' ');
-      Run = ++P;
-    } else if (C == u'&' && !NoSemicolon) {
+    if (C == u'&' && !NoSemicolon) {
       const char16_t* From = P + 2;
-      const char16_t* Semicolon = From < AEnd ? std::find(From, AEnd, u';') : AEnd;
-      if (Semicolon == AEnd) {
-        NoSemicolon = From < AEnd;
-        ++P;
+      const char16_t* Semicolon = From < End ? std::find(From, End, u';') : End;
+      if (Semicolon != End) {
+        const QStringView Text = Reference(QStringView(P + 1, Semicolon), Scratch);
+        P = Semicolon + 1;
+        const qsizetype Written = Out - reinterpret_cast<const char16_t*>(Value.constData());
+        if (Written + Text.size() + (End - P) > Value.size()) {
+          Value.resize(Written + Text.size() + (End - P));
+          Out = reinterpret_cast<char16_t*>(Value.data()) + Written;
+        }
+        Out = std::copy(Text.utf16(), Text.utf16() + Text.size(), Out);
         continue;
       }
-      AppendRange(AValue, Run, P);
-      AppendReference(AValue, P + 1, Semicolon);
-      Run = P = Semicolon + 1;
-    } else {
-      ++P;
+      NoSemicolon = From < End;
     }
+    *Out++ = C == u'\t' || C == u'\n' || C == u'\r' ? u' ' : C;
+    ++P;
   }
-  AppendRange(AValue, Run, AEnd);
+  Value.truncate(Out - reinterpret_cast<const char16_t*>(Value.constData()));
+  return Value;
 }
 
-void TXmlParser::AppendReference(QString& AText, const char16_t* ABegin, const char16_t* AEnd) {
-  const QStringView Name(ABegin, AEnd - ABegin);
-  if (Name == u"lt") {
-    AText.append(u'<');
-  } else if (Name == u"gt") {
-    AText.append(u'>');
-  } else if (Name == u"amp") {
-    AText.append(u'&');
-  } else if (Name == u"apos") {
-    AText.append(u'\'');
-  } else if (Name == u"quot") {
-    AText.append(u'"');
-  } else if (!Name.isEmpty() && Name[0] == u'#') {
-    AText.append(TranslateCharacter(CharacterCode(ABegin + 1, AEnd)));
-  } else {
-    AText.append(Name);
+QStringView TXmlParser::Reference(QStringView AName, QString& AScratch) {
+  if (AName == u"lt") {
+    return u"<";
   }
+  if (AName == u"gt") {
+    return u">";
+  }
+  if (AName == u"amp") {
+    return u"&";
+  }
+  if (AName == u"apos") {
+    return u"'";
+  }
+  if (AName == u"quot") {
+    return u"\"";
+  }
+  if (!AName.isEmpty() && AName[0] == u'#') {
+    const char16_t* Digits = AName.utf16() + 1;
+    AScratch = TranslateCharacter(CharacterCode(Digits, AName.utf16() + AName.size()));
+    return AScratch;
+  }
+  return AName;
 }
 
 QString TXmlParser::TranslateCharacter(quint32 ACode) {

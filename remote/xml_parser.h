@@ -40,26 +40,61 @@ class TXmlParser;
 
 // A name/value pair. The name carries a cheap hash so that lookups compare texts only where the
 // hashes agree.
+//
+// A node read from a scanner's document refers to the document instead of holding copies: most
+// attributes are never looked at, so their values are copied, and normalised where their tag asks
+// for it, only when read. Such a node lives no longer than the scanner's current part.
 class TNvpNode {
  public:
   explicit TNvpNode(QStringView AName = {}, const QString& AValue = {});
   virtual ~TNvpNode() = default;
   Q_DISABLE_COPY_MOVE(TNvpNode)
 
-  const QString& Name() const { return FName; }
-  // Replaces the name and its hash; reuses the name's storage where it can.
+  QStringView Name() const { return FName; }
   void SetName(QStringView AName);
   quint32 NameHash() const { return FNameHash; }
 
+  QString Value() const;
+  void SetValue(const QString& AValue);
+
   // Length times the sum of the codes of the first, the last and the middle character
   // (position min(length, length div 2 + 1), counted from 1); 0 for an empty name.
-  static quint32 HashName(QStringView AName);
-
-  QString Value;
+  static constexpr quint32 HashName(QStringView AName) {
+    const qsizetype Length = AName.size();
+    if (Length == 0) {
+      return 0;
+    }
+    // Position min(length, length div 2 + 1) counted from 1 is index length div 2 for any length
+    // from 1 up.
+    const size_t Size = size_t(Length);
+    return quint32(Size) *
+           (quint32(AName[0].unicode()) + AName[Length - 1].unicode() + AName[Size / 2].unicode());
+  }
 
  private:
-  QString FName;
+  friend class TNvpList;
+  friend class TAttrList;
+
+  // Refers to a name and a value in a document that outlives the node; with ANormalizer the value
+  // is normalised by it when read.
+  void Refer(QStringView AName, QStringView AValue, TXmlParser* ANormalizer) {
+    FName = AName;
+    FNameHash = HashName(AName);
+    FRawValue = AValue;
+    FNormalizer = ANormalizer;
+    FReferring = true;
+  }
+
+  // Into FOwnedName, or into the document.
+  QStringView FName;
   quint32 FNameHash = 0;
+  // Whether the value is FRawValue, a part of the document, rather than FValue.
+  bool FReferring = false;
+  QStringView FRawValue;
+  // Set only for values that hold something normalisation changes.
+  TXmlParser* FNormalizer = nullptr;
+  QString FOwnedName;
+  QString FValue;
 };
 
 // An attribute as read from a tag: always vtNormal and atUnknown here, since no declarations are
@@ -81,15 +116,19 @@ class TNvpList {
 
   int Count() const { return FCount; }
   void Add(std::unique_ptr<TNvpNode> ANode);
-  // Empties the list. Node pointers handed out before become invalid.
+  // Empties the list. Node pointers handed out before become invalid; spare nodes let go of the
+  // document they referred to.
   void Clear();
 
   // The first node whose name equals AName exactly (case-sensitive), or nullptr.
-  TNvpNode* Node(QStringView AName) const;
+  TNvpNode* Node(QStringView AName) const { return Node(AName, TNvpNode::HashName(AName)); }
+  // The same with AName's hash given, for names known in advance.
+  TNvpNode* Node(QStringView AName, quint32 AHash) const;
   // nullptr when AIndex lies outside the list.
   TNvpNode* Node(int AIndex) const;
   // Empty text when there is no such node.
-  QString Value(QStringView AName) const;
+  QString Value(QStringView AName) const { return Value(AName, TNvpNode::HashName(AName)); }
+  QString Value(QStringView AName, quint32 AHash) const;
   QString Value(int AIndex) const;
   QString Name(int AIndex) const;
 
@@ -98,21 +137,44 @@ class TNvpList {
   // during a scan, does not allocate.
   std::vector<std::unique_ptr<TNvpNode>> FNodes;
   int FCount = 0;
+  // The first FOwnNodes nodes were made by the list itself and not replaced by Add since.
+  int FOwnNodes = 0;
 };
 
 class TAttrList final : public TNvpList {
  public:
   // Replaces the contents with the attributes found from AStart on, a NUL-terminated text, and
-  // returns the position at which the walk stopped. Values are taken as written.
+  // returns the position at which the walk stopped. Names and values are copied as written.
   const char16_t* Analyze(const char16_t* AStart);
 
  private:
   friend class TXmlParser;
 
+  enum TWalkMode {
+    // Nodes own copies of what they hold.
+    wmCopy,
+    // Nodes refer to the text, which must outlive them.
+    wmRefer,
+    // As wmRefer, and values are normalised by the parser when read.
+    wmReferNormalized,
+  };
+
   // The walk behind Analyze; ALimit is a NUL at or after the end of the text, the bound of block
-  // reads. With a parser, values are normalised by it as they are read.
-  const char16_t* Walk(const char16_t* AStart, const char16_t* ALimit, TXmlParser* ANormalizer);
-  TAttr& AppendNode();
+  // reads.
+  const char16_t* Walk(const char16_t* AStart, const char16_t* ALimit, TWalkMode AMode, TXmlParser* AParser);
+  // Has values read with wmRefer normalised by AParser from now on, as if read with
+  // wmReferNormalized.
+  void NormalizeWhenRead(TXmlParser* AParser);
+  TAttr& AppendNode() {
+    if (FCount < FOwnNodes) {
+      auto& Attr = static_cast<TAttr&>(*FNodes[size_t(FCount++)]);
+      Attr.ValueType = vtNormal;
+      Attr.AttrType = atUnknown;
+      return Attr;
+    }
+    return AppendNewNode();
+  }
+  TAttr& AppendNewNode();
 };
 
 // A tolerant, non-validating pull scanner over a document held in memory. It reports no errors:
@@ -157,7 +219,7 @@ class TXmlParser {
   const QString& CurEncoding() const { return FCurEncoding; }
 
  private:
-  friend class TAttrList;
+  friend class TNvpNode;
 
   void ScanXmlDeclaration(const char16_t* AStart);
   void ScanProcessingInstruction(const char16_t* AStart);
@@ -168,10 +230,11 @@ class TXmlParser {
   // False when the text part is empty and is not to be reported.
   bool ScanText(const char16_t* AStart);
 
-  // Attribute value normalisation of [ABegin, AEnd) into AValue.
-  void NormalizeValue(const char16_t* ABegin, const char16_t* AEnd, QString& AValue);
-  // Appends what the reference named [ABegin, AEnd) (between "&" and ";") stands for.
-  void AppendReference(QString& AText, const char16_t* ABegin, const char16_t* AEnd);
+  // Attribute value normalisation of a value as written.
+  QString NormalizeValue(QStringView ARaw);
+  // What the reference named AName (between "&" and ";") stands for; a character reference's text
+  // is kept in AScratch.
+  QStringView Reference(QStringView AName, QString& AScratch);
   // The next ";" of the document from AFrom on, or nullptr.
   const char16_t* FindSemicolon(const char16_t* AFrom);
   void SetFinal(const char16_t* ALast) { FCurFinal = ALast - FData; }

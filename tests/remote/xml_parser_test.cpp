@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QRandomGenerator>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -209,6 +210,41 @@ TEST(XmlParser, AttributesFromTagsAreNormalAndUnknown) {
   EXPECT_EQ(Attr->NameHash(), TNvpNode::HashName(u"z"));
 }
 
+// Values are read from the document only when asked for: a node must not outlive its document's
+// text, and a list refilled after foreign nodes were added must not take those for its own.
+TEST(XmlParser, AttributesLetGoOfAReplacedDocument) {
+  TXmlParser Parser;
+  Parser.LoadFromBuffer(u"<a name='value &amp; more'/>"_s);
+  ASSERT_TRUE(Parser.Scan());
+  const TNvpNode* Held = Parser.CurAttr().Node(0);
+  ASSERT_NE(Held, nullptr);
+  EXPECT_EQ(Held->Value(), u"value & more");
+  // The only reference to the first document goes with this load.
+  Parser.LoadFromBuffer(u"<b/>"_s);
+  EXPECT_EQ(Held->Name(), u"");
+  EXPECT_EQ(Held->Value(), QString());
+  ASSERT_TRUE(Parser.Scan());
+  EXPECT_EQ(Parser.CurAttr().Count(), 0);
+}
+
+TEST(XmlParser, AnalyzeCopiesWhatItReads) {
+  TAttrList List;
+  auto Text = std::make_unique<std::u16string>(u"a='1' b='2'");
+  List.Analyze(Text->c_str());
+  Text->assign(Text->size(), u'x');
+  Text.reset();
+  EXPECT_EQ(Attrs(List), "a=1;b=2;");
+
+  List.Clear();
+  List.Add(std::make_unique<TNvpNode>(u"foreign", u"f"_s));
+  const std::u16string Again = u"c='3' d='4'";
+  List.Analyze(Again.c_str());
+  EXPECT_EQ(Attrs(List), "c=3;d=4;");
+  for (int I = 0; I < List.Count(); ++I) {
+    EXPECT_NE(dynamic_cast<const TAttr*>(List.Node(I)), nullptr) << I;
+  }
+}
+
 TEST(NvpList, LookupByNameAndIndex) {
   TNvpList List;
   // "abc" and "cba" share their hash, so the lookup must compare the texts too.
@@ -238,6 +274,8 @@ TEST(NvpList, LookupByNameAndIndex) {
   EXPECT_EQ(List.Node(u"abc"), nullptr);
   List.Add(std::make_unique<TNvpNode>(u"x", u"5"_s));
   EXPECT_EQ(List.Value(u"x"), u"5");
+  List.Node(0)->SetValue(u"6"_s);
+  EXPECT_EQ(List.Value(u"x"), u"6");
   EXPECT_EQ(List.Node(1), nullptr);
 }
 
@@ -298,13 +336,15 @@ TEST(XmlParser, TranslateCharacterCanBeReplaced) {
   EXPECT_EQ(Parser.CurContent(), u"[32]");
 }
 
-// Every part lies inside the document and after the one before; the scan ends.
+// Every part lies inside the document and after the one before; the scan ends. Attribute values
+// are read, and so normalised, only when asked for: ask for every one.
 void ExpectSaneScan(const QString& ADocument) {
   TXmlParser Parser;
   Parser.LoadFromBuffer(ADocument);
   qsizetype Previous = -1;
   qsizetype Parts = 0;
   while (Parser.Scan()) {
+    Attrs(Parser.CurAttr());
     ASSERT_GT(Parser.CurStart(), Previous);
     ASSERT_LE(Parser.CurStart(), Parser.CurFinal());
     ASSERT_LT(Parser.CurFinal(), ADocument.size());
