@@ -60,6 +60,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* AData, size_t ASize) {
   ScanAll(Parser, true, Length);
   ScanAll(Parser, false, Length);
 
+  // Attributes refer into the document until read: a node held past a new load must not reach
+  // into the old document, which the parser's copy kept alive alone.
+  TXmlParser Holder;
+  Holder.LoadFromBuffer(QString(Text.constData(), Text.size()));
+  while (Holder.Scan() && Holder.CurAttr().Count() == 0) {
+  }
+  if (const TNvpNode* Held = Holder.CurAttr().Node(Holder.CurAttr().Count() - 1)) {
+    Holder.LoadFromBuffer(QStringLiteral("<b c='d'/>"));
+    Holder.Scan();
+    volatile qsizetype Sink = Held->Name().size() + Held->Value().size();
+    (void)Sink;
+  }
+
   TAttrList Attrs;
   Attrs.Analyze(reinterpret_cast<const char16_t*>(Text.utf16()));
   volatile qsizetype Sink = Attrs.Count();
