@@ -5,6 +5,7 @@
 
 #include "config/object_text.h"
 #include "test_records.h"
+#include "text_helpers.h"
 
 namespace wavenard::test {
 namespace {
@@ -102,6 +103,28 @@ TEST(ObjectTextRoundTrip, KeepsTheConnectionRecord) {
   EXPECT_EQ(Read.Port(), -1);
   EXPECT_EQ(Read.User(), QString());
   EXPECT_EQ(Read.Pass(), Written.Pass());
+}
+
+// A value equal to its declared default is left out, so a fresh record gets its constructor's value
+// back; the text read back keeps every line written and is stable from then on.
+TEST(ObjectTextRoundTrip, ValuesLeftOutAsDefaultComeBackAsConstructed) {
+  TSystemRecord First;
+  ReadObjectText(
+      Crlf("object TSystemIni\n  VSTFolder.Strings = (\n    'C:\\De'#4#0)\n  Bandwidth = 0.0\nend\n"), First);
+  ASSERT_EQ(First.Bandwidth, 0.0F);
+  const QByteArray Written = WriteObjectText(First);
+  EXPECT_FALSE(Written.contains("Bandwidth"));
+
+  TSystemRecord Second;
+  ReadObjectText(Written, Second);
+  EXPECT_EQ(Second.Bandwidth, 2.5F);
+  EXPECT_EQ(*Second.VSTFolder, QStringList{QStringLiteral("C:\\De\x04") + QChar(0)});
+  const QByteArray Again = WriteObjectText(Second);
+  EXPECT_EQ(QByteArray(Again).replace("  Bandwidth = 2.500000000000000000\r\n", ""), Written);
+
+  TSystemRecord Third;
+  ReadObjectText(Again, Third);
+  EXPECT_EQ(WriteObjectText(Third), Again);
 }
 
 enum class TAccent { Plain, Accented };
