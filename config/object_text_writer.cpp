@@ -19,6 +19,19 @@ bool IsSpecial(char16_t AUnit) {
   return AUnit < 32 || AUnit == u'\'' || AUnit > 127;
 }
 
+// The shortest form with an exponent of a number in scientific notation ("d.ddd...e[+-]x").
+QByteArray ExponentForm(QByteArrayView AScientific) {
+  const qsizetype ExponentAt = AScientific.indexOf('e');
+  QByteArray Mantissa = AScientific.first(ExponentAt).toByteArray();
+  while (Mantissa.endsWith('0')) {
+    Mantissa.chop(1);
+  }
+  if (Mantissa.endsWith('.')) {
+    Mantissa.chop(1);
+  }
+  return Mantissa + 'E' + QByteArray::number(AScientific.sliced(ExponentAt + 1).toByteArray().toInt());
+}
+
 // Fixed point with 18 decimals after rounding to 16 significant digits (and to 18 decimals, where
 // that keeps fewer); values of 1E16 and more in magnitude in the shortest exponent form instead.
 QByteArray FormatFloat(double AValue) {
@@ -33,27 +46,22 @@ QByteArray FormatFloat(double AValue) {
   const qsizetype ExponentAt = Scientific.indexOf('e');
   const int Exponent = Scientific.sliced(ExponentAt + 1).toByteArray().toInt();
   if (Exponent >= FloatDigits) {
-    QByteArray Mantissa = Scientific.first(ExponentAt).toByteArray();
-    while (Mantissa.endsWith('0')) {
-      Mantissa.chop(1);
-    }
-    if (Mantissa.endsWith('.')) {
-      Mantissa.chop(1);
-    }
-    return Mantissa + 'E' + QByteArray::number(Exponent);
+    return ExponentForm(Scientific);
   }
   const int Decimals = std::min(FloatDecimals, FloatDigits - 1 - Exponent);
-  Result = std::to_chars(Buffer, Buffer + sizeof Buffer, AValue, std::chars_format::fixed, Decimals);
-  QByteArray Text(Buffer, Result.ptr - Buffer);
+  char Fixed[64];
+  Result = std::to_chars(Fixed, Fixed + sizeof Fixed, AValue, std::chars_format::fixed, Decimals);
+  QByteArray Text(Fixed, Result.ptr - Fixed);
+  // A value too small for 18 decimals would read back as zero, which is then left out as the
+  // default and comes back as the constructor's value: it keeps its digits in the exponent form.
+  if (AValue != 0 &&
+      std::all_of(Text.cbegin(), Text.cend(), [](char C) { return C == '-' || C == '0' || C == '.'; })) {
+    return ExponentForm(Scientific);
+  }
   if (Decimals == 0) {
     Text += '.';
   }
   Text.append(FloatDecimals - Decimals, '0');
-  // A tiny negative value rounds to zero, which carries no sign.
-  if (Text.startsWith('-') &&
-      std::all_of(Text.cbegin() + 1, Text.cend(), [](char C) { return C == '0' || C == '.'; })) {
-    Text.remove(0, 1);
-  }
   return Text;
 }
 

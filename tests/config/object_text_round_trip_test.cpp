@@ -92,6 +92,31 @@ TEST(ObjectTextRoundTrip, KeepsDoublesToSixteenSignificantDigits) {
   }
 }
 
+// A value below the last of the 18 decimals is not written as zero, which would be left out the
+// next time and come back as the constructor's value.
+TEST(ObjectTextRoundTrip, KeepsValuesTooSmallForTheFixedForm) {
+  const struct {
+    const char* Line;
+    double Expected;
+  } Cases[] = {
+      {"  Threshold = -1.5E-23\n", -1.5e-23},
+      {"  Threshold = 4.9E-19\n", 4.9e-19},
+      {"  Threshold = 2.2250738585072014E-308\n", std::numeric_limits<double>::min()},
+      {"  Threshold = 4.9406564584124654E-324\n", std::numeric_limits<double>::denorm_min()},
+      {"  Bandwidth = 1.401298464324817E-45\n", std::numeric_limits<float>::denorm_min()},
+  };
+  for (const auto& Case : Cases) {
+    TSystemRecord First;
+    ReadObjectText(Crlf("object TSystemIni\n") + Crlf(Case.Line) + Crlf("end\n"), First);
+    const QByteArray Written = WriteObjectText(First);
+    TSystemRecord Second;
+    ReadObjectText(Written, Second);
+    const double Read = QByteArray(Case.Line).contains("Bandwidth") ? Second.Bandwidth : Second.Threshold;
+    EXPECT_NEAR(Read, Case.Expected, std::fabs(Case.Expected) * 1e-15) << Case.Line << Written.constData();
+    EXPECT_EQ(WriteObjectText(Second), Written);
+  }
+}
+
 TEST(ObjectTextRoundTrip, KeepsTheConnectionRecord) {
   TConnectionRecord Written;
   Written.SetServer(QStringLiteral("studio.example:80"));
