@@ -1,3 +1,4 @@
+#include <QList>
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -65,13 +66,59 @@ QByteArray FormatFloat(double AValue) {
   return Text;
 }
 
+bool IsNameChar(char32_t ACode, bool AStart) {
+  if (ACode < 0x80) {
+    const bool Letter = (ACode >= U'a' && ACode <= U'z') || (ACode >= U'A' && ACode <= U'Z') || ACode == U'_';
+    return Letter || (!AStart && ACode >= U'0' && ACode <= U'9');
+  }
+  switch (QChar::category(ACode)) {
+    case QChar::Letter_Uppercase:
+    case QChar::Letter_Lowercase:
+    case QChar::Letter_Titlecase:
+    case QChar::Letter_Modifier:
+    case QChar::Letter_Other:
+    case QChar::Number_Letter:
+      return true;
+    case QChar::Number_DecimalDigit:
+    case QChar::Mark_NonSpacing:
+    case QChar::Mark_SpacingCombining:
+    case QChar::Other_Format:
+    case QChar::Punctuation_Connector:
+      return !AStart;
+    default:
+      return false;
+  }
+}
+
+// Whether a record's name reads back from the header: an identifier path of limited length. A
+// name set through its property line may be any text, and a header that does not read back would
+// make the whole file unreadable.
+bool IsHeaderName(const QString& AName) {
+  constexpr qsizetype MaxNameBytes = 255;
+  if (AName.toUtf8().size() > MaxNameBytes) {
+    return false;
+  }
+  for (const QStringView Part : QStringView(AName).tokenize(u'.')) {
+    const QList<uint> Codes = Part.toUcs4();
+    if (Codes.isEmpty()) {
+      return false;
+    }
+    for (qsizetype I = 0; I < Codes.size(); ++I) {
+      if (!IsNameChar(Codes[I], I == 0)) {
+        return false;
+      }
+    }
+  }
+  return true;
+}
+
 class TWriter final {
  public:
   QByteArray Write(const TComponent& ARecord) {
     {
       const TValueAccess Access(ARecord);
       FOut += "object ";
-      if (!ARecord.Name().isEmpty()) {
+      if (!ARecord.Name().isEmpty() && IsHeaderName(ARecord.Name())) {
         FOut += ARecord.Name().toUtf8();
         FOut += ": ";
       }

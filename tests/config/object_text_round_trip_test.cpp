@@ -152,6 +152,35 @@ TEST(ObjectTextRoundTrip, ValuesLeftOutAsDefaultComeBackAsConstructed) {
   EXPECT_EQ(WriteObjectText(Third), Again);
 }
 
+// A name set through its property line may be any text; only one that reads back as the header's
+// identifier goes into the header, so the file stays readable.
+TEST(ObjectTextRoundTrip, WritesOnlyANameThatReadsBack) {
+  const struct {
+    QString Name;
+    bool Written;
+  } Cases[] = {
+      {QStringLiteral("Main"), true},
+      {QStringLiteral("_a1.b2"), true},
+      {QStringLiteral("d\u00EA\u00EAp"), true},
+      {QStringLiteral("d\u00EA-\u00EAp"), false},
+      {QStringLiteral("two words"), false},
+      {QStringLiteral("1st"), false},
+      {QStringLiteral("a..b"), false},
+      {QStringLiteral("a."), false},
+      {QString(255, u'x'), true},
+      {QString(256, u'x'), false},
+  };
+  for (const auto& Case : Cases) {
+    TConnectionRecord Named;
+    ReadObjectText("\xEF\xBB\xBFobject TSettings\r\n  Name = '" + Case.Name.toUtf8() + "'\r\nend\r\n", Named);
+    ASSERT_EQ(Named.Name(), Case.Name);
+    const QByteArray Text = WriteObjectText(Named);
+    TConnectionRecord Read;
+    ReadObjectText(Text, Read);
+    EXPECT_EQ(Read.Name(), Case.Written ? Case.Name : QString()) << Text.constData();
+  }
+}
+
 enum class TAccent { Plain, Accented };
 
 class TAccentRecord final : public TComponent {
