@@ -1,3 +1,4 @@
+#include <QList>
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -19,6 +20,19 @@ bool IsSpecial(char16_t AUnit) {
   return AUnit < 32 || AUnit == u'\'' || AUnit > 127;
 }
 
+// The shortest form with an exponent of a number in scientific notation ("d.ddd...e[+-]x").
+QByteArray ExponentForm(QByteArrayView AScientific) {
+  const qsizetype ExponentAt = AScientific.indexOf('e');
+  QByteArray Mantissa = AScientific.first(ExponentAt).toByteArray();
+  while (Mantissa.endsWith('0')) {
+    Mantissa.chop(1);
+  }
+  if (Mantissa.endsWith('.')) {
+    Mantissa.chop(1);
+  }
+  return Mantissa + 'E' + QByteArray::number(AScientific.sliced(ExponentAt + 1).toByteArray().toInt());
+}
+
 // Fixed point with 18 decimals after rounding to 16 significant digits (and to 18 decimals, where
 // that keeps fewer); values of 1E16 and more in magnitude in the shortest exponent form instead.
 QByteArray FormatFloat(double AValue) {
@@ -33,28 +47,69 @@ QByteArray FormatFloat(double AValue) {
   const qsizetype ExponentAt = Scientific.indexOf('e');
   const int Exponent = Scientific.sliced(ExponentAt + 1).toByteArray().toInt();
   if (Exponent >= FloatDigits) {
-    QByteArray Mantissa = Scientific.first(ExponentAt).toByteArray();
-    while (Mantissa.endsWith('0')) {
-      Mantissa.chop(1);
-    }
-    if (Mantissa.endsWith('.')) {
-      Mantissa.chop(1);
-    }
-    return Mantissa + 'E' + QByteArray::number(Exponent);
+    return ExponentForm(Scientific);
   }
   const int Decimals = std::min(FloatDecimals, FloatDigits - 1 - Exponent);
-  Result = std::to_chars(Buffer, Buffer + sizeof Buffer, AValue, std::chars_format::fixed, Decimals);
-  QByteArray Text(Buffer, Result.ptr - Buffer);
+  char Fixed[64];
+  Result = std::to_chars(Fixed, Fixed + sizeof Fixed, AValue, std::chars_format::fixed, Decimals);
+  QByteArray Text(Fixed, Result.ptr - Fixed);
+  // A value too small for 18 decimals would read back as zero, which is then left out as the
+  // default and comes back as the constructor's value: it keeps its digits in the exponent form.
+  if (AValue != 0 &&
+      std::all_of(Text.cbegin(), Text.cend(), [](char C) { return C == '-' || C == '0' || C == '.'; })) {
+    return ExponentForm(Scientific);
+  }
   if (Decimals == 0) {
     Text += '.';
   }
   Text.append(FloatDecimals - Decimals, '0');
-  // A tiny negative value rounds to zero, which carries no sign.
-  if (Text.startsWith('-') &&
-      std::all_of(Text.cbegin() + 1, Text.cend(), [](char C) { return C == '0' || C == '.'; })) {
-    Text.remove(0, 1);
-  }
   return Text;
+}
+
+bool IsNameChar(char32_t ACode, bool AStart) {
+  if (ACode < 0x80) {
+    const bool Letter = (ACode >= U'a' && ACode <= U'z') || (ACode >= U'A' && ACode <= U'Z') || ACode == U'_';
+    return Letter || (!AStart && ACode >= U'0' && ACode <= U'9');
+  }
+  switch (QChar::category(ACode)) {
+    case QChar::Letter_Uppercase:
+    case QChar::Letter_Lowercase:
+    case QChar::Letter_Titlecase:
+    case QChar::Letter_Modifier:
+    case QChar::Letter_Other:
+    case QChar::Number_Letter:
+      return true;
+    case QChar::Number_DecimalDigit:
+    case QChar::Mark_NonSpacing:
+    case QChar::Mark_SpacingCombining:
+    case QChar::Other_Format:
+    case QChar::Punctuation_Connector:
+      return !AStart;
+    default:
+      return false;
+  }
+}
+
+// Whether a record's name reads back from the header: an identifier path of limited length. A
+// name set through its property line may be any text, and a header that does not read back would
+// make the whole file unreadable.
+bool IsHeaderName(const QString& AName) {
+  constexpr qsizetype MaxNameBytes = 255;
+  if (AName.toUtf8().size() > MaxNameBytes) {
+    return false;
+  }
+  for (const QStringView Part : QStringView(AName).tokenize(u'.')) {
+    const QList<uint> Codes = Part.toUcs4();
+    if (Codes.isEmpty()) {
+      return false;
+    }
+    for (qsizetype I = 0; I < Codes.size(); ++I) {
+      if (!IsNameChar(Codes[I], I == 0)) {
+        return false;
+      }
+    }
+  }
+  return true;
 }
 
 class TWriter final {
@@ -63,7 +118,7 @@ class TWriter final {
     {
       const TValueAccess Access(ARecord);
       FOut += "object ";
-      if (!ARecord.Name().isEmpty()) {
+      if (!ARecord.Name().isEmpty() && IsHeaderName(ARecord.Name())) {
         FOut += ARecord.Name().toUtf8();
         FOut += ": ";
       }

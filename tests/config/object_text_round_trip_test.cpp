@@ -5,6 +5,7 @@
 
 #include "config/object_text.h"
 #include "test_records.h"
+#include "text_helpers.h"
 
 namespace wavenard::test {
 namespace {
@@ -91,6 +92,31 @@ TEST(ObjectTextRoundTrip, KeepsDoublesToSixteenSignificantDigits) {
   }
 }
 
+// A value below the last of the 18 decimals is not written as zero, which would be left out the
+// next time and come back as the constructor's value.
+TEST(ObjectTextRoundTrip, KeepsValuesTooSmallForTheFixedForm) {
+  const struct {
+    const char* Line;
+    double Expected;
+  } Cases[] = {
+      {"  Threshold = -1.5E-23\n", -1.5e-23},
+      {"  Threshold = 4.9E-19\n", 4.9e-19},
+      {"  Threshold = 2.2250738585072014E-308\n", std::numeric_limits<double>::min()},
+      {"  Threshold = 4.9406564584124654E-324\n", std::numeric_limits<double>::denorm_min()},
+      {"  Bandwidth = 1.401298464324817E-45\n", std::numeric_limits<float>::denorm_min()},
+  };
+  for (const auto& Case : Cases) {
+    TSystemRecord First;
+    ReadObjectText(Crlf("object TSystemIni\n") + Crlf(Case.Line) + Crlf("end\n"), First);
+    const QByteArray Written = WriteObjectText(First);
+    TSystemRecord Second;
+    ReadObjectText(Written, Second);
+    const double Read = QByteArray(Case.Line).contains("Bandwidth") ? Second.Bandwidth : Second.Threshold;
+    EXPECT_NEAR(Read, Case.Expected, std::fabs(Case.Expected) * 1e-15) << Case.Line << Written.constData();
+    EXPECT_EQ(WriteObjectText(Second), Written);
+  }
+}
+
 TEST(ObjectTextRoundTrip, KeepsTheConnectionRecord) {
   TConnectionRecord Written;
   Written.SetServer(QStringLiteral("studio.example:80"));
@@ -102,6 +128,57 @@ TEST(ObjectTextRoundTrip, KeepsTheConnectionRecord) {
   EXPECT_EQ(Read.Port(), -1);
   EXPECT_EQ(Read.User(), QString());
   EXPECT_EQ(Read.Pass(), Written.Pass());
+}
+
+// A value equal to its declared default is left out, so a fresh record gets its constructor's value
+// back; the text read back keeps every line written and is stable from then on.
+TEST(ObjectTextRoundTrip, ValuesLeftOutAsDefaultComeBackAsConstructed) {
+  TSystemRecord First;
+  ReadObjectText(
+      Crlf("object TSystemIni\n  VSTFolder.Strings = (\n    'C:\\De'#4#0)\n  Bandwidth = 0.0\nend\n"), First);
+  ASSERT_EQ(First.Bandwidth, 0.0F);
+  const QByteArray Written = WriteObjectText(First);
+  EXPECT_FALSE(Written.contains("Bandwidth"));
+
+  TSystemRecord Second;
+  ReadObjectText(Written, Second);
+  EXPECT_EQ(Second.Bandwidth, 2.5F);
+  EXPECT_EQ(*Second.VSTFolder, QStringList{QStringLiteral("C:\\De\x04") + QChar(0)});
+  const QByteArray Again = WriteObjectText(Second);
+  EXPECT_EQ(QByteArray(Again).replace("  Bandwidth = 2.500000000000000000\r\n", ""), Written);
+
+  TSystemRecord Third;
+  ReadObjectText(Again, Third);
+  EXPECT_EQ(WriteObjectText(Third), Again);
+}
+
+// A name set through its property line may be any text; only one that reads back as the header's
+// identifier goes into the header, so the file stays readable.
+TEST(ObjectTextRoundTrip, WritesOnlyANameThatReadsBack) {
+  const struct {
+    QString Name;
+    bool Written;
+  } Cases[] = {
+      {QStringLiteral("Main"), true},
+      {QStringLiteral("_a1.b2"), true},
+      {QStringLiteral("d\u00EA\u00EAp"), true},
+      {QStringLiteral("d\u00EA-\u00EAp"), false},
+      {QStringLiteral("two words"), false},
+      {QStringLiteral("1st"), false},
+      {QStringLiteral("a..b"), false},
+      {QStringLiteral("a."), false},
+      {QString(255, u'x'), true},
+      {QString(256, u'x'), false},
+  };
+  for (const auto& Case : Cases) {
+    TConnectionRecord Named;
+    ReadObjectText("\xEF\xBB\xBFobject TSettings\r\n  Name = '" + Case.Name.toUtf8() + "'\r\nend\r\n", Named);
+    ASSERT_EQ(Named.Name(), Case.Name);
+    const QByteArray Text = WriteObjectText(Named);
+    TConnectionRecord Read;
+    ReadObjectText(Text, Read);
+    EXPECT_EQ(Read.Name(), Case.Written ? Case.Name : QString()) << Text.constData();
+  }
 }
 
 enum class TAccent { Plain, Accented };

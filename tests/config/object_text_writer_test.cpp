@@ -151,8 +151,11 @@ TEST(ObjectTextWriter, RoundsFloatsToSixteenDigitsAndEighteenDecimals) {
       {123456.789, false, "123456.789000000000000000"},
       {9999999999999998.0, false, "9999999999999998.000000000000000000"},
       {1.2345678901234567e-5, false, "0.000012345678901235"},
-      {1e-20, false, "0.000000000000000000"},
-      {-1e-20, false, "0.000000000000000000"},
+      {5e-19, false, "0.000000000000000001"},
+      // Too small for the decimals: kept in the exponent form rather than written as zero.
+      {1e-20, false, "9.999999999999999E-21"},
+      {-2.5e-19, false, "-2.5E-19"},
+      {1e-30, true, "1.000000003171077E-30"},
       {1e20, false, "1E20"},
       {1.5e20, false, "1.5E20"},
       {1.5e20, true, "1.500000030061316E20"},
