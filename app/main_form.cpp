@@ -1,5 +1,7 @@
 #include "app/main_form.h"
 
+#include "app/window_font.h"
+
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QFontDatabase>
@@ -41,15 +43,6 @@ const QString RecorderProgram = QStringLiteral("pellorin.exe");
 const QString RecorderProgram = QStringLiteral("pellorin");
 #endif
 const QString RecorderSwitch = QStringLiteral("-wavenard");
-
-QFont WindowFont() {
-  const QString Family = QStringLiteral("Segoe UI");
-  QFont Font = QFontDatabase::families().contains(Family)
-                   ? QFont(Family)
-                   : QFontDatabase::systemFont(QFontDatabase::GeneralFont);
-  Font.setPointSize(9);
-  return Font;
-}
 
 }  // namespace
 

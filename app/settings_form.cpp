@@ -1,5 +1,7 @@
 #include "app/settings_form.h"
 
+#include "app/window_font.h"
+
 #include <QComboBox>
 #include <QFontDatabase>
 #include <QGroupBox>
@@ -21,15 +23,6 @@ namespace {
 constexpr QSize ClientSize(302, 297);
 // The regular device list's successor the microphone is chosen from.
 constexpr qint32 WasapiMethod = 1;
-
-QFont DialogFont() {
-  const QString Family = QStringLiteral("Segoe UI");
-  QFont Font = QFontDatabase::families().contains(Family)
-                   ? QFont(Family)
-                   : QFontDatabase::systemFont(QFontDatabase::GeneralFont);
-  Font.setPointSize(9);
-  return Font;
-}
 
 template <class T>
 T* Place(T* AWidget, const char* AName, QRect AGeometry) {
@@ -53,7 +46,7 @@ TSettingsFrm::TSettingsFrm(TSettings& ASettings, TSystemIni& ASystemIni, TDevice
     : QDialog(AParent), FSettings(ASettings), FSystemIni(ASystemIni), FDevices(ADevices) {
   setObjectName(QStringLiteral("SettingsFrm"));
   setWindowTitle(QStringLiteral("Settings"));
-  setFont(DialogFont());
+  setFont(WindowFont());
   setFixedSize(ClientSize);
   setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                  Qt::WindowCloseButtonHint);
