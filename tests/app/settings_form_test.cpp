@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 #include <QComboBox>
 #include <QFile>
 #include <QLineEdit>
@@ -152,6 +155,37 @@ TEST_F(SettingsFormTest, OKTakesTheValuesAsTypedAndSavesTheSystemSettingsOnly) {
   EXPECT_TRUE(QFile::exists(Folder.File("system.ini")));
   EXPECT_FALSE(QFile::exists(Folder.File("settings.ini")));
   EXPECT_TRUE(Boxes.Shown().isEmpty());
+}
+
+TEST_F(SettingsFormTest, OKWhileRequestsReadTheSettingsNeverShowsThemAMix) {
+  // A reader that takes the four values under one hold of the lock, as a request worker does.
+  std::atomic<bool> Stop{false};
+  std::atomic<int> Mixed{0};
+  std::atomic<int> Reads{0};
+  std::thread Worker([&] {
+    while (!Stop) {
+      std::lock_guard Guard(Settings.Lock());
+      const bool Old = Settings.Server() == "studio" && Settings.Port() == 8000 &&
+                       Settings.User() == "anna" && Settings.Pass() == "secret";
+      const bool New = Settings.Server() == "other" && Settings.Port() == 9000 && Settings.User() == "ben" &&
+                       Settings.Pass() == "pw";
+      Mixed += (Old || New) ? 0 : 1;
+      ++Reads;
+    }
+  });
+  Run(true, [&](TSettingsFrm& ADialog) {
+    ADialog.edServer().setText("other");
+    ADialog.nbPort().setValue(9000);
+    ADialog.edUser().setText("ben");
+    ADialog.edPass().setText("pw");
+  });
+  while (Reads < 1000) {
+    std::this_thread::yield();
+  }
+  Stop = true;
+  Worker.join();
+  EXPECT_EQ(Mixed.load(), 0);
+  EXPECT_EQ(Settings.Server(), "other");
 }
 
 TEST_F(SettingsFormTest, CancelKeepsTheRecordsButTheMethodIsSetAllTheSame) {
