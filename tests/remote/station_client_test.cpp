@@ -154,8 +154,8 @@ TEST_F(StationClient, ReadsAHundredMegabyteAnswerAndStopsAtANul) {
   EXPECT_EQ(size_t(Result.Rows.size()), Count);
 
   // The scanner takes the document up to its first NUL character.
-  FStation.SetPlaylistBody(
-      std::string("<TRACK CASTTITLE=\"a\" DURATION=\"1\"/>\0<TRACK CASTTITLE=\"b\"/>", 60));
+  static constexpr char WithNul[] = "<TRACK CASTTITLE=\"a\" DURATION=\"1\"/>\0<TRACK CASTTITLE=\"b\"/>";
+  FStation.SetPlaylistBody(std::string(WithNul, sizeof(WithNul) - 1));
   EXPECT_EQ(Fetch(), QStringList({"a|1"}));
 }
 
