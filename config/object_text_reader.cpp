@@ -8,6 +8,8 @@
 #include "config/collection.h"
 #include "config/failures.h"
 #include "config/object_text.h"
+
+#include "config/identifier_chars.h"
 #include "support/windows1252.h"
 
 namespace wavenard {
@@ -127,7 +129,6 @@ class TLexer final {
   static bool IsHexDigit(char16_t C) {
     return (C >= u'0' && C <= u'9') || (C >= u'A' && C <= u'F') || (C >= u'a' && C <= u'f');
   }
-  static bool IsAsciiLetter(char16_t C) { return (C >= u'A' && C <= u'Z') || (C >= u'a' && C <= u'z'); }
 
   // The code point at APos and the number of code units it takes.
   char32_t CodePointAt(qsizetype APos, int& ALength) const {
@@ -147,7 +148,7 @@ class TLexer final {
     }
     const char16_t C = FText[APos].unicode();
     if (C < 128) {
-      return IsAsciiLetter(C) || C == u'_' || (!AStart && C >= u'0' && C <= u'9') ? 1 : 0;
+      return IsNameChar(C, AStart) ? 1 : 0;
     }
     // Outside ASCII only a UTF-8 text has letters; in an 8-bit text these are characters of their own.
     if (!FUtf8) {
@@ -155,23 +156,7 @@ class TLexer final {
     }
     int Length = 0;
     const char32_t Code = CodePointAt(APos, Length);
-    switch (QChar::category(Code)) {
-      case QChar::Letter_Uppercase:
-      case QChar::Letter_Lowercase:
-      case QChar::Letter_Titlecase:
-      case QChar::Letter_Modifier:
-      case QChar::Letter_Other:
-      case QChar::Number_Letter:
-        return Length;
-      case QChar::Number_DecimalDigit:
-      case QChar::Mark_NonSpacing:
-      case QChar::Mark_SpacingCombining:
-      case QChar::Other_Format:
-      case QChar::Punctuation_Connector:
-        return AStart ? 0 : Length;
-      default:
-        return 0;
-    }
+    return IsNameChar(Code, AStart) ? Length : 0;
   }
 
   bool IsIdentifierStart(qsizetype APos) const { return IdentifierCharAt(APos, true) > 0; }
