@@ -2,12 +2,15 @@
 
 #include "app/window_font.h"
 
+#include <QAction>
 #include <QCloseEvent>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QItemSelectionModel>
 #include <QLabel>
+#include <QMimeData>
 #include <QScreen>
 #include <QStatusBar>
 #include <QToolBar>
@@ -36,6 +39,8 @@ constexpr QSize IconSize(30, 30);
 constexpr int ButtonMargin = 3;
 constexpr int ListMargin = 8;
 constexpr int RowPadding = 8;
+// How often the status panel follows an upload's progress.
+constexpr int ProgressInterval = 250;
 
 #ifdef Q_OS_WIN
 const QString RecorderProgram = QStringLiteral("pellorin.exe");
@@ -102,6 +107,18 @@ TMainFrm::TMainFrm(TMainFrmDeps ADeps, QWidget* AParent)
   FTimer.setInterval(PollInterval);
   connect(&FTimer, &QTimer::timeout, this, [this] { tmrMainTimer(); });
   FTimer.start();
+
+  FProgressTimer.setObjectName(QStringLiteral("tmrUploadProgress"));
+  FProgressTimer.setInterval(ProgressInterval);
+  connect(&FProgressTimer, &QTimer::timeout, this, [this] { UpdateStatusPanel(); });
+  // Only while an upload runs does Esc mean anything here.
+  FCancelUploadAction = new QAction(QStringLiteral("Cancel upload"), this);
+  FCancelUploadAction->setObjectName(QStringLiteral("actCancelUpload"));
+  FCancelUploadAction->setShortcut(Qt::Key_Escape);
+  FCancelUploadAction->setShortcutContext(Qt::WindowShortcut);
+  FCancelUploadAction->setEnabled(false);
+  connect(FCancelUploadAction, &QAction::triggered, this, [this] { Guarded([this] { CancelUpload(); }); });
+  addAction(FCancelUploadAction);
 }
 
 TMainFrm::~TMainFrm() {
@@ -175,6 +192,8 @@ void TMainFrm::CreateList() {
   });
   FPlaylistView->SetOnDragDrop(
       [this](TZnVirtualTree& ASender, const QDropEvent& AEvent) { lvPlaylistDragDrop(ASender, AEvent); });
+  FPlaylistView->SetOnDragAction(
+      [this](TZnVirtualTree&, const QDropEvent& AEvent) { return lvPlaylistDragAction(AEvent); });
   FPlaylistView->SetErrorReport([this](const std::exception& AError) { ReportError(AError); });
   Layout->addWidget(FPlaylistView);
   setCentralWidget(Client);
@@ -232,6 +251,7 @@ void TMainFrm::BeginClosing() {
   }
   FClosing = true;
   FTimer.stop();
+  FProgressTimer.stop();
   // A worker waiting to deliver is released, and a transfer in flight ends at its next check.
   FHandOver->Close();
 }
@@ -262,9 +282,9 @@ void TMainFrm::OnPlaylistResult(TAPI& ASender) {
       FPlaylist = std::make_unique<TPlaylist>();
     }
     UpdatePlaylistView();
-    FStatusPanel->clear();
+    SetPlaylistStatus(QString());
   } else {
-    FStatusPanel->setText(ASender.Error());
+    SetPlaylistStatus(ASender.Error());
   }
 }
 
@@ -311,18 +331,59 @@ int TMainFrm::SelectedCount() const {
   return static_cast<int>(FPlaylistView->selectionModel()->selectedRows().size());
 }
 
-// Only a row of this list may be dropped: something dragged in from elsewhere (a file from a
-// file manager, say) must never rearrange the station's playlist.
-bool TMainFrm::lvPlaylistDragOver(TZnVirtualTree&, const QDropEvent& AEvent) {
-  return SelectedCount() == 1 && FModel.IsOwnDrag(AEvent.mimeData());
+// A row of this list moves; one FLAC file from a file manager is inserted after the row it is
+// dropped on. Anything else dragged in from elsewhere must never touch the station's playlist.
+bool TMainFrm::lvPlaylistDragOver(TZnVirtualTree& ASender, const QDropEvent& AEvent) {
+  if (FModel.IsOwnDrag(AEvent.mimeData())) {
+    return SelectedCount() == 1;
+  }
+  QString Reason;
+  const bool IsVoiceTrack = !DroppedVoiceTrack(AEvent, Reason).isEmpty();
+  if (!Reason.isEmpty()) {
+    SetStatusNotice(Reason);
+  }
+  const int Row = ASender.indexAt(AEvent.position().toPoint()).row();
+  return IsVoiceTrack && !FClosing && FPlaylist && Row >= 0 && Row < FPlaylist->Count();
+}
+
+// A dropped file is copied, never moved: the file manager keeps the presenter's file.
+Qt::DropAction TMainFrm::lvPlaylistDragAction(const QDropEvent& AEvent) const {
+  return FModel.IsOwnDrag(AEvent.mimeData()) ? Qt::MoveAction : Qt::CopyAction;
+}
+
+QString TMainFrm::DroppedVoiceTrack(const QDropEvent& AEvent, QString& AReason) const {
+  const QMimeData* Data = AEvent.mimeData();
+  if (Data == nullptr || !Data->hasUrls()) {
+    return {};
+  }
+  const QList<QUrl> Urls = Data->urls();
+  if (Urls.size() > 1) {
+    AReason = QStringLiteral("Only one voice track can be dropped at a time.");
+    return {};
+  }
+  const QString Path = Urls.constFirst().toLocalFile();
+  if (!Urls.constFirst().isLocalFile() || !Path.endsWith(QLatin1String(".flac"), Qt::CaseInsensitive)) {
+    return {};
+  }
+  return Path;
 }
 
 void TMainFrm::lvPlaylistDragDrop(TZnVirtualTree& ASender, const QDropEvent& AEvent) {
   if (!lvPlaylistDragOver(ASender, AEvent) || !FPlaylist) {
     return;
   }
-  const int Source = FirstSelectedRow();
   const int Target = ASender.indexAt(AEvent.position().toPoint()).row();
+  if (!FModel.IsOwnDrag(AEvent.mimeData())) {
+    QString Reason;
+    const QString FileName = DroppedVoiceTrack(AEvent, Reason);
+    const QString Title = FPlaylist->Items(Target).Title;
+    // Asked once the drop has ended, so that the file manager is not kept waiting on the box.
+    QTimer::singleShot(0, this, [this, Target, Title, FileName] {
+      Guarded([&] { AskInsertDroppedFile(Target, Title, FileName); });
+    });
+    return;
+  }
+  const int Source = FirstSelectedRow();
   if (Source < 0 || Target < 0 || Source >= FPlaylist->Count() || Target >= FPlaylist->Count()) {
     return;
   }
@@ -356,17 +417,125 @@ void TMainFrm::btInsertClick() {
   if (FileName.isEmpty() || FClosing) {
     return;
   }
-  std::unique_ptr<TAPI> Worker(NewWorker(&TMainFrm::OnTrackEditResult));
+  InsertVoiceTrackFile(Position, FileName);
+}
+
+void TMainFrm::AskInsertDroppedFile(int ARow, const QString& ATitle, const QString& AFileName) {
+  if (FClosing || !FDeps.Boxes) {
+    return;
+  }
+  const QString Question = QStringLiteral("Insert \"%1\" after row %2 \"%3\"?")
+                               .arg(QFileInfo(AFileName).fileName(), QString::number(ARow + 1), ATitle);
+  if (FDeps.Boxes->MyMessageBox(Question, QStringLiteral("Insert voice track"), MB_YESNO | MB_ICONQUESTION) ==
+          IDYES &&
+      !FClosing) {
+    // The same position as the button's: right after the row.
+    InsertVoiceTrackFile(ARow + 2, AFileName);
+  }
+}
+
+void TMainFrm::InsertVoiceTrackFile(int APosition, const QString& AFileName) {
+  auto Upload = std::make_shared<TUpload>();
+  Upload->Name = QFileInfo(AFileName).fileName();
+  Upload->Position = APosition;
+  Upload->FileSize = QFileInfo(AFileName).size();
+  Upload->State = std::make_shared<TUploadState>();
+  TAPICallback Callback{FHandOver,
+                        [this, Upload](TAPI& ASender) { Guarded([&] { OnInsertResult(ASender, Upload); }); }};
+  std::unique_ptr<TAPI> Worker(new TAPI(FDeps.Settings, std::move(Callback), FDeps.Limits));
+  Worker->SetUploadState(Upload->State);
   try {
-    Worker->InsertVoiceTrack(Position, FileName);
+    Worker->InsertVoiceTrack(APosition, AFileName);
   } catch (const EFileFailure& E) {
     if (FDeps.Boxes) {
       FDeps.Boxes->MyMessageBox(E.Message(), QStringLiteral("Error"), MB_OK | MB_ICONERROR);
     }
     return;
   }
-  // Started: it frees itself from now on.
+  // Started: it frees itself from now on. Its result comes through the event loop, so it is
+  // followed before it can end.
   Worker.release();
+  FUploads.push_back(Upload);
+  FCancelUploadAction->setEnabled(true);
+  FProgressTimer.start();
+  UpdateStatusPanel();
+}
+
+void TMainFrm::OnInsertResult(TAPI& ASender, const std::shared_ptr<TUpload>& AUpload) {
+  FUploads.erase(std::remove(FUploads.begin(), FUploads.end(), AUpload), FUploads.end());
+  if (FUploads.empty()) {
+    FProgressTimer.stop();
+    FCancelUploadAction->setEnabled(false);
+  }
+  if (ASender.Success()) {
+    // Also when the cancel came too late: the station has the track.
+    SetStatusNotice(
+        QStringLiteral("\"%1\" inserted at %2").arg(AUpload->Name, QString::number(AUpload->Position)));
+  } else if (AUpload->State->Cancelled) {
+    SetStatusNotice(QStringLiteral("Upload of \"%1\" cancelled").arg(AUpload->Name));
+    return;
+  } else {
+    UpdateStatusPanel();
+  }
+  OnTrackEditResult(ASender);
+}
+
+void TMainFrm::CancelUpload() {
+  const auto Found =
+      std::find_if(FUploads.begin(), FUploads.end(),
+                   [](const std::shared_ptr<TUpload>& AUpload) { return !AUpload->State->Cancelled; });
+  if (Found == FUploads.end() || !FDeps.Boxes) {
+    return;
+  }
+  const std::shared_ptr<TUpload> Upload = *Found;
+  const int Answer =
+      FDeps.Boxes->MyMessageBox(QStringLiteral("Cancel the upload of \"%1\"?").arg(Upload->Name),
+                                QStringLiteral("Wavenard"), MB_YESNO | MB_ICONQUESTION);
+  // The transfer ends at its next look at the flag; its result then says it was cancelled,
+  // unless the answer came first (also while the box was open).
+  if (Answer == IDYES) {
+    Upload->State->Cancelled = true;
+  }
+}
+
+void TMainFrm::SetPlaylistStatus(const QString& AText) {
+  if (AText != FPlaylistStatus) {
+    FPlaylistStatus = AText;
+    FStatusNotice.clear();
+  }
+  UpdateStatusPanel();
+}
+
+void TMainFrm::SetStatusNotice(const QString& AText) {
+  FStatusNotice = AText;
+  UpdateStatusPanel();
+}
+
+void TMainFrm::UpdateStatusPanel() {
+  const auto Shown =
+      std::find_if(FUploads.begin(), FUploads.end(),
+                   [](const std::shared_ptr<TUpload>& AUpload) { return !AUpload->State->Cancelled; });
+  if (Shown != FUploads.end()) {
+    ShowStatus(UploadProgressText(**Shown));
+  } else {
+    ShowStatus(FStatusNotice.isEmpty() ? FPlaylistStatus : FStatusNotice);
+  }
+}
+
+QString TMainFrm::UploadProgressText(const TUpload& AUpload) const {
+  const qint64 Total = AUpload.State->Total;
+  const qint64 Sent = std::clamp<qint64>(AUpload.State->Sent, 0, Total);
+  // The body is the file in Base64 and then some: what it has carried is told in file bytes.
+  const double Share = Total > 0 ? static_cast<double>(Sent) / static_cast<double>(Total) : 0.0;
+  const auto Megabytes = [](double ABytes) { return QString::number(ABytes / 1e6, 'f', 1); };
+  return QStringLiteral("Uploading \"%1\": %2 % (%3 of %4 MB)")
+      .arg(AUpload.Name, QString::number(Total > 0 ? Sent * 100 / Total : 0),
+           Megabytes(Share * static_cast<double>(AUpload.FileSize)),
+           Megabytes(static_cast<double>(AUpload.FileSize)));
+}
+
+void TMainFrm::ShowStatus(const QString& AText) {
+  FStatusPanel->setText(AText);
 }
 
 void TMainFrm::btRecordClick() {

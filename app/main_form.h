@@ -4,11 +4,13 @@
 #include <QTimer>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "app/playlist_view_model.h"
 #include "remote/http_exchange.h"
 #include "remote/playlist.h"
 
+class QAction;
 class QLabel;
 class QStatusBar;
 class QToolBar;
@@ -24,6 +26,7 @@ class THandOver;
 class TSettings;
 class TVirtualTreePlaylist;
 class TZnVirtualTree;
+struct TUploadState;
 
 // Asks the user for one file, starting in AInitialDir; empty when the user cancels.
 using TFileChooser = std::function<QString(QWidget* AParent, const QString& AInitialDir)>;
@@ -89,6 +92,10 @@ class TMainFrm final : public QMainWindow {
   void btDeleteClick();
   void btSettingsClick();
   void tmrMainTimer();
+  // Esc: asks whether to cancel the upload shown in the status panel, and cancels it.
+  void CancelUpload();
+  // Whether a voice track is being uploaded.
+  bool Uploading() const { return !FUploads.empty(); }
 
  protected:
   void showEvent(QShowEvent* AEvent) override;
@@ -116,6 +123,30 @@ class TMainFrm final : public QMainWindow {
   template <class F>
   void Guarded(F AAction);
 
+  // An insert in flight, as the status panel follows it.
+  struct TUpload {
+    QString Name;
+    int Position = 0;
+    qint64 FileSize = 0;
+    std::shared_ptr<TUploadState> State;
+  };
+  // The insert of the button and of a dropped file: reads the file, starts the upload and
+  // follows it; a file failure is shown in a box and nothing is sent.
+  void InsertVoiceTrackFile(int APosition, const QString& AFileName);
+  void OnInsertResult(TAPI& ASender, const std::shared_ptr<TUpload>& AUpload);
+  // The one local FLAC file of a drag from outside, or empty; AReason tells why it is refused.
+  QString DroppedVoiceTrack(const QDropEvent& AEvent, QString& AReason) const;
+  Qt::DropAction lvPlaylistDragAction(const QDropEvent& AEvent) const;
+  void AskInsertDroppedFile(int ARow, const QString& ATitle, const QString& AFileName);
+  // The status panel shows the upload in flight, else a notice, else the playlist's status.
+  void SetPlaylistStatus(const QString& AText);
+  // A notice stays until the status text changes otherwise.
+  void SetStatusNotice(const QString& AText);
+  void UpdateStatusPanel();
+  QString UploadProgressText(const TUpload& AUpload) const;
+  // The one place that puts a text into the status panel.
+  void ShowStatus(const QString& AText);
+
   TMainFrmDeps FDeps;
   std::shared_ptr<THandOver> FHandOver;
   std::unique_ptr<TPlaylist> FPlaylist;
@@ -133,6 +164,12 @@ class TMainFrm final : public QMainWindow {
   QStatusBar* FStatusBar = nullptr;
   QLabel* FStatusPanel = nullptr;
   QTimer FTimer;
+
+  std::vector<std::shared_ptr<TUpload>> FUploads;
+  QTimer FProgressTimer;
+  QAction* FCancelUploadAction = nullptr;
+  QString FPlaylistStatus;
+  QString FStatusNotice;
 };
 
 }  // namespace wavenard

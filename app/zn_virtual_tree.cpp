@@ -232,7 +232,7 @@ void TZnVirtualTree::HandleDragOver(QDragMoveEvent* AEvent) {
     bool Accept = false;
     Guarded([&] { Accept = FOnDragOver(*this, *AEvent); });
     if (Accept) {
-      AEvent->setDropAction(Qt::MoveAction);
+      AEvent->setDropAction(DropActionFor(*AEvent));
       AEvent->accept();
     } else {
       AEvent->ignore();
@@ -243,6 +243,13 @@ void TZnVirtualTree::HandleDragOver(QDragMoveEvent* AEvent) {
     ArmAutoScroll(AEvent->position().toPoint());
   else
     StopAutoScroll();
+}
+
+Qt::DropAction TZnVirtualTree::DropActionFor(const QDropEvent& AEvent) {
+  Qt::DropAction Action = Qt::MoveAction;
+  if (FOnDragAction)
+    Guarded([&] { Action = FOnDragAction(*this, AEvent); });
+  return Action;
 }
 
 void TZnVirtualTree::dragEnterEvent(QDragEnterEvent* AEvent) {
@@ -269,8 +276,8 @@ void TZnVirtualTree::dropEvent(QDropEvent* AEvent) {
     return;
   }
   Guarded([&] { FOnDragDrop(*this, *AEvent); });
-  // Accepted as a move that the handler has carried out; the model removes no rows for it.
-  AEvent->setDropAction(Qt::MoveAction);
+  // Accepted as the action the handler has carried out; the model removes no rows for it.
+  AEvent->setDropAction(DropActionFor(*AEvent));
   AEvent->accept();
   setState(NoState);
   viewport()->update();

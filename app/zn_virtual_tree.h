@@ -32,6 +32,8 @@ using TIntDragEndEvent = std::function<void(TZnVirtualTree& ASender)>;
 // Drag over answers whether the drop is accepted; the event tells where, what and from whom.
 using TDragOverEvent = std::function<bool(TZnVirtualTree& ASender, const QDropEvent& AEvent)>;
 using TDragDropEvent = std::function<void(TZnVirtualTree& ASender, const QDropEvent& AEvent)>;
+// The action an accepted drag is shown and dropped with.
+using TDragActionEvent = std::function<Qt::DropAction(TZnVirtualTree& ASender, const QDropEvent& AEvent)>;
 // Failures of the list's own handlers end here: Qt lets no exception through its event loop.
 using TErrorReport = std::function<void(const std::exception& AError)>;
 
@@ -61,6 +63,8 @@ class TZnVirtualTree : public QTreeView {
   // Drag over and drop of ordinary drag and drop. Without a drag-over handler QTreeView decides.
   void SetOnDragOver(TDragOverEvent AEvent) { FOnDragOver = std::move(AEvent); }
   void SetOnDragDrop(TDragDropEvent AEvent) { FOnDragDrop = std::move(AEvent); }
+  // Without one an accepted drag is a move.
+  void SetOnDragAction(TDragActionEvent AEvent) { FOnDragAction = std::move(AEvent); }
   // Without a report a failure is logged as a warning.
   void SetErrorReport(TErrorReport AReport) { FErrorReport = std::move(AReport); }
 
@@ -109,6 +113,7 @@ class TZnVirtualTree : public QTreeView {
   QModelIndex RowAt(QPoint APoint) const;
   void HandleIntDragMove(QPoint APoint);
   void HandleDragOver(QDragMoveEvent* AEvent);
+  Qt::DropAction DropActionFor(const QDropEvent& AEvent);
   void ArmAutoScroll(QPoint APoint);
   void DoAutoScroll();
   void StopAutoScroll();
@@ -131,6 +136,7 @@ class TZnVirtualTree : public QTreeView {
 
   TDragOverEvent FOnDragOver;
   TDragDropEvent FOnDragDrop;
+  TDragActionEvent FOnDragAction;
   TErrorReport FErrorReport;
   bool FAutoScroll = false;
   int FAutoScrollDelay = 1000;

@@ -80,7 +80,7 @@ QString FailureText(CURL* AEasy, CURLcode ACode, const char* AErrorBuffer) {
 // Drives one transfer of AEasy to its end. The multi interface is used only so that the abort
 // flag and the stall limit are looked at every few milliseconds, not once a second.
 CURLcode RunTransfer(CURLM* AMulti, CURL* AEasy, TTransferState& AState, const THttpLimits& ALimits,
-                     const std::function<bool()>& AAborted) {
+                     const std::function<bool()>& AAborted, const std::function<void(curl_off_t)>& ASent) {
   curl_multi_add_handle(AMulti, AEasy);
   struct TRemove {
     CURLM* Multi;
@@ -108,6 +108,9 @@ CURLcode RunTransfer(CURLM* AMulti, CURL* AEasy, TTransferState& AState, const T
     curl_easy_getinfo(AEasy, CURLINFO_CONNECT_TIME_T, &Connected);
     curl_easy_getinfo(AEasy, CURLINFO_SIZE_UPLOAD_T, &Uploaded);
     const auto Now = TClock::now();
+    if (Uploaded != LastUploaded && ASent) {
+      ASent(Uploaded);
+    }
     if (Connected == 0 || Uploaded != LastUploaded) {
       AState.LastActivity = Now;
       LastUploaded = Uploaded;
@@ -117,6 +120,11 @@ CURLcode RunTransfer(CURLM* AMulti, CURL* AEasy, TTransferState& AState, const T
     }
     curl_multi_poll(AMulti, nullptr, 0, PollIntervalMs, nullptr);
   }
+  if (ASent) {
+    curl_off_t Uploaded = 0;
+    curl_easy_getinfo(AEasy, CURLINFO_SIZE_UPLOAD_T, &Uploaded);
+    ASent(Uploaded);
+  }
   CURLcode Result = CURLE_OK;
   int Left = 0;
   while (const CURLMsg* Message = curl_multi_info_read(AMulti, &Left)) {
@@ -125,6 +133,35 @@ CURLcode RunTransfer(CURLM* AMulti, CURL* AEasy, TTransferState& AState, const T
     }
   }
   return Result;
+}
+
+// Whether the redirect from AFrom to ATo keeps scheme, host and port: the form, with the
+// password and the voice track, goes nowhere else. A URL that does not parse is another place.
+bool SameOrigin(const char* AFrom, const char* ATo) {
+  struct TUrlDelete {
+    void operator()(CURLU* AUrl) const { curl_url_cleanup(AUrl); }
+  };
+  struct TTextDelete {
+    void operator()(char* AText) const { curl_free(AText); }
+  };
+  const auto Origin = [](const char* AURL) -> std::optional<QByteArray> {
+    const std::unique_ptr<CURLU, TUrlDelete> Url(curl_url());
+    if (!Url || curl_url_set(Url.get(), CURLUPART_URL, AURL, 0) != CURLUE_OK) {
+      return std::nullopt;
+    }
+    QByteArray Result;
+    for (const CURLUPart Part : {CURLUPART_SCHEME, CURLUPART_HOST, CURLUPART_PORT}) {
+      char* Text = nullptr;
+      if (curl_url_get(Url.get(), Part, &Text, CURLU_DEFAULT_PORT) != CURLUE_OK) {
+        return std::nullopt;
+      }
+      const std::unique_ptr<char, TTextDelete> Owned(Text);
+      Result += QByteArray(Text).toLower() + '\n';
+    }
+    return Result;
+  };
+  const std::optional<QByteArray> From = Origin(AFrom);
+  return From && From == Origin(ATo);
 }
 
 }  // namespace
@@ -137,7 +174,7 @@ QString THttpAnswer::StatusText() const {
 ENetworkFailure::ENetworkFailure(const QString& AMessage) : std::runtime_error(AMessage.toStdString()) {}
 
 THttpAnswer PerformHttpExchange(const QString& AURL, const QByteArray* AForm, const THttpLimits& ALimits,
-                                const std::function<bool()>& AAborted) {
+                                const std::function<bool()>& AAborted, const TTransferProgress& AProgress) {
   const std::optional<TRequestAddress> Address = ParseRequestURL(AURL);
   if (!Address) {
     throw ENetworkFailure(QStringLiteral("Invalid URL: \"%1\"").arg(MaskPassword(AURL)));
@@ -184,10 +221,14 @@ THttpAnswer PerformHttpExchange(const QString& AURL, const QByteArray* AForm, co
     curl_easy_setopt(Handle, CURLOPT_POSTFIELDS, AForm->constData());
   }
 
+  std::function<void(curl_off_t)> FormSent;
+  if (AForm != nullptr && AProgress) {
+    FormSent = [&AProgress, Total = AForm->size()](curl_off_t ASent) { AProgress(ASent, Total); };
+  }
   for (int Redirects = 0;; ++Redirects) {
     State.Answer = THttpAnswer();
     ErrorBuffer[0] = '\0';
-    const CURLcode Code = RunTransfer(Multi.get(), Handle, State, ALimits, AAborted);
+    const CURLcode Code = RunTransfer(Multi.get(), Handle, State, ALimits, AAborted, FormSent);
     if (Code != CURLE_OK) {
       throw ENetworkFailure(FailureText(Handle, Code, ErrorBuffer));
     }
@@ -207,6 +248,12 @@ THttpAnswer PerformHttpExchange(const QString& AURL, const QByteArray* AForm, co
       throw ENetworkFailure(
           QStringLiteral("The station redirected the upload (%1); the voice track was not sent.")
               .arg(State.Answer.StatusText()));
+    }
+    if (AForm != nullptr && !SameOrigin(URL.constData(), Location)) {
+      throw ENetworkFailure(
+          QStringLiteral("The station redirected the upload to another address (%1); the voice track was not "
+                         "sent there.")
+              .arg(MaskPassword(QString::fromUtf8(Location))));
     }
     if (Redirects == MaxRedirects) {
       throw ENetworkFailure(QStringLiteral("Maximum (%1) redirects followed").arg(MaxRedirects));

@@ -39,12 +39,18 @@ class EExchangeAborted : public std::runtime_error {
   EExchangeAborted() : std::runtime_error("exchange aborted") {}
 };
 
+// How much of a request body has gone out, of how much; called on the exchange's thread.
+using TTransferProgress = std::function<void(qint64 ASent, qint64 ATotal)>;
+
 // One HTTP exchange for AURL (checked by ParseRequestURL; an invalid one fails with
 // "Invalid URL: " and the URL in double quotes, its password masked). Without AForm a GET,
 // with it a POST of AForm as a form. Redirects are followed up to 5 times; a form is only
-// sent on by 307 and 308, other redirects of a form fail. AAborted is asked often and ends
-// the exchange at once when it says so. Throws ENetworkFailure or EExchangeAborted.
+// sent on by 307 and 308 to the same scheme, host and port, other redirects of a form fail
+// before anything goes to the new address. AAborted is asked often and ends the exchange at
+// once when it says so. AProgress, when given, hears of the form's bytes sent every few
+// milliseconds while they move. Throws ENetworkFailure or EExchangeAborted.
 THttpAnswer PerformHttpExchange(const QString& AURL, const QByteArray* AForm, const THttpLimits& ALimits,
-                                const std::function<bool()>& AAborted);
+                                const std::function<bool()>& AAborted,
+                                const TTransferProgress& AProgress = {});
 
 }  // namespace wavenard

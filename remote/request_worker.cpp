@@ -86,9 +86,17 @@ bool TAPI::DoRequest(const QString& ARequest, QString& AResponse) {
       }
       URL = FForm ? BuildURL(*FSettings, false) : BuildURL(*FSettings, true) + u'&' + ARequest;
     }
-    const auto Aborted = [HandOver = FReadyCallback.HandOver] { return HandOver && HandOver->Closed(); };
-    const THttpAnswer Answer = PerformHttpExchange(URL, FForm.get(), FLimits, Aborted);
+    const auto Aborted = [HandOver = FReadyCallback.HandOver, Upload = FUploadState] {
+      return (HandOver && HandOver->Closed()) || (Upload && Upload->Cancelled);
+    };
+    const THttpAnswer Answer = PerformHttpExchange(URL, FForm.get(), FLimits, Aborted, UploadProgress());
     const std::optional<QString> Text = DecodeAnswerBody(Answer.Body, Answer.ContentType);
+    // An upload that the station accepted must never look failed: the presenter would send it
+    // again. Its answer text is not used.
+    if (FForm && Answer.Status >= 200 && Answer.Status <= 299) {
+      AResponse = Text.value_or(QString());
+      return true;
+    }
     if (!Text) {
       Fail(QStringLiteral("The station's answer is in an unknown character set (\"%1\").")
                .arg(QString::fromLatin1(CharsetOf(Answer.ContentType))));
@@ -105,8 +113,24 @@ bool TAPI::DoRequest(const QString& ARequest, QString& AResponse) {
     Fail(E.Message());
     return false;
   } catch (const EExchangeAborted&) {
+    // Given up for the receiver that cancelled it, which still hears of it; a receiver that
+    // closed hears nothing.
+    if (FUploadState && FUploadState->Cancelled &&
+        !(FReadyCallback.HandOver && FReadyCallback.HandOver->Closed())) {
+      Fail(QStringLiteral("The upload was cancelled."));
+    }
     return false;
   }
+}
+
+TTransferProgress TAPI::UploadProgress() const {
+  if (!FUploadState) {
+    return {};
+  }
+  return [State = FUploadState](qint64 ASent, qint64 ATotal) {
+    State->Total = ATotal;
+    State->Sent = ASent;
+  };
 }
 
 void TAPI::CheckResult(const QString& AResponse) {
@@ -122,7 +146,11 @@ void TAPI::ExecGetPlaylist() {
     return;
   }
   FPlaylist = std::make_unique<TPlaylist>();
-  ReadPlaylist(Response, *FPlaylist);
+  // The list an upload's answer would give is of no use to anyone: it is not read, so that
+  // nothing in the answer can turn an accepted upload into a failure.
+  if (!FForm) {
+    ReadPlaylist(Response, *FPlaylist);
+  }
   FSuccess = true;
   DoCallback();
 }

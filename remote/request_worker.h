@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <atomic>
 #include <functional>
 #include <memory>
 
@@ -14,6 +15,14 @@ namespace wavenard {
 class TAPI;
 class THandOver;
 class TSettings;
+
+// An upload as its receiver follows it from the main thread while the worker runs: how much
+// of the body has gone out, and the request to give it up. Shared by both sides.
+struct TUploadState {
+  std::atomic<qint64> Sent{0};
+  std::atomic<qint64> Total{0};
+  std::atomic<bool> Cancelled{false};
+};
 
 // Where a worker delivers its result: the receiver's hand-over to the main thread and the
 // method to run there. Once the hand-over is closed nothing is delivered.
@@ -44,6 +53,9 @@ class TAPI final : public TThread {
   // on the caller's thread, then starts the worker. On EFileFailure the worker is not
   // started and the caller deletes it.
   void InsertVoiceTrack(int AIndex, const QString& AFN);
+  // Before InsertVoiceTrack: the upload reports its progress into AState, and ends at once
+  // when AState is cancelled; its callback then fails with "The upload was cancelled.".
+  void SetUploadState(std::shared_ptr<TUploadState> AState) { FUploadState = std::move(AState); }
 
   // For the receiver, while the callback runs.
   const TPlaylist* Playlist() const { return FPlaylist.get(); }
@@ -63,6 +75,8 @@ class TAPI final : public TThread {
   void ExecMoveTrack();
   void DoCallback();
   void Fail(const QString& AMessage);
+  // Reports the upload's progress into FUploadState; nothing without one.
+  TTransferProgress UploadProgress() const;
 
   TAPICallback FReadyCallback;
   std::unique_ptr<TPlaylist> FPlaylist;
@@ -75,6 +89,7 @@ class TAPI final : public TThread {
 
   const std::shared_ptr<const TSettings> FSettings;
   const THttpLimits FLimits;
+  std::shared_ptr<TUploadState> FUploadState;
   bool FCallbackDone = false;
 };
 

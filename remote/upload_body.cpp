@@ -9,6 +9,7 @@
 #include <QFile>
 #include <array>
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 
 #include "remote/query_encoding.h"
@@ -190,6 +191,25 @@ void AdviseHugePages(QByteArray& ABuffer) {
   throw EFileFailure(QStringLiteral("Cannot open file \"%1\". %2").arg(AFN, AReason));
 }
 
+// Whether another descriptor on the file is open, in this process or another: a recorder still
+// writing the take must not have it sent half-written. A write lease is granted only while no
+// other descriptor is open; it is given back at once. Where no lease can be had (a file of
+// another owner, a file system without leases) the file is read as it stands. A holder of an
+// flock is refused as well, also where leases are not available.
+bool IsOpenElsewhere(int AFd) {
+  // The break of the lease (another open while it is held) is signalled to this process;
+  // SIGURG is ignored unless handled, where the default SIGIO would end the program.
+  ::fcntl(AFd, F_SETSIG, SIGURG);
+  if (::fcntl(AFd, F_SETLEASE, F_WRLCK) == 0) {
+    ::fcntl(AFd, F_SETLEASE, F_UNLCK);
+  } else if (errno == EAGAIN) {
+    return true;
+  }
+  // On NFS an exclusive flock needs a descriptor open for writing; only a lock held by
+  // someone else counts.
+  return ::flock(AFd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+}
+
 struct TFileDescriptor {
   int Fd;
   ~TFileDescriptor() { ::close(Fd); }
@@ -208,10 +228,8 @@ QByteArray ReadVoiceTrackFile(const QString& AFN) {
     ThrowOpenFailure(AFN, SysErrorDescription(errno));
   }
   const TFileDescriptor File{Fd};
-  if (::flock(Fd, LOCK_EX | LOCK_NB) != 0) {
-    const int Error = errno;
-    ThrowOpenFailure(AFN, Error == EWOULDBLOCK ? QStringLiteral("The file is being used by another program")
-                                               : SysErrorDescription(Error));
+  if (IsOpenElsewhere(Fd)) {
+    ThrowOpenFailure(AFN, QStringLiteral("The file is being used by another program"));
   }
   struct stat Status {};
   if (::fstat(Fd, &Status) != 0) {

@@ -11,9 +11,10 @@ namespace wavenard {
 // The part of APath after its last folder separator.
 QString ExtractFileName(const QString& APath);
 
-// The whole content of the file AFN, read under an exclusive lock that is never waited for:
-// a file that another process holds locked fails like a refused open. Files of 2 GiB or more
-// are refused. Throws EFileFailure.
+// The whole content of the file AFN. A file that another descriptor still holds open (the
+// recorder writing it) or that another process holds flock-ed fails like a refused open; where
+// the system cannot tell (no lease to be had), the file is read. Files of 2 GiB or more are
+// refused. Throws EFileFailure.
 QByteArray ReadVoiceTrackFile(const QString& AFN);
 
 // The voice-track form: user, pass, action=wavenard, fn, pos and vt (the Base64 text of

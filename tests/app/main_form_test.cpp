@@ -5,6 +5,7 @@
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QMimeData>
+#include <QRegularExpression>
 #include <QTest>
 #include <QToolButton>
 #include <algorithm>
@@ -15,6 +16,7 @@
 #include "config/failures.h"
 #include "support/thread.h"
 #include "tests/app/view_fixture.h"
+#include "tests/testsupport/raw_http_server.h"
 #include "tests/testsupport/scripted_box_presenter.h"
 #include "tests/testsupport/temp_folder.h"
 #include "tools/station-sim/station_sim.h"
@@ -168,6 +170,33 @@ class MainFormTest : public ::testing::Test {
     QApplication::sendEvent(Client, &Drop);
     return Accepted;
   }
+  // Drags the files AFiles in from a file manager, which offers to copy, move or link them,
+  // over row ATarget and drops them there. Returns the action the list shows, none when it
+  // refuses the drag.
+  Qt::DropAction DropFiles(int ATarget, const QStringList& AFiles) {
+    QMimeData Data;
+    QList<QUrl> Urls;
+    for (const QString& File : AFiles) {
+      Urls.append(QUrl::fromLocalFile(File));
+    }
+    Data.setUrls(Urls);
+    const Qt::DropActions Offered = Qt::CopyAction | Qt::MoveAction | Qt::LinkAction;
+    QWidget* Client = Form->lvPlaylist().viewport();
+    const QPoint Point =
+        Form->lvPlaylist().visualRect(Form->lvPlaylist().model()->index(ATarget, 1)).center();
+    QDragEnterEvent Enter(Point, Offered, &Data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(Client, &Enter);
+    QDragMoveEvent Move(Point, Offered, &Data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(Client, &Move);
+    const Qt::DropAction Action = Move.isAccepted() ? Move.dropAction() : Qt::IgnoreAction;
+    if (Move.isAccepted()) {
+      QDropEvent Drop(QPointF(Point), Offered, &Data, Qt::LeftButton, Qt::NoModifier);
+      QApplication::sendEvent(Client, &Drop);
+      EXPECT_EQ(Drop.dropAction(), Qt::CopyAction) << "the file manager keeps its file";
+    }
+    return Action;
+  }
+  QString Status() { return Form->StatusPanel().text(); }
   std::unique_ptr<QMimeData> OwnDrag() {
     auto* Model = Form->lvPlaylist().model();
     return std::unique_ptr<QMimeData>(Model->mimeData({Model->index(FirstSelected(), 0)}));
@@ -361,7 +390,7 @@ TEST_F(MainFormTest, DragsThatAreRefused) {
     std::unique_ptr<QMimeData> Data;
     if (Case.Foreign) {
       Data = std::make_unique<QMimeData>();
-      Data->setUrls({QUrl::fromLocalFile("/home/user/song.flac")});
+      Data->setUrls({QUrl::fromLocalFile("/home/user/song.mp3")});
       Data->setData(TPlaylistViewModel::MimeType, "not this list");
     } else {
       Data = OwnDrag();
@@ -428,6 +457,159 @@ TEST_F(MainFormTest, InsertOfAnUnreadableFileShowsItsFailure) {
   QTest::qWait(200);
   EXPECT_TRUE(Boxes.Shown().isEmpty());
   EXPECT_TRUE(Requests("POST").empty());
+}
+
+TEST_F(MainFormTest, InsertShowsItsProgressThenWhereTheTrackWent) {
+  test::TTempFolder Folder;
+  const QString Take = Folder.Write("take 1.flac", FlacFile() + QByteArray(6'000'000, '\x5A'));
+  Open();
+  sim::TFaultSettings Slow;
+  Slow.BandwidthKBps = 3000;
+  Station.SetFaults(Slow);
+  Select({6});
+  ChooseFile = [&] { return Take; };
+  Form->btInsert().click();
+  ASSERT_TRUE(Form->Uploading());
+  const QRegularExpression Progress(R"(^Uploading "take 1\.flac": (\d+) % \((\d+\.\d) of 6\.0 MB\)$)");
+  QList<int> Percents;
+  const auto Follow = [&] {
+    const QRegularExpressionMatch Match = Progress.match(Status());
+    if (Match.hasMatch() && (Percents.isEmpty() || Percents.last() != Match.captured(1).toInt())) {
+      Percents.append(Match.captured(1).toInt());
+    }
+    return !Form->Uploading();
+  };
+  // Polling goes on meanwhile, and its answers leave the progress in place.
+  ASSERT_TRUE(WaitFor([&] { return Follow() || Percents.size() >= 2; }, 20000));
+  const size_t Polls = Requests("action=getplaylist2").size();
+  Form->tmrMainTimer();
+  ASSERT_TRUE(WaitFor([&] { return Follow() || Requests("action=getplaylist2").size() > Polls; }, 20000));
+  ASSERT_TRUE(WaitFor(Follow, 30000));
+  EXPECT_GE(Percents.size(), 2) << Percents.size();
+  EXPECT_TRUE(std::is_sorted(Percents.begin(), Percents.end()));
+  EXPECT_EQ(Status(), "\"take 1.flac\" inserted at 8");
+  ASSERT_TRUE(WaitFor([this] { return Rows() == 11; }));
+  EXPECT_EQ(Cell(7, 1), "take 1");
+  EXPECT_TRUE(Boxes.Shown().isEmpty());
+
+  // The notice stays through refreshes that change nothing, and goes with the next change.
+  Refresh();
+  EXPECT_EQ(Status(), "\"take 1.flac\" inserted at 8");
+  Station.SetStatus(500);
+  Refresh();
+  EXPECT_EQ(Status(), "Simulated answer with status 500");
+  Station.SetFaults({});
+  Refresh();
+  EXPECT_EQ(Status(), "");
+}
+
+TEST_F(MainFormTest, EscCancelsTheUploadAfterAsking) {
+  test::TTempFolder Folder;
+  const QString Take = Folder.Write("take 1.flac", FlacFile() + QByteArray(6'000'000, '\x5A'));
+  Open();
+  QApplication::setActiveWindow(Form.get());
+  ASSERT_TRUE(QTest::qWaitForWindowActive(Form.get()));
+  sim::TFaultSettings Slow;
+  Slow.BandwidthKBps = 300;
+  Station.SetFaults(Slow);
+  Select({0});
+  ChooseFile = [&] { return Take; };
+  Form->btInsert().click();
+  ASSERT_TRUE(WaitFor([this] { return Status().startsWith("Uploading \"take 1.flac\": "); }));
+
+  Boxes.AnswerNext(IDNO);
+  QTest::keyClick(&Form->lvPlaylist(), Qt::Key_Escape);
+  ASSERT_EQ(Boxes.Shown().size(), 1);
+  EXPECT_EQ(Boxes.Shown()[0].Text, "Cancel the upload of \"take 1.flac\"?");
+  EXPECT_EQ(Boxes.Shown()[0].Flags & 0x0F, MB_YESNO);
+  QTest::qWait(300);
+  EXPECT_TRUE(Form->Uploading());
+
+  Boxes.AnswerNext(IDYES);
+  QTest::keyClick(&Form->lvPlaylist(), Qt::Key_Escape);
+  ASSERT_TRUE(WaitFor([this] { return !Form->Uploading(); }, 2000));
+  EXPECT_EQ(Status(), "Upload of \"take 1.flac\" cancelled");
+  EXPECT_EQ(Boxes.Shown().size(), 2) << "no error box";
+  // The station reads the rest at full speed and finds the body broken off.
+  Station.SetFaults({});
+  ASSERT_TRUE(WaitFor([this] { return Station.BrokenBodies() == 1; }));
+  Refresh();
+  EXPECT_EQ(Rows(), 10);
+  EXPECT_EQ(Status(), "Upload of \"take 1.flac\" cancelled");
+
+  // Without an upload Esc asks nothing.
+  QTest::keyClick(&Form->lvPlaylist(), Qt::Key_Escape);
+  EXPECT_EQ(Boxes.Shown().size(), 2);
+}
+
+TEST_F(MainFormTest, AFlacFileDroppedOnARowIsInsertedAfterItLikeWithTheButton) {
+  // A station that shows the exact bodies.
+  QByteArray Playlist = "<?xml version=\"1.0\"?><PLAYLIST>";
+  for (int I = 1; I <= 10; ++I) {
+    Playlist += "<TRACK CASTTITLE=\"Track " + QByteArray::number(I) + "\" DURATION=\"1:00\"/>";
+  }
+  Playlist += "</PLAYLIST>";
+  test::TRawHttpServer Raw([&](const QByteArray& ARequest) {
+    return ARequest.startsWith("GET ") ? test::TRawReply::Answer(200, "OK", Playlist, "text/xml")
+                                       : test::TRawReply::Answer(200, "OK", "OK");
+  });
+  Settings->SetPort(Raw.Port());
+  const auto Posts = [&] {
+    QList<QByteArray> Bodies;
+    for (const QByteArray& Request : Raw.Requests()) {
+      if (Request.startsWith("POST ")) {
+        Bodies.append(test::RequestBody(Request));
+      }
+    }
+    return Bodies;
+  };
+  test::TTempFolder Folder;
+  const QString Take = Folder.Write("Take 1.FLAC", FlacFile());
+  Open();
+  ASSERT_EQ(Rows(), 10);
+
+  Select({6});
+  ChooseFile = [&] { return Take; };
+  Form->btInsert().click();
+  ASSERT_TRUE(WaitFor([&] { return Posts().size() == 1; }));
+
+  Select({2});
+  Boxes.AnswerNext(IDNO);
+  EXPECT_EQ(DropFiles(6, {Take}), Qt::CopyAction);
+  ASSERT_TRUE(WaitFor([&] { return Boxes.Shown().size() == 1; }));
+  EXPECT_EQ(Boxes.Shown()[0].Text, "Insert \"Take 1.FLAC\" after row 7 \"Track 7\"?");
+  EXPECT_EQ(Boxes.Shown()[0].Flags & 0x0F, MB_YESNO);
+  QTest::qWait(200);
+  EXPECT_EQ(Posts().size(), 1) << "No sends nothing";
+
+  Boxes.AnswerNext(IDYES);
+  EXPECT_EQ(DropFiles(6, {Take}), Qt::CopyAction);
+  ASSERT_TRUE(WaitFor([&] { return Posts().size() == 2; }));
+  EXPECT_EQ(Posts()[1], Posts()[0]);
+  EXPECT_TRUE(Posts()[1].contains("&pos=8&"));
+  EXPECT_EQ(Selected(), QList<int>{2}) << "the drop leaves the selection alone";
+  ASSERT_TRUE(WaitFor([this] { return Status() == "\"Take 1.FLAC\" inserted at 8"; }));
+}
+
+TEST_F(MainFormTest, OtherDropsFromOutsideAreRefused) {
+  test::TTempFolder Folder;
+  const QString Take = Folder.Write("take 1.flac", FlacFile());
+  const QString Other = Folder.Write("take 2.flac", FlacFile());
+  const QString Wave = Folder.Write("take 3.wav", FlacFile());
+  Open();
+  Select({1});
+  EXPECT_EQ(DropFiles(5, {Take, Other}), Qt::IgnoreAction);
+  EXPECT_EQ(Status(), "Only one voice track can be dropped at a time.");
+  EXPECT_EQ(DropFiles(5, {Wave}), Qt::IgnoreAction);
+  // A FLAC file that is not on this computer.
+  QMimeData Remote;
+  Remote.setUrls({QUrl("http://example.org/take.flac")});
+  EXPECT_FALSE(DragOnto(5, Remote));
+  QTest::qWait(200);
+  EXPECT_TRUE(Boxes.Shown().isEmpty());
+  EXPECT_TRUE(Requests("POST").empty());
+  EXPECT_TRUE(Requests("action=move").empty());
+  EXPECT_EQ(Cell(1, 1), "Track 2");
 }
 
 TEST_F(MainFormTest, AFailedEditShowsTheStationsTextInAnErrorBox) {

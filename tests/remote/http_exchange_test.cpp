@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
+#include <algorithm>
 #include <atomic>
 
 #include "remote/http_exchange.h"
@@ -122,6 +123,53 @@ TEST_F(HttpExchange, AnUploadFollowsOnly307And308) {
       EXPECT_EQ(Server.Requests().size(), 1);
     }
   }
+}
+
+// The form carries the password and the voice track: it goes nowhere but where it was sent.
+TEST_F(HttpExchange, AnUploadIsNotRedirectedToAnotherPlace) {
+  const QByteArray Form = "user=u&pass=secret&action=wavenard&fn=f&pos=1&vt=";
+  TRawHttpServer Elsewhere([](const QByteArray&) { return TRawReply::Answer(200, "OK", "stored"); });
+  const QByteArray OtherPort = QByteArray::number(Elsewhere.Port());
+  for (const int Status : {307, 308}) {
+    for (const QByteArray& Location :
+         {"http://127.0.0.1:" + OtherPort + "/", "http://localhost:" + OtherPort + "/",
+          "https://127.0.0.1:" + OtherPort + "/"}) {
+      SCOPED_TRACE(Status);
+      SCOPED_TRACE(Location.toStdString());
+      TRawHttpServer Server([&](const QByteArray&) {
+        return TRawReply::Answer(Status, "Moved", "", "", "Location: " + Location + "\r\n");
+      });
+      EXPECT_EQ(
+          FailureOf(UrlOf(Server, u""_qs), &Form),
+          u"The station redirected the upload to another address (%1); the voice track was not sent there."_qs
+              .arg(QString::fromLatin1(Location)));
+      EXPECT_EQ(Server.Requests().size(), 1);
+    }
+  }
+  EXPECT_TRUE(Elsewhere.Requests().isEmpty()) << "nothing reached the other server";
+
+  // The same place written out in full is followed.
+  TRawHttpServer Server([&](const QByteArray& ARequest) {
+    if (ARequest.startsWith("POST / ")) {
+      return TRawReply::Answer(
+          307, "Moved", "", "",
+          "Location: HTTP://127.0.0.1:" + QByteArray::number(Server.Port()) + "/again\r\n");
+    }
+    return TRawReply::Answer(200, "OK", "stored");
+  });
+  EXPECT_EQ(PerformHttpExchange(UrlOf(Server, u""_qs), &Form, ShortLimits, {}).Body, "stored");
+}
+
+TEST_F(HttpExchange, ReportsTheFormsProgressUpToItsWholeSize) {
+  const QByteArray Form = "vt=" + QByteArray(8 << 20, 'A');
+  TRawHttpServer Server([](const QByteArray&) { return TRawReply::Answer(200, "OK", "stored"); });
+  std::vector<std::pair<qint64, qint64>> Reports;
+  PerformHttpExchange(UrlOf(Server, u""_qs), &Form, THttpLimits{}, {},
+                      [&](qint64 ASent, qint64 ATotal) { Reports.emplace_back(ASent, ATotal); });
+  ASSERT_FALSE(Reports.empty());
+  EXPECT_EQ(Reports.back(), std::make_pair(Form.size(), Form.size()));
+  EXPECT_TRUE(std::is_sorted(Reports.begin(), Reports.end()));
+  EXPECT_EQ(test::RequestBody(Server.Requests().value(0)), Form);
 }
 
 TEST_F(HttpExchange, AnAbortEndsAWaitingExchangeAtOnce) {

@@ -1,10 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
 #include <QObject>
+#include <QProcess>
 #include <QTest>
+#include <QTimer>
+#include <algorithm>
 #include <map>
 
 #include "config/connection_settings.h"
+#include "config/failures.h"
 #include "remote/request_worker.h"
 #include "support/hand_over.h"
 #include "tests/testsupport/temp_folder.h"
@@ -31,6 +36,28 @@ QByteArray FlacFile(int ASeconds) {
   }
   return Data + Info + QByteArray(64, '\x11');
 }
+
+// Another process that holds a file open, for reading or for writing, until it is released:
+// a shell with the file on descriptor 3 that waits for its input to end.
+class TFileHolder {
+ public:
+  TFileHolder(const QString& AFile, bool AForWriting) {
+    const QString Open = AForWriting ? u"exec 3>>\"$0\""_qs : u"exec 3<\"$0\""_qs;
+    FProcess.start(u"/bin/sh"_qs, {u"-c"_qs, Open + u"; echo held; read _"_qs, AFile});
+    FHolding = FProcess.waitForReadyRead(5000) && FProcess.readAll().startsWith("held");
+  }
+  ~TFileHolder() {
+    FProcess.closeWriteChannel();
+    FProcess.waitForFinished(5000);
+  }
+  TFileHolder(const TFileHolder&) = delete;
+  TFileHolder& operator=(const TFileHolder&) = delete;
+  bool Holding() const { return FHolding; }
+
+ private:
+  QProcess FProcess;
+  bool FHolding = false;
+};
 
 // The client core against the station simulator: every request as the window makes it.
 class StationClient : public ::testing::Test {
@@ -79,6 +106,13 @@ class StationClient : public ::testing::Test {
     const TResult Result = Run([](TAPI& W) { W.GetPlaylistContents(); });
     EXPECT_TRUE(Result.Success) << Result.Error.toStdString();
     return Result.Rows;
+  }
+
+  int Posts() const {
+    const auto Requests = FStation.Requests();
+    return static_cast<int>(std::count_if(Requests.begin(), Requests.end(), [](const std::string& ALine) {
+      return ALine.rfind("POST ", 0) == 0;
+    }));
   }
 
   sim::TStationSim FStation{"demo user", "s3cret&'~"};
@@ -157,6 +191,117 @@ TEST_F(StationClient, ReadsAHundredMegabyteAnswerAndStopsAtANul) {
   static constexpr char WithNul[] = "<TRACK CASTTITLE=\"a\" DURATION=\"1\"/>\0<TRACK CASTTITLE=\"b\"/>";
   FStation.SetPlaylistBody(std::string(WithNul, sizeof(WithNul) - 1));
   EXPECT_EQ(Fetch(), QStringList({"a|1"}));
+}
+
+TEST_F(StationClient, AFileStillOpenElsewhereIsRefusedUntilItsHolderClosesIt) {
+  test::TTempFolder Folder;
+  const QString File = Folder.Write(u"take 1.flac"_qs, FlacFile(3));
+  for (const bool Writing : {true, false}) {
+    SCOPED_TRACE(Writing ? "held open for writing" : "held open for reading");
+    {
+      TFileHolder Holder(File, Writing);
+      ASSERT_TRUE(Holder.Holding());
+      const std::unique_ptr<TAPI> Worker(new TAPI(FSettings, TAPICallback{FHandOver, [](TAPI&) {}}));
+      try {
+        Worker->InsertVoiceTrack(2, File);
+        ADD_FAILURE() << "a file held open elsewhere was sent";
+      } catch (const EFileFailure& E) {
+        EXPECT_EQ(E.Message(),
+                  u"Cannot open file \"%1\". The file is being used by another program"_qs.arg(File));
+      }
+    }
+    EXPECT_EQ(Posts(), Writing ? 0 : 1) << "nothing is sent while the file is held";
+    const TResult Sent = Run([&](TAPI& W) { W.InsertVoiceTrack(2, File); });
+    EXPECT_TRUE(Sent.Success) << Sent.Error.toStdString();
+  }
+  EXPECT_EQ(Posts(), 2);
+  EXPECT_EQ(Fetch().size(), 5);
+}
+
+TEST_F(StationClient, AnUploadOverASlowLinkReportsItsProgressUpToTheWhole) {
+  test::TTempFolder Folder;
+  const QString File = Folder.Write(u"long take.flac"_qs, FlacFile(3) + QByteArray(12 << 20, '\x5A'));
+  sim::TFaultSettings Faults;
+  Faults.BandwidthKBps = 8000;
+  FStation.SetFaults(Faults);
+  const auto Upload = std::make_shared<TUploadState>();
+  std::vector<qint64> Seen;
+  QTimer Sampler;
+  QObject::connect(&Sampler, &QTimer::timeout, [&] {
+    if (Seen.empty() || Seen.back() != Upload->Sent) {
+      Seen.push_back(Upload->Sent);
+    }
+  });
+  Sampler.start(50);
+  const TResult Result = Run([&](TAPI& W) {
+    W.SetUploadState(Upload);
+    W.InsertVoiceTrack(1, File);
+  });
+  EXPECT_TRUE(Result.Success) << Result.Error.toStdString();
+  EXPECT_GT(Upload->Total, qint64{12 << 20});
+  EXPECT_EQ(Upload->Sent, Upload->Total);
+  EXPECT_TRUE(std::is_sorted(Seen.begin(), Seen.end()));
+  EXPECT_GE(Seen.size(), size_t{3}) << "the progress rises in steps while the body goes out";
+  EXPECT_EQ(Fetch().value(0), "long take|0:03");
+}
+
+TEST_F(StationClient, ACancelledUploadEndsAtOnceAndInsertsNothing) {
+  test::TTempFolder Folder;
+  const QString File = Folder.Write(u"take 2.flac"_qs, FlacFile(3) + QByteArray(8 << 20, '\x5A'));
+  sim::TFaultSettings Faults;
+  Faults.BandwidthKBps = 500;
+  FStation.SetFaults(Faults);
+  const auto Upload = std::make_shared<TUploadState>();
+  std::optional<TResult> Result;
+  auto* Worker = new TAPI(FSettings, TAPICallback{FHandOver, [&](TAPI& ASender) {
+                                                    Result = TResult{ASender.Success(), ASender.Error(), {}};
+                                                  }});
+  Worker->SetUploadState(Upload);
+  Worker->InsertVoiceTrack(1, File);
+  QTRY_VERIFY_WITH_TIMEOUT(Upload->Sent > 0, 10000);
+  QElapsedTimer Clock;
+  Clock.start();
+  Upload->Cancelled = true;
+  QTRY_VERIFY_WITH_TIMEOUT(Result.has_value(), 10000);
+  EXPECT_LT(Clock.elapsed(), 1000);
+  EXPECT_FALSE(Result->Success);
+  EXPECT_EQ(Result->Error, "The upload was cancelled.");
+  EXPECT_LT(Upload->Sent, Upload->Total);
+  // The station reads what is left at full speed and finds the body broken off.
+  FStation.SetFaults({});
+  QTRY_COMPARE_WITH_TIMEOUT(FStation.BrokenBodies(), 1, 10000);
+  EXPECT_EQ(Fetch().size(), 3) << "nothing was inserted";
+}
+
+TEST_F(StationClient, AnAcceptedUploadSucceedsWhateverTheAnswersCharset) {
+  sim::TFaultSettings Faults;
+  Faults.UploadContentType = "text/plain; charset=x-no-such-set";
+  FStation.SetFaults(Faults);
+  test::TTempFolder Folder;
+  const QString File = Folder.Write(u"take 3.flac"_qs, FlacFile(4));
+  const TResult Insert = Run([&](TAPI& W) { W.InsertVoiceTrack(1, File); });
+  EXPECT_TRUE(Insert.Success) << Insert.Error.toStdString();
+  EXPECT_TRUE(Insert.Error.isEmpty());
+  EXPECT_EQ(Fetch(), QStringList({"take 3|0:04", "Opening|0:05", "Morning Song|3:05", "News|2:00"}));
+}
+
+TEST_F(StationClient, AnUploadRedirectedToAnotherStationIsNotSentThere) {
+  sim::TStationSim Other{"demo user", "s3cret&'~"};
+  ASSERT_TRUE(Other.Start());
+  sim::TFaultSettings Faults;
+  Faults.Redirects = 1;
+  Faults.RedirectTo = Other.BaseUrl();
+  FStation.SetFaults(Faults);
+  test::TTempFolder Folder;
+  const QString File = Folder.Write(u"take 4.flac"_qs, FlacFile(4));
+  const TResult Insert = Run([&](TAPI& W) { W.InsertVoiceTrack(1, File); });
+  EXPECT_FALSE(Insert.Success);
+  EXPECT_EQ(Insert.Error,
+            u"The station redirected the upload to another address (%1/); the voice track was not "
+            "sent there."_qs.arg(QString::fromStdString(Other.BaseUrl())));
+  EXPECT_TRUE(Other.Requests().empty()) << "the other server received nothing";
+  FStation.SetFaults({});
+  EXPECT_EQ(Fetch().size(), 3);
 }
 
 TEST_F(StationClient, FiftyEditsAtOnceEachDeliverExactlyOneCallback) {

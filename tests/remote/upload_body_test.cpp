@@ -110,6 +110,19 @@ TEST_F(ReadVoiceTrackFileTest, FailuresNameTheFileAndTheReason) {
   EXPECT_EQ(ReadVoiceTrackFile(Locked), "fLaC") << "readable once the other holder let go";
 }
 
+// Any other open descriptor counts, also one of this process and one without any lock.
+TEST_F(ReadVoiceTrackFileTest, AFileOpenElsewhereIsRefusedUntilItIsClosed) {
+  const QString Path = FFolder.Write(u"take.flac"_qs, "fLaC");
+  for (const int Mode : {O_WRONLY, O_RDONLY}) {
+    SCOPED_TRACE(Mode == O_WRONLY ? "open for writing" : "open for reading");
+    const int Holder = ::open(QFile::encodeName(Path).constData(), Mode | O_CLOEXEC);
+    ASSERT_GE(Holder, 0);
+    EXPECT_THROW(ReadVoiceTrackFile(Path), EFileFailure);
+    ::close(Holder);
+    EXPECT_EQ(ReadVoiceTrackFile(Path), "fLaC");
+  }
+}
+
 TEST_F(ReadVoiceTrackFileTest, RefusesFilesOfTwoGibibytesWithoutReadingThem) {
   const QString Path = FFolder.Write(u"huge.flac"_qs, {});
   ASSERT_EQ(::truncate(QFile::encodeName(Path).constData(), 0x80000000LL), 0);

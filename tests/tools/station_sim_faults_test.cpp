@@ -146,6 +146,36 @@ TEST_F(StationSimFaults, ControlPathSetsAndResetsSwitches) {
   EXPECT_EQ(FStation.Requests().size(), 2u);  // control requests are not logged
 }
 
+TEST_F(StationSimFaults, SlowLinkRedirectTargetAndUploadAnswerType) {
+  const auto Set = FClient->Get(
+      "/sim/faults?bandwidth_kbps=1000&redirect_to=http://127.0.0.1:9&upload_content_type=text/"
+      "plain%3B%20charset%3Dx-odd");
+  ASSERT_TRUE(Set);
+  ASSERT_EQ(Set->status, 200) << Set->body;
+  for (const char* Line : {"bandwidth_kbps=1000\n", "redirect_to=http://127.0.0.1:9\n",
+                           "upload_content_type=text/plain; charset=x-odd\n"}) {
+    EXPECT_NE(Set->body.find(Line), std::string::npos) << Set->body;
+  }
+  EXPECT_EQ(FClient->Get("/sim/faults?redirect_to=127.0.0.1:9")->status, 400);
+
+  // About 600 kB of form at 1000 kB/s.
+  const std::string Form = test::UploadForm("u", "p", "t.flac", "1", test::FlacFile(8000, 8000, 450000));
+  const auto Start = std::chrono::steady_clock::now();
+  const auto Upload = FClient->Post("/", Form, "application/x-www-form-urlencoded");
+  ASSERT_TRUE(Upload);
+  EXPECT_EQ(Upload->body, "OK");
+  EXPECT_EQ(Upload->get_header_value("Content-Type"), "text/plain; charset=x-odd");
+  EXPECT_GE(std::chrono::steady_clock::now() - Start, std::chrono::milliseconds(500));
+  EXPECT_EQ(FStation.Playlist().Count(), 4u);
+
+  FStation.SetRedirects(1);
+  const auto Moved = FClient->Get(FDelete.c_str());
+  ASSERT_TRUE(Moved);
+  EXPECT_EQ(Moved->status, 302);
+  EXPECT_EQ(Moved->get_header_value("Location"), "http://127.0.0.1:9" + FDelete);
+  EXPECT_EQ(FStation.BrokenBodies(), 0);
+}
+
 TEST_F(StationSimFaults, PlaylistInAnotherCharsetOrAsRawBody) {
   TTrackList List;
   List.Append(TTrack{.Type = "Song",

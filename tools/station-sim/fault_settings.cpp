@@ -107,6 +107,20 @@ std::string TFaultSettings::Set(std::string_view AName, std::string_view AValue)
     PlaylistContentType = AValue;
     return {};
   }
+  if (Name == "bandwidth_kbps") {
+    return ParseInt(AValue, 0, 10000000, BandwidthKBps) ? std::string() : Refuse("0 to 10000000");
+  }
+  if (Name == "redirect_to") {
+    if (!AValue.empty() && AValue.rfind("http://", 0) != 0 && AValue.rfind("https://", 0) != 0) {
+      return Refuse("an http:// or https:// address, or nothing for the station itself");
+    }
+    RedirectTo = AValue;
+    return {};
+  }
+  if (Name == "upload_content_type") {
+    UploadContentType = AValue;
+    return {};
+  }
   return "unknown switch \"" + std::string(AName) + "\"";
 }
 
@@ -121,6 +135,9 @@ std::string TFaultSettings::Describe() const {
   Text += "charset=" + Charset + "\n";
   Text += "playlist_body=" + (PlaylistBody ? std::to_string(PlaylistBody->size()) + " bytes" : "none") + "\n";
   Text += "content_type=" + PlaylistContentType + "\n";
+  Text += "bandwidth_kbps=" + std::to_string(BandwidthKBps) + "\n";
+  Text += "redirect_to=" + RedirectTo + "\n";
+  Text += "upload_content_type=" + UploadContentType + "\n";
   return Text;
 }
 

@@ -25,6 +25,9 @@ struct TFaultSettings {
   std::string Charset;                      // playlist answer encoded in this set and named in Content-Type
   std::optional<std::string> PlaylistBody;  // sent as is for the playlist
   std::string PlaylistContentType = "text/xml; charset=utf-8";  // goes with PlaylistBody
+  int BandwidthKBps = 0;   // 0: read request bodies as fast as they come; else kB/s
+  std::string RedirectTo;  // redirects point here ("http://host:port") instead of itself
+  std::string UploadContentType = "text/plain; charset=utf-8";  // answer to an accepted upload
 
   // Sets one switch by the name used on the command line ("delay-ms" or "delay_ms") and on
   // the control path ("delay_ms"). Returns an empty text, or why the name or value is refused.

@@ -28,6 +28,9 @@ Faults (also settable while running: GET /sim/faults?name=value&...):
   --charset NAME         encode the playlist in this character set
   --playlist-body TEXT   answer the playlist request with TEXT instead
   --content-type TEXT    Content-Type going with --playlist-body
+  --bandwidth-kbps N     read request bodies at N kB/s at most (0: as fast as they come)
+  --redirect-to URL      redirects point to this address ("http://host:port") instead
+  --upload-content-type TEXT  Content-Type of the "OK" to an accepted upload
 )";
 
 int Fail(const std::string& AText) {

@@ -245,10 +245,16 @@ bool TStationSim::Start(int APort) {
   Server->Post("/", [this](const httplib::Request& ARequest, httplib::Response& AResponse,
                            const httplib::ContentReader& AReader) {
     std::string Body;
-    AReader([&Body](const char* AData, size_t ALength) {
-      Body.append(AData, ALength);
-      return true;
-    });
+    if (!ReadBody(ARequest, AReader, Body)) {
+      // A body broken off (a cancelled upload) is never taken for a whole one.
+      {
+        std::lock_guard Guard(FLock);
+        ++FBrokenBodies;
+      }
+      AResponse.status = 400;
+      AResponse.set_content("The request body arrived incomplete", TextType);
+      return;
+    }
     ServeStation(ARequest, AResponse, Body);
   });
   // Unknown paths get a text; an empty body on "/" is a fault that was asked for.
@@ -332,6 +338,11 @@ std::vector<std::string> TStationSim::Requests() const {
   return FRequests;
 }
 
+int TStationSim::BrokenBodies() const {
+  std::lock_guard Guard(FLock);
+  return FBrokenBodies;
+}
+
 void TStationSim::SetFaults(TFaultSettings AFaults) {
   std::lock_guard Guard(FLock);
   FFaults = std::move(AFaults);
@@ -395,6 +406,28 @@ bool TStationSim::Delay(int AMs) {
   return !FStopped.wait_for(Guard, std::chrono::milliseconds(AMs), [this] { return FStopping; });
 }
 
+bool TStationSim::ReadBody(const httplib::Request& ARequest, const httplib::ContentReader& AReader,
+                           std::string& ABody) {
+  const auto Start = std::chrono::steady_clock::now();
+  const bool Read = AReader([&](const char* AData, size_t ALength) {
+    ABody.append(AData, ALength);
+    // Looked at for every piece, so that a link can be opened up while a body arrives.
+    const int Rate = Faults().BandwidthKBps;
+    if (Rate <= 0) {
+      return true;
+    }
+    // One kB/s is one byte a millisecond.
+    const auto Due = Start + std::chrono::microseconds(ABody.size() * 1000 / static_cast<size_t>(Rate));
+    std::unique_lock Guard(FLock);
+    return !FStopped.wait_until(Guard, Due, [this] { return FStopping; });
+  });
+  if (!Read) {
+    return false;
+  }
+  const std::string Length = ARequest.get_header_value("Content-Length");
+  return Length.empty() || Length == std::to_string(ABody.size());
+}
+
 bool TStationSim::TakeRedirect(const std::string& AKey, int ACount) {
   std::lock_guard Guard(FLock);
   int& Taken = FRedirectsTaken[AKey];
@@ -445,7 +478,8 @@ void TStationSim::ServeStation(const httplib::Request& ARequest, httplib::Respon
     const std::string Host = ARequest.has_header("Host") ? ARequest.get_header_value("Host")
                                                          : "127.0.0.1:" + std::to_string(Port());
     AResponse.status = Status;
-    AResponse.set_header("Location", "http://" + Host + ARequest.target);
+    AResponse.set_header(
+        "Location", (Faults.RedirectTo.empty() ? "http://" + Host : Faults.RedirectTo) + ARequest.target);
     AResponse.set_content("Moved", TextType);
     return;
   }
@@ -575,7 +609,7 @@ void TStationSim::ServeUpload(const std::string& AForm, httplib::Response& AResp
     Track.FileName = Path.string();
   }
   FPlaylist.Insert(*Position, std::move(Track));
-  AResponse.set_content("OK", TextType);
+  AResponse.set_content("OK", FFaults.UploadContentType);
 }
 
 }  // namespace wavenard::sim

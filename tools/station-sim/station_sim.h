@@ -17,6 +17,7 @@ namespace httplib {
 class Server;
 struct Request;
 struct Response;
+class ContentReader;
 }  // namespace httplib
 
 namespace wavenard::sim {
@@ -58,6 +59,9 @@ class TStationSim final {
   // The same lines, kept in memory from the start.
   std::vector<std::string> Requests() const;
 
+  // How many request bodies were broken off before they had all arrived (and so not served).
+  int BrokenBodies() const;
+
   void SetFaults(TFaultSettings AFaults);
   TFaultSettings Faults() const;
   void SetDelay(int AMs);
@@ -78,6 +82,9 @@ class TStationSim final {
   void LogRequest(const httplib::Request& ARequest);
   // Waits out the delay; false when the server stops meanwhile.
   bool Delay(int AMs);
+  // Reads the request body, no faster than the bandwidth switch allows; false when it did not
+  // arrive whole or the server stops meanwhile.
+  bool ReadBody(const httplib::Request& ARequest, const httplib::ContentReader& AReader, std::string& ABody);
   // True when this request is to be redirected once more.
   bool TakeRedirect(const std::string& AKey, int ACount);
   bool Authorized(const std::string& AUser, const std::string& APass) const;
@@ -91,6 +98,7 @@ class TStationSim final {
   TFaultSettings FFaults;
   std::map<std::string, int> FRedirectsTaken;
   std::vector<std::string> FRequests;
+  int FBrokenBodies = 0;
   std::ofstream FLog;
   bool FStopping = false;
   std::condition_variable FStopped;
