@@ -110,7 +110,7 @@ def contents(args):
     deb = package_file(args.out)
     version = field(deb, "Version")
     depends = field(deb, "Depends")
-    for library in ("libc6", "libqt6widgets6", "libcurl4"):
+    for library in ("libc6", "libqt6widgets6", "libcurl4", "libqt6svg6"):
         if not re.search(r"(^|, )%s( |,|$)" % library, depends):
             fail("Depends lacks %s: %s" % (library, depends))
     with tempfile.TemporaryDirectory(prefix="wavenard-contents-") as work:
