@@ -1,0 +1,273 @@
+"""The Debian package, built from the build tree with cpack and checked the way Debian checks one.
+
+    package_test.py build     --build-dir B --out O             packs O/wavenard_<version>_<arch>.deb
+    package_test.py lint      --out O                           lintian, desktop-file-validate, appstreamcli
+    package_test.py contents  --out O --build-dir B             the files, the link, the version, the depends
+    package_test.py start     --out O --station-sim S --playlist P
+                                                                the unpacked program against the simulator
+    package_test.py scripts   --out O                           uid.ini through install, upgrade, remove, purge
+"""
+
+import argparse
+import glob
+import os
+import re
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+PROGRAM = "usr/lib/wavenard/wavenard"
+APP_FOLDER = "usr/lib/wavenard"
+UID_INI = re.compile(r"\A\[Settings\]\nUID=(0|[1-9][0-9]{0,4})\n\Z")
+USER = "pkg"
+PASSWORD = "pkg"
+
+
+def fail(message):
+    print("FAILED: " + message, flush=True)
+    sys.exit(1)
+
+
+def run(*command, **kwargs):
+    result = subprocess.run(command, capture_output=True, text=True, **kwargs)
+    if result.returncode != 0:
+        fail("%s exited with %d:\n%s%s" % (" ".join(command), result.returncode, result.stdout, result.stderr))
+    return result.stdout
+
+
+def wait_for(condition, timeout, what):
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        result = condition()
+        if result:
+            return result
+        time.sleep(0.05)
+    fail("timed out waiting for " + what)
+
+
+def package_file(out):
+    files = glob.glob(os.path.join(out, "*.deb"))
+    if len(files) != 1:
+        fail("expected one package in %s, found %s" % (out, files))
+    return files[0]
+
+
+def field(deb, name):
+    return run("dpkg-deb", "--field", deb, name).strip()
+
+
+def unpack(deb, root):
+    run("dpkg-deb", "-x", deb, root)
+
+
+def files_under(folder):
+    found = set()
+    for parent, _, names in os.walk(folder):
+        for name in names:
+            found.add(os.path.relpath(os.path.join(parent, name), folder))
+    return found
+
+
+def read(path):
+    with open(path, encoding="utf-8") as f:
+        return f.read()
+
+
+def build(args):
+    if os.path.isdir(args.out):
+        shutil.rmtree(args.out)
+    run("cpack", "-G", "DEB", "--config", os.path.join(args.build_dir, "CPackConfig.cmake"), "-B", args.out)
+    deb = package_file(args.out)
+    expected = "%s_%s_%s.deb" % (field(deb, "Package"), field(deb, "Version"), field(deb, "Architecture"))
+    if os.path.basename(deb) != expected:
+        fail("package file %s, expected %s" % (os.path.basename(deb), expected))
+    print("built " + deb)
+
+
+def lint(args):
+    deb = package_file(args.out)
+    # Warnings count as failures: each one is fixed or carries an override with its reason.
+    print(run("lintian", "--fail-on", "error,warning", "--info", "--display-info", deb), end="")
+    with tempfile.TemporaryDirectory(prefix="wavenard-lint-") as root:
+        unpack(deb, root)
+        desktop = os.path.join(root, "usr/share/applications/wavenard.desktop")
+        report = run("desktop-file-validate", desktop)
+        if report.strip():
+            fail("desktop-file-validate:\n" + report)
+        metainfo = glob.glob(os.path.join(root, "usr/share/metainfo/*.metainfo.xml"))
+        if len(metainfo) != 1:
+            fail("expected one metainfo file, found %s" % metainfo)
+        report = run("appstreamcli", "validate", "--no-net", "--no-color", metainfo[0])
+        issues = [line for line in report.splitlines() if re.match(r"[EWI]: ", line)]
+        if issues:
+            fail("appstreamcli validate:\n" + report)
+
+
+def contents(args):
+    deb = package_file(args.out)
+    version = field(deb, "Version")
+    depends = field(deb, "Depends")
+    for library in ("libc6", "libqt6widgets6", "libcurl4", "libqt6svg6"):
+        if not re.search(r"(^|, )%s( |,|$)" % library, depends):
+            fail("Depends lacks %s: %s" % (library, depends))
+    with tempfile.TemporaryDirectory(prefix="wavenard-contents-") as work:
+        root = os.path.join(work, "package")
+        unpack(deb, root)
+        # A plain install of the same build tree: the package holds everything it puts into the
+        # application folder, except uid.ini, which each installation writes for itself.
+        plain = os.path.join(work, "plain")
+        run("cmake", "--install", args.build_dir, "--prefix", plain)
+        installed = files_under(os.path.join(plain, "lib/wavenard"))
+        if not UID_INI.match(read(os.path.join(plain, "lib/wavenard/uid.ini"))):
+            fail("the plain install's uid.ini: %r" % read(os.path.join(plain, "lib/wavenard/uid.ini")))
+        packed = files_under(os.path.join(root, APP_FOLDER))
+        if packed != installed - {"uid.ini"}:
+            fail("application folder: packed %s, installed %s" % (sorted(packed), sorted(installed)))
+
+        link = os.path.join(root, "usr/bin/wavenard")
+        if not os.path.islink(link) or os.path.isabs(os.readlink(link)):
+            fail("usr/bin/wavenard is not a relative link")
+        if os.path.realpath(link) != os.path.realpath(os.path.join(root, PROGRAM)):
+            fail("usr/bin/wavenard points at %s" % os.readlink(link))
+        for path in ("usr/share/applications/wavenard.desktop",
+                     "usr/share/icons/hicolor/scalable/apps/wavenard.svg",
+                     "usr/share/man/man1/wavenard.1.gz",
+                     "usr/share/doc/wavenard/copyright",
+                     "usr/share/doc/wavenard/changelog.gz"):
+            if not os.path.isfile(os.path.join(root, path)):
+                fail("missing " + path)
+        metainfo = glob.glob(os.path.join(root, "usr/share/metainfo/*.metainfo.xml"))
+        if not metainfo or '<release version="%s"' % version not in read(metainfo[0]):
+            fail("the metainfo does not name release %s" % version)
+
+        reported = run(link, "--version").strip()
+        if reported != "Wavenard " + version:
+            fail("wavenard --version says %r, the package is %s" % (reported, version))
+
+
+def start(args):
+    """Installed as dpkg would: unpacked and configured by the package's postinst, with the user's
+    settings in their configuration folder, the folder uid.ini leads to."""
+    deb = package_file(args.out)
+    with tempfile.TemporaryDirectory(prefix="wavenard-start-") as work:
+        root = os.path.join(work, "root")
+        unpack(deb, root)
+        control = os.path.join(work, "control")
+        run("dpkg-deb", "-e", deb, control)
+        run(os.path.join(control, "postinst"), "configure", env=dict(os.environ, DPKG_ROOT=root))
+        uid = UID_INI.match(read(os.path.join(root, APP_FOLDER, "uid.ini"))).group(1)
+        before = files_under(os.path.join(root, APP_FOLDER))
+
+        config_home = os.path.join(work, "config")
+        settings_folder = os.path.join(config_home, "Merrowin", "Wavenard_" + uid)
+        os.makedirs(settings_folder)
+        log = os.path.join(work, "requests.log")
+        sim = subprocess.Popen([args.station_sim, "--port", "0", "--playlist", args.playlist,
+                                "--user", USER, "--pass", PASSWORD, "--log", log],
+                               stdout=subprocess.PIPE, text=True)
+        app = None
+        try:
+            match = re.match(r"listening on http://127\.0\.0\.1:(\d+)", sim.stdout.readline())
+            if not match:
+                fail("the simulator did not start")
+            with open(os.path.join(settings_folder, "settings.ini"), "w", newline="") as f:
+                f.write("object TSettings\r\n  Server = '127.0.0.1'\r\n  Port = %s\r\n  User = '%s'\r\n"
+                        "  Pass = '%s'\r\nend\r\n" % (match.group(1), USER, PASSWORD))
+            env = dict(os.environ, XDG_CONFIG_HOME=config_home, QT_QPA_PLATFORM="xcb")
+            app = subprocess.Popen([os.path.join(root, "usr/bin/wavenard")], cwd=work, env=env)
+
+            def first_request():
+                if not os.path.exists(log):
+                    return None
+                return [line for line in read(log).splitlines() if "action=getplaylist2" in line]
+            first = wait_for(first_request, 15, "the first playlist request")[0]
+            expected = "GET /?user=%s&pass=%s&action=getplaylist2" % (USER, PASSWORD)
+            if first != expected:
+                fail("first request %r, expected %r" % (first, expected))
+
+            app.send_signal(signal.SIGTERM)
+            if app.wait(timeout=10) != 0:
+                fail("wavenard exited with %d" % app.returncode)
+            app = None
+            # The program wrote into the user's settings folder, never into the application folder.
+            if not os.path.isfile(os.path.join(settings_folder, "system.ini")):
+                fail("no system.ini in the settings folder " + settings_folder)
+            if files_under(os.path.join(root, APP_FOLDER)) != before:
+                fail("the program wrote into the application folder")
+        finally:
+            if app is not None:
+                app.kill()
+                app.wait()
+            sim.terminate()
+            sim.wait()
+
+
+def scripts(args):
+    """dpkg itself, on a temporary root, runs the maintainer scripts through a whole life cycle."""
+    deb = package_file(args.out)
+    with tempfile.TemporaryDirectory(prefix="wavenard-scripts-") as work:
+        root = os.path.join(work, "root")
+        for folder in ("info", "updates", "triggers"):
+            os.makedirs(os.path.join(root, "var/lib/dpkg", folder))
+        open(os.path.join(root, "var/lib/dpkg/status"), "w").close()
+
+        # Also without root rights; dpkg looks for its helpers in the system folders.
+        env = dict(os.environ, PATH=os.environ.get("PATH", "") + ":/usr/sbin:/sbin")
+
+        def dpkg(*command):
+            run("dpkg", "--root=" + root, "--force-script-chrootless", "--force-not-root", "--force-depends",
+                "--log=/dev/null", *command, env=env)
+
+        uid_path = os.path.join(root, APP_FOLDER, "uid.ini")
+
+        def uid_ini():
+            return read(uid_path) if os.path.exists(uid_path) else None
+
+        # A newer version of the same package, for the upgrade.
+        newer = os.path.join(work, "newer.deb")
+        tree = os.path.join(work, "newer")
+        run("dpkg-deb", "-R", deb, tree)
+        control_file = os.path.join(tree, "DEBIAN/control")
+        control = read(control_file)
+        with open(control_file, "w", encoding="utf-8") as f:
+            f.write(re.sub(r"(?m)^Version: (.*)$", r"Version: \1+1", control))
+        run("dpkg-deb", "--root-owner-group", "-b", tree, newer)
+
+        dpkg("--install", deb)
+        first = uid_ini()
+        if first is None or not UID_INI.match(first):
+            fail("the first install wrote uid.ini %r" % first)
+        # What users saved lies outside the package's files and must outlive every step below.
+        saved = os.path.join(root, "home/presenter/.config/Merrowin/Wavenard_1/settings.ini")
+        os.makedirs(os.path.dirname(saved))
+        with open(saved, "w") as f:
+            f.write("saved")
+
+        steps = (("upgrade", ("--install", newer), first),
+                 ("remove", ("--remove", "wavenard"), first),
+                 ("reinstall", ("--install", deb), first),
+                 ("purge", ("--purge", "wavenard"), None))
+        for name, command, expected in steps:
+            dpkg(*command)
+            if uid_ini() != expected:
+                fail("after %s uid.ini is %r, expected %r" % (name, uid_ini(), expected))
+            if read(saved) != "saved":
+                fail("%s changed what the user saved" % name)
+        if os.path.exists(os.path.join(root, APP_FOLDER)):
+            fail("the application folder outlived the purge: %s" % files_under(os.path.join(root, APP_FOLDER)))
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("step", choices=("build", "lint", "contents", "start", "scripts"))
+    for name in ("out", "build_dir", "station_sim", "playlist"):
+        parser.add_argument("--" + name.replace("_", "-"))
+    args = parser.parse_args()
+    globals()[args.step](args)
+
+
+if __name__ == "__main__":
+    main()
