@@ -54,6 +54,7 @@ void TRecordFile::Apply(const QByteArray& AContent, TComponent& ARecord) {
 void TRecordFile::Write(const TComponent& ARecord, TBoxPresenter& ABoxes) {
   const bool HadBackup = FOptions.KeepsBackup && HasBackup(FFileName);
   const bool KeepOldBackup = FDamaged && HadBackup;
+  QString NotKept;
   if (FDamaged) {
     try {
       KeepAside(FFileName, QString::fromLatin1(DamagedSuffix));
@@ -62,14 +63,7 @@ void TRecordFile::Write(const TComponent& ARecord, TBoxPresenter& ABoxes) {
       if (!HadBackup) {
         throw;
       }
-      if (!FToldNotKept) {
-        FToldNotKept = true;
-        ABoxes.MyMessageBox(
-            QStringLiteral("The damaged file could not be kept aside: %1. It is replaced now; "
-                           "its backup copy %2 still holds the last good settings.")
-                .arg(Failure.Message(), BackupFileName(FFileName)),
-            QStringLiteral("Warning"), MB_ICONWARNING | MB_OK);
-      }
+      NotKept = Failure.Message();
     }
   }
   TWriteOptions Options;
@@ -90,6 +84,14 @@ void TRecordFile::Write(const TComponent& ARecord, TBoxPresenter& ABoxes) {
       Options);
   FDamaged = false;
   FKnownContent = Written;
+  if (!NotKept.isEmpty() && !FToldNotKept) {
+    FToldNotKept = true;
+    ABoxes.MyMessageBox(
+        QStringLiteral("The damaged file could not be kept aside: %1. It is replaced now; its "
+                       "backup copy %2 still holds the last good settings.")
+            .arg(NotKept, BackupFileName(FFileName)),
+        QStringLiteral("Warning"), MB_ICONWARNING | MB_OK);
+  }
   if (RefreshBackup) {
     BackupFile(FFileName, ABoxes);
   }
