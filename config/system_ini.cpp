@@ -22,13 +22,14 @@ const TEnumNames& AddInfoStorageTypeNames() {
 }
 
 constexpr int MinOutputDevices = 7;
+constexpr int MinInputDevices = 4;
 
+// The suite keeps a backup copy of its shared files.
 TRecordFile::TOptions WithBackup() {
   TRecordFile::TOptions Options;
   Options.KeepsBackup = true;
   return Options;
 }
-constexpr int MinInputDevices = 4;
 
 TOutputDevice& AddOutput(TOutputDevicesList& AList, TOutputDevType ADevType, qint32 AMethod,
                          const QString& ADeviceID, qint32 ABufSize) {
