@@ -156,6 +156,20 @@ TEST_F(SharedFolder, AWritableFileInAFolderTheUserMayNotWriteIsWrittenInPlaceAft
   EXPECT_EQ(StatOf(Settings).st_mode & 07777, 0600u);
 }
 
+TEST_F(SharedFolder, AFileWrittenInPlaceThatCannotBeWrittenWholeGetsItsOldContentBack) {
+  NeedOrdinaryUser();
+  const QByteArray Old = test::Crlf("object TSystemIni\n  MixerFreq = 44100\nend\n");
+  SetMode(Folder.Write("system.ini", Old), 0666);
+  SetMode(Folder.Write("system.ini.bak", "older backup"), 0666);
+  // Room for the old content, not for the whole record: the disk is full halfway through.
+  EXPECT_EQ(RunAsNobody({"system", Folder.Path(), "1000"}),
+            QStringLiteral("box: Error saving file (system.ini): Cannot write file \"%1\". File too large.\n")
+                .arg(Folder.File("system.ini")));
+  EXPECT_EQ(Folder.Read("system.ini"), Old);
+  EXPECT_EQ(Folder.Read("system.ini.bak"), Old) << "taken before the file was touched";
+  EXPECT_EQ(Entries(), (QStringList{"system.ini", "system.ini.bak"}));
+}
+
 TEST_F(SharedFolder, ADamagedFileThatCannotBeKeptAsideIsReplacedWhenABackupHoldsTheLastGoodSettings) {
   NeedOrdinaryUser();
   const QString Name = Folder.Write("system.ini", "broken");

@@ -1,11 +1,15 @@
 // Runs one settings file operation as whatever user starts it, for the tests that need an
 // ordinary user where the administrator would pass every permission check:
-//   system FOLDER      reads and saves "system.ini" in FOLDER as the program does
+//   system FOLDER [LIMIT]  reads and saves "system.ini" in FOLDER as the program does; with
+//                          LIMIT no file may grow beyond that many bytes, as on a full disk
 //   settings FOLDER    saves "settings.ini" in FOLDER with the server "saved"
 //   read FILE          prints the file's content
 // Prints every box's text on a line of its own and a failure's message, and exits with 1 on a
 // failure.
+#include <sys/resource.h>
+
 #include <QCoreApplication>
+#include <csignal>
 #include <iostream>
 
 #include "config/connection_settings.h"
@@ -36,6 +40,14 @@ int Run(const QStringList& AArguments) {
   const QString Command = AArguments.value(0);
   const QString Path = AArguments.value(1);
   if (Command == QLatin1String("system")) {
+    if (AArguments.size() > 2) {
+      std::signal(SIGXFSZ, SIG_IGN);
+      const rlimit Limit{AArguments[2].toULongLong(), RLIM_INFINITY};
+      if (::setrlimit(RLIMIT_FSIZE, &Limit) != 0) {
+        std::cout << "no file-size limit\n";
+        return 2;
+      }
+    }
     TSystemIni Record(TFolders(Path, Path), Boxes, NoSpecialFolder);
     qint32 Tag = 0;
     Record.Read(Tag);
