@@ -12,8 +12,13 @@ namespace wavenard {
 namespace {
 
 // The password stands in the file as plain text: nobody but its owner may read it, from the
-// first byte on. A file that already exists keeps the permissions it has.
-constexpr QFileDevice::Permissions OwnerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+// first byte on, and a file that others may read is closed to them at the next save.
+TRecordFile::TOptions PrivateFile() {
+  TRecordFile::TOptions Options;
+  Options.NewFilePermissions = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+  Options.Private = true;
+  return Options;
+}
 
 QString MessageOf(const std::exception& AFailure) {
   if (const auto* Failure = dynamic_cast<const ESettingsFailure*>(&AFailure)) {
@@ -25,7 +30,9 @@ QString MessageOf(const std::exception& AFailure) {
 }  // namespace
 
 TSettingsFile::TSettingsFile(TSettings& ASettings, const TFolders& AFolders, TBoxPresenter& ABoxes)
-    : FSettings(ASettings), FBoxes(ABoxes), FFile(AFolders.SettingsFile(QStringLiteral("settings.ini"))) {}
+    : FSettings(ASettings),
+      FBoxes(ABoxes),
+      FFile(AFolders.SettingsFile(QStringLiteral("settings.ini")), PrivateFile()) {}
 
 void TSettingsFile::Read() {
   if (!FFile.Exists()) {
@@ -41,7 +48,7 @@ void TSettingsFile::Read() {
 
 void TSettingsFile::Save() {
   try {
-    FFile.Write(FSettings, OwnerOnly);
+    FFile.Write(FSettings, FBoxes);
   } catch (const std::exception& Failure) {
     FBoxes.MyMessageBox(QStringLiteral("Error saving settings: %1.").arg(MessageOf(Failure)),
                         QStringLiteral("Error"), MB_ICONERROR | MB_OK);

@@ -11,7 +11,8 @@ class TFolders;
 class TSettings;
 
 // The connection settings' file, "settings.ini" in the settings folder. It holds the station's
-// password, so it is private to its owner. Read once when the playlist window is created and
+// password, so it is private to its owner: created so, and tightened at the next save when others
+// may read it. Read once when the playlist window is created and
 // saved once when it is destroyed; neither takes the record's lock for longer than the text.
 class TSettingsFile final {
  public:

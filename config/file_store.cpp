@@ -8,7 +8,7 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <cerrno>
-#include <cstdlib>
+#include <cstdio>
 
 #include "config/failures.h"
 #include "support/message_box.h"
@@ -18,18 +18,47 @@ namespace wavenard {
 
 namespace {
 
+// The step of a save or a read that failed; each has its own words for the user.
+enum class TStep { Create, Write, Flush, Replace, Open, Read };
+
 // A system call failed with this error code. Only travels inside this file; the operations
 // turn it into their own failure texts.
 struct TOsError {
   int Code;
+  TStep Step;
 };
 
-[[noreturn]] void RaiseOsError(int ACode) {
-  throw TOsError{ACode};
+[[noreturn]] void RaiseOsError(int ACode, TStep AStep = TStep::Create) {
+  throw TOsError{ACode, AStep};
 }
 
-[[noreturn]] void RaiseErrno() {
-  RaiseOsError(errno != 0 ? errno : EIO);
+[[noreturn]] void RaiseErrno(TStep AStep = TStep::Create) {
+  RaiseOsError(errno != 0 ? errno : EIO, AStep);
+}
+
+QString StepFailure(const TOsError& AError, const QString& AFileName) {
+  const char* Words = "Cannot create file";
+  switch (AError.Step) {
+    case TStep::Create:
+      break;
+    case TStep::Write:
+      Words = "Cannot write file";
+      break;
+    case TStep::Flush:
+      Words = "Cannot flush file";
+      break;
+    case TStep::Replace:
+      Words = "Cannot replace file";
+      break;
+    case TStep::Open:
+      Words = "Cannot open file";
+      break;
+    case TStep::Read:
+      Words = "Cannot read file";
+      break;
+  }
+  return QStringLiteral("%1 \"%2\". %3")
+      .arg(QLatin1String(Words), QFileInfo(AFileName).absoluteFilePath(), SysErrorDescription(AError.Code));
 }
 
 class TDescriptor {
@@ -48,13 +77,21 @@ class TDescriptor {
     const int Handle = FHandle;
     FHandle = -1;
     if (::close(Handle) != 0 && errno != EINTR) {
-      RaiseErrno();
+      RaiseErrno(TStep::Flush);
     }
   }
 
  private:
   int FHandle;
 };
+
+int OpenFile(const QByteArray& APath, int AFlags, mode_t AMode = 0) {
+  int Handle;
+  do {
+    Handle = ::open(APath.constData(), AFlags | O_CLOEXEC | O_NOCTTY, AMode);
+  } while (Handle < 0 && errno == EINTR);
+  return Handle;
+}
 
 // A file name as the system takes it. An embedded NUL would silently cut the name short.
 QByteArray NativeName(const QString& AFileName) {
@@ -75,75 +112,139 @@ QByteArray FolderOf(const QByteArray& APath) {
   return Slash == 0 ? QByteArrayLiteral("/") : APath.left(Slash);
 }
 
-// The whole content of a regular file. Anything else (a folder, a device, a pipe) is refused
-// rather than read, so a stray link can neither block nor flood the program.
-QByteArray ReadWhole(const QByteArray& APath, struct stat* AInfo = nullptr) {
-  int Handle;
-  do {
-    Handle = ::open(APath.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-  } while (Handle < 0 && errno == EINTR);
-  if (Handle < 0) {
-    RaiseErrno();
-  }
-  TDescriptor File(Handle);
-  struct stat Info {};
-  if (::fstat(Handle, &Info) != 0) {
-    RaiseErrno();
-  }
-  if (S_ISDIR(Info.st_mode)) {
-    RaiseOsError(EISDIR);
-  }
-  if (!S_ISREG(Info.st_mode)) {
-    RaiseOsError(EINVAL);
-  }
+QByteArray ReadAll(int AHandle, qsizetype ASizeHint) {
   QByteArray Content;
-  Content.reserve(static_cast<qsizetype>(Info.st_size));
+  Content.reserve(ASizeHint);
   char Buffer[65536];
   for (;;) {
-    const ssize_t Count = ::read(Handle, Buffer, sizeof Buffer);
+    const ssize_t Count = ::read(AHandle, Buffer, sizeof Buffer);
     if (Count < 0) {
       if (errno == EINTR) {
         continue;
       }
-      RaiseErrno();
+      RaiseErrno(TStep::Read);
     }
     if (Count == 0) {
-      break;
+      return Content;
     }
     Content.append(Buffer, Count);
   }
+}
+
+// The whole content of a regular file, never read through a link: APath names the file itself.
+// Anything else (a folder, a device, a pipe) is refused rather than read, so a stray entry can
+// neither block nor flood the program.
+QByteArray ReadWhole(const QByteArray& APath, struct stat* AInfo = nullptr) {
+  const int Handle = OpenFile(APath, O_RDONLY | O_NONBLOCK | O_NOFOLLOW);
+  if (Handle < 0) {
+    RaiseErrno(TStep::Open);
+  }
+  TDescriptor File(Handle);
+  struct stat Info {};
+  if (::fstat(Handle, &Info) != 0) {
+    RaiseErrno(TStep::Open);
+  }
+  if (S_ISDIR(Info.st_mode)) {
+    RaiseOsError(EISDIR, TStep::Open);
+  }
+  if (!S_ISREG(Info.st_mode)) {
+    RaiseOsError(EINVAL, TStep::Open);
+  }
+  QByteArray Content = ReadAll(Handle, static_cast<qsizetype>(Info.st_size));
   if (AInfo != nullptr) {
     *AInfo = Info;
   }
   return Content;
 }
 
+// A link that others may have planted is not followed. The user's own links are, and root's, and
+// those of the folder's owner; in a folder that nobody else may write every link is the user's.
+bool LinkTrusted(const QByteArray& APath, const struct stat& ALink) {
+  const uid_t User = ::geteuid();
+  if (ALink.st_uid == User || ALink.st_uid == 0) {
+    return true;
+  }
+  struct stat Folder {};
+  if (::stat(FolderOf(APath).constData(), &Folder) != 0) {
+    return false;
+  }
+  if (Folder.st_uid == ALink.st_uid) {
+    return true;
+  }
+  const bool OthersMayWrite =
+      (Folder.st_mode & (S_IWGRP | S_IWOTH)) != 0 || (Folder.st_uid != User && Folder.st_uid != 0);
+  return !OthersMayWrite;
+}
+
+constexpr int MaxLinks = 40;
+
+// Where a settings file really lies: its links followed one by one, each only when it is trusted,
+// up to a name that is no link, whether or not a file of that name exists.
+QByteArray Resolve(const QByteArray& APath, TStep AStep) {
+  QByteArray Path = APath;
+  for (int Hop = 0;; ++Hop) {
+    struct stat Info {};
+    if (::lstat(Path.constData(), &Info) != 0) {
+      if (errno == ENOENT) {
+        return Path;
+      }
+      RaiseErrno(AStep);
+    }
+    if (!S_ISLNK(Info.st_mode)) {
+      return Path;
+    }
+    if (Hop == MaxLinks) {
+      RaiseOsError(ELOOP, AStep);
+    }
+    if (!LinkTrusted(Path, Info)) {
+      RaiseOsError(EACCES, AStep);
+    }
+    QByteArray Target(4096, '\0');
+    const ssize_t Length = ::readlink(Path.constData(), Target.data(), static_cast<size_t>(Target.size()));
+    if (Length < 0) {
+      RaiseErrno(AStep);
+    }
+    if (Length >= Target.size()) {
+      RaiseOsError(ENAMETOOLONG, AStep);
+    }
+    Target.truncate(Length);
+    Path = Target.startsWith('/') ? Target : FolderOf(Path) + '/' + Target;
+  }
+}
+
+enum class TLinks {
+  Follow,  // a settings file: its trusted links lead to the file that is written
+  Replace  // a copy: a link in its place is replaced by the file, never written through
+};
+
 // The place a new content goes to, and the mode and owner it is to have there.
 struct TTarget {
   QByteArray Path;
   bool Exists = false;
   std::optional<mode_t> Mode;  // none: the default for new files, less the umask
-  uid_t Owner = 0;
-  gid_t Group = 0;
+  // The owner and group the file is to keep, as far as the system lets this user give them.
+  std::optional<std::pair<uid_t, gid_t>> Ownership;
 };
 
-// Finds where a file's new content goes and refuses a file that may not be replaced. A link is
-// followed, so the linked file gets the new content and the link stays a link.
-TTarget PrepareTarget(const QString& AFileName) {
+// Finds where a file's new content goes and refuses a file that may not be replaced.
+TTarget PrepareTarget(const QString& AFileName, TLinks ALinks) {
   TTarget Target;
   Target.Path = NativeName(AFileName);
-  struct stat Info {};
-  if (::lstat(Target.Path.constData(), &Info) == 0 && S_ISLNK(Info.st_mode)) {
-    if (char* Resolved = ::realpath(Target.Path.constData(), nullptr)) {
-      Target.Path = Resolved;
-      std::free(Resolved);
-    }
+  if (ALinks == TLinks::Follow) {
+    Target.Path = Resolve(Target.Path, TStep::Create);
   }
-  if (::stat(Target.Path.constData(), &Info) != 0) {
+  struct stat Info {};
+  if (::lstat(Target.Path.constData(), &Info) != 0) {
     if (errno == ENOENT) {
       return Target;  // a new file; a missing folder shows when the file is created
     }
     RaiseErrno();
+  }
+  if (S_ISLNK(Info.st_mode)) {
+    if (ALinks == TLinks::Follow) {
+      RaiseOsError(ELOOP);  // it became a link since it was resolved
+    }
+    return Target;
   }
   if (S_ISDIR(Info.st_mode)) {
     RaiseOsError(EISDIR);
@@ -161,8 +262,7 @@ TTarget PrepareTarget(const QString& AFileName) {
   }
   Target.Exists = true;
   Target.Mode = Info.st_mode & 07777;
-  Target.Owner = Info.st_uid;
-  Target.Group = Info.st_gid;
+  Target.Ownership = std::make_pair(Info.st_uid, Info.st_gid);
   return Target;
 }
 
@@ -202,13 +302,16 @@ class TTemporaryName {
   }
   Q_DISABLE_COPY_MOVE(TTemporaryName)
 
+  const QByteArray& Path() const { return FPath; }
   // Renames the file to ATarget; from then on it is no longer removed.
   void MoveTo(const QByteArray& ATarget) {
     if (::rename(FPath.constData(), ATarget.constData()) != 0) {
-      RaiseErrno();
+      RaiseErrno(TStep::Replace);
     }
     FPath.clear();
   }
+  // The file has found its place some other way.
+  void Release() { FPath.clear(); }
 
  private:
   QByteArray FPath;
@@ -223,54 +326,197 @@ void SyncFolder(const QByteArray& APath) {
   }
 }
 
-// Writes AContent to a new file beside the target and puts it in the target's place once all of
-// it is on the disk.
-void ReplaceContent(const TTarget& ATarget, QByteArrayView AContent) {
-  int Handle = -1;
-  const QByteArray TempPath = CreateBeside(ATarget.Path, [&](const QByteArray& AName) {
-    // A file with a mode of its own starts private, so no byte is ever readable by others.
-    Handle = ::open(AName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, ATarget.Mode ? 0600 : 0666);
-    return Handle >= 0;
-  });
-  TTemporaryName Temp(TempPath);
-  TDescriptor File(Handle);
-  if (ATarget.Exists) {
-    struct stat Info {};
-    if (::fstat(Handle, &Info) == 0 && (Info.st_uid != ATarget.Owner || Info.st_gid != ATarget.Group)) {
-      // Only the administrator may give the file back to its owner; others keep it as theirs.
-      [[maybe_unused]] const int Ignored = ::fchown(Handle, ATarget.Owner, ATarget.Group);
-    }
+// Gives a new file the owner and group it is to keep. Only the administrator may give a file to
+// another user; an ordinary user may still give it a group of their own, so the group is tried on
+// its own when both at once are refused.
+void KeepOwnership(int AHandle, const std::pair<uid_t, gid_t>& AOwnership) {
+  struct stat Info {};
+  if (::fstat(AHandle, &Info) != 0 || (Info.st_uid == AOwnership.first && Info.st_gid == AOwnership.second)) {
+    return;
   }
-  if (ATarget.Mode && ::fchmod(Handle, *ATarget.Mode) != 0) {
-    RaiseErrno();
+  if (::fchown(AHandle, AOwnership.first, AOwnership.second) != 0 && Info.st_gid != AOwnership.second) {
+    [[maybe_unused]] const int Ignored = ::fchown(AHandle, static_cast<uid_t>(-1), AOwnership.second);
   }
+}
+
+void WriteAll(int AHandle, QByteArrayView AContent) {
   const char* Data = AContent.data();
   qsizetype Left = AContent.size();
+  off_t Offset = 0;
   while (Left > 0) {
-    const ssize_t Count = ::write(Handle, Data, static_cast<size_t>(Left));
+    const ssize_t Count = ::pwrite(AHandle, Data, static_cast<size_t>(Left), Offset);
     if (Count < 0) {
       if (errno == EINTR) {
         continue;
       }
-      RaiseErrno();
+      RaiseErrno(TStep::Write);
     }
     Data += Count;
     Left -= Count;
+    Offset += Count;
   }
-  if (::fsync(Handle) != 0) {
+}
+
+// Fills a new file, open as AHandle, with AContent and gives it the target's mode and owner; it
+// is on the disk and closed when this returns.
+void WriteNewFile(const TTarget& ATarget, int AHandle, QByteArrayView AContent) {
+  TDescriptor File(AHandle);
+  if (ATarget.Ownership) {
+    KeepOwnership(AHandle, *ATarget.Ownership);
+  }
+  if (ATarget.Mode && ::fchmod(AHandle, *ATarget.Mode) != 0) {
     RaiseErrno();
   }
+  WriteAll(AHandle, AContent);
+  if (::fsync(AHandle) != 0) {
+    RaiseErrno(TStep::Flush);
+  }
   File.Close();
+}
+
+TTemporaryName CreateTemporary(const QByteArray& APath, const TTarget& ATarget, int& AHandle) {
+  return TTemporaryName(CreateBeside(APath, [&](const QByteArray& AName) {
+    // A file with a mode of its own starts private, so no byte is ever readable by others.
+    AHandle = OpenFile(AName, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, ATarget.Mode ? 0600 : 0666);
+    return AHandle >= 0;
+  }));
+}
+
+// Writes AContent to a new file beside the target and puts it in the target's place once all of
+// it is on the disk.
+void WriteBeside(const TTarget& ATarget, QByteArrayView AContent) {
+  int Handle = -1;
+  TTemporaryName Temp = CreateTemporary(ATarget.Path, ATarget, Handle);
+  WriteNewFile(ATarget, Handle, AContent);
   Temp.MoveTo(ATarget.Path);
   SyncFolder(ATarget.Path);
 }
 
-// Gives AKept a second name for the file at APath, for a file whose content cannot be read.
-void LinkOver(const QByteArray& APath, const QByteArray& AKept) {
-  TTemporaryName Temp(CreateBeside(
-      AKept, [&](const QByteArray& AName) { return ::link(APath.constData(), AName.constData()) == 0; }));
-  Temp.MoveTo(AKept);
-  SyncFolder(AKept);
+// Writes AContent over the existing file itself, for a folder that takes no new file. The old
+// content is read first and written back when the new one cannot be written whole.
+void WriteInPlace(const TTarget& ATarget, QByteArrayView AContent) {
+  const int Handle = OpenFile(ATarget.Path, O_RDWR | O_NOFOLLOW | O_NONBLOCK);
+  if (Handle < 0) {
+    RaiseErrno();
+  }
+  TDescriptor File(Handle);
+  struct stat Info {};
+  if (::fstat(Handle, &Info) != 0) {
+    RaiseErrno();
+  }
+  if (!S_ISREG(Info.st_mode)) {
+    RaiseOsError(EINVAL);
+  }
+  QByteArray Old;
+  try {
+    Old = ReadAll(Handle, static_cast<qsizetype>(Info.st_size));
+  } catch (const TOsError& Error) {
+    RaiseOsError(Error.Code);
+  }
+  if (ATarget.Mode && (Info.st_mode & 07777) != *ATarget.Mode) {
+    // Tightening is worth trying; a file of another owner keeps its mode.
+    [[maybe_unused]] const int Ignored = ::fchmod(Handle, *ATarget.Mode);
+  }
+  try {
+    WriteAll(Handle, AContent);
+    if (::ftruncate(Handle, static_cast<off_t>(AContent.size())) != 0) {
+      RaiseErrno(TStep::Write);
+    }
+    if (::fsync(Handle) != 0) {
+      RaiseErrno(TStep::Flush);
+    }
+  } catch (const TOsError&) {
+    try {
+      WriteAll(Handle, Old);
+      [[maybe_unused]] const int Truncated = ::ftruncate(Handle, static_cast<off_t>(Old.size()));
+      ::fsync(Handle);
+    } catch (const TOsError&) {
+      // The first failure is the one to report.
+    }
+    throw;
+  }
+  File.Close();
+}
+
+// The folder refused a new file or the rename, though the file itself may still be writable.
+bool FolderRefused(const TOsError& AError) {
+  return (AError.Step == TStep::Create || AError.Step == TStep::Replace) &&
+         (AError.Code == EACCES || AError.Code == EPERM);
+}
+
+void ReplaceContent(const TTarget& ATarget, QByteArrayView AContent,
+                    const std::function<void()>& ABeforeInPlace = {}) {
+  try {
+    WriteBeside(ATarget, AContent);
+  } catch (const TOsError& Refused) {
+    if (!ATarget.Exists || !FolderRefused(Refused)) {
+      throw;
+    }
+    try {
+      if (ABeforeInPlace) {
+        ABeforeInPlace();
+      }
+    } catch (const std::exception&) {
+      throw Refused;
+    }
+    try {
+      WriteInPlace(ATarget, AContent);
+    } catch (const TOsError& Error) {
+      // Failing to open the file says no more than the folder's refusal did.
+      if (Error.Step == TStep::Create) {
+        throw Refused;
+      }
+      throw;
+    }
+  }
+}
+
+constexpr int MaxKeptNames = 100;
+
+QByteArray KeptName(const QByteArray& ABase, int AIndex) {
+  return AIndex == 0 ? ABase : ABase + '.' + QByteArray::number(AIndex);
+}
+
+// Gives the file at APath the first free one of ABase's names, keeping every name that is taken.
+// AMove renames (a temporary file); otherwise the file gets a second name (a file that cannot be
+// read, so that it outlives the save that replaces it).
+QByteArray NameFree(const QByteArray& APath, const QByteArray& ABase, bool AMove) {
+  for (int Index = 0; Index < MaxKeptNames; ++Index) {
+    const QByteArray Name = KeptName(ABase, Index);
+    int Result = -1;
+    if (AMove) {
+      Result = ::renameat2(AT_FDCWD, APath.constData(), AT_FDCWD, Name.constData(), RENAME_NOREPLACE);
+      if (Result != 0 && (errno == EINVAL || errno == ENOSYS)) {
+        // A file system without the no-replace rename: a second name is as safe.
+        Result = ::link(APath.constData(), Name.constData());
+        if (Result == 0) {
+          ::unlink(APath.constData());
+        }
+      }
+    } else {
+      Result = ::link(APath.constData(), Name.constData());
+    }
+    if (Result == 0) {
+      SyncFolder(Name);
+      return Name;
+    }
+    if (errno != EEXIST) {
+      RaiseErrno();
+    }
+  }
+  RaiseOsError(EEXIST);
+}
+
+void CopyToBackupCopy(const QString& AFileName) {
+  struct stat Source {};
+  const QByteArray Content = ReadWhole(Resolve(NativeName(AFileName), TStep::Open), &Source);
+  TTarget Target = PrepareTarget(BackupFileName(AFileName), TLinks::Replace);
+  // The copy is as private as the file itself and belongs to the same group.
+  Target.Mode = Source.st_mode & 07777;
+  if (!Target.Ownership) {
+    Target.Ownership = std::make_pair(Source.st_uid, Source.st_gid);
+  }
+  ReplaceContent(Target, Content);
 }
 
 mode_t ModeOf(QFileDevice::Permissions APermissions) {
@@ -305,30 +551,24 @@ mode_t ModeOf(QFileDevice::Permissions APermissions) {
   return Mode;
 }
 
-QString CannotCreate(const QString& AFileName, int ACode) {
-  return QStringLiteral("Cannot create file \"%1\". %2")
-      .arg(QFileInfo(AFileName).absoluteFilePath(), SysErrorDescription(ACode));
-}
-
 // A file that needs its backup copy: missing, or present and empty. A file that holds something
-// is left alone even when it cannot be opened: it may be newer than its backup copy.
+// is left alone even when it cannot be opened: it may be newer than its backup copy. A link that
+// may not be followed is left alone as well.
 bool NeedsRestoring(const QString& AFileName) {
   if (AFileName.isEmpty() || AFileName.contains(QChar(u'\0'))) {
     return true;
   }
-  struct stat Info {};
-  if (::stat(QFile::encodeName(AFileName).constData(), &Info) != 0) {
-    return errno == ENOENT;
-  }
-  return S_ISREG(Info.st_mode) && Info.st_size == 0;
-}
-
-bool IsRegularFile(const QString& AFileName) {
-  if (AFileName.isEmpty() || AFileName.contains(QChar(u'\0'))) {
+  QByteArray Path;
+  try {
+    Path = Resolve(QFile::encodeName(AFileName), TStep::Open);
+  } catch (const TOsError&) {
     return false;
   }
   struct stat Info {};
-  return ::stat(QFile::encodeName(AFileName).constData(), &Info) == 0 && S_ISREG(Info.st_mode);
+  if (::lstat(Path.constData(), &Info) != 0) {
+    return errno == ENOENT;
+  }
+  return S_ISREG(Info.st_mode) && Info.st_size == 0;
 }
 
 // Names the copy cannot even try; these are not file-system failures.
@@ -355,63 +595,77 @@ QString BackupFileName(const QString& AFileName) {
 }
 
 void WriteRecordFile(const QString& AFileName, const std::function<QByteArray()>& ARender,
-                     std::optional<QFileDevice::Permissions> ANewFilePermissions) {
+                     const TWriteOptions& AOptions) {
   try {
-    TTarget Target = PrepareTarget(AFileName);
-    if (!Target.Exists && ANewFilePermissions) {
-      Target.Mode = ModeOf(*ANewFilePermissions);
+    TTarget Target = PrepareTarget(AFileName, TLinks::Follow);
+    if (!Target.Exists && AOptions.NewFilePermissions) {
+      Target.Mode = ModeOf(*AOptions.NewFilePermissions);
+    }
+    if (Target.Exists && AOptions.Private) {
+      *Target.Mode &= ~mode_t(S_IRWXG | S_IRWXO);
     }
     const QByteArray Content = ARender();
-    ReplaceContent(Target, Content);
+    ReplaceContent(Target, Content, AOptions.BeforeInPlace);
   } catch (const TOsError& Error) {
-    throw EFileFailure(CannotCreate(AFileName, Error.Code));
+    throw EFileFailure(StepFailure(Error, AFileName));
   }
 }
 
 void ReadRecordFile(const QString& AFileName, const std::function<void(const QByteArray&)>& AApply) {
   QByteArray Content;
   try {
-    Content = ReadWhole(NativeName(AFileName));
+    Content = ReadWhole(Resolve(NativeName(AFileName), TStep::Open));
   } catch (const TOsError& Error) {
-    throw EFileFailure(QStringLiteral("Cannot open file \"%1\". %2")
-                           .arg(QFileInfo(AFileName).absoluteFilePath(), SysErrorDescription(Error.Code)));
+    throw EFileFailure(StepFailure(Error, AFileName));
   }
   AApply(Content);
 }
 
 void BackupFile(const QString& AFileName, TBoxPresenter& ABoxes) {
-  const QString Backup = BackupFileName(AFileName);
   QString Reason;
   try {
-    struct stat Source {};
-    const QByteArray Content = ReadWhole(NativeName(AFileName), &Source);
-    TTarget Target = PrepareTarget(Backup);
-    // The copy is as private as the file itself.
-    Target.Mode = Source.st_mode & 07777;
-    ReplaceContent(Target, Content);
+    CopyToBackupCopy(AFileName);
     return;
   } catch (const TOsError& Error) {
     Reason = SysErrorMessage(Error.Code);
   } catch (const std::exception& Failure) {
     Reason = MessageOf(Failure);
   }
-  ABoxes.MyMessageBox(QStringLiteral("Copy failed: %1 (%2)").arg(Backup, Reason), QString(),
-                      MB_ICONERROR | MB_OK);
+  ABoxes.MyMessageBox(QStringLiteral("Copy failed: %1 (%2)").arg(BackupFileName(AFileName), Reason),
+                      QString(), MB_ICONERROR | MB_OK);
+}
+
+void CopyToBackup(const QString& AFileName) {
+  try {
+    CopyToBackupCopy(AFileName);
+  } catch (const TOsError& Error) {
+    throw EFileFailure(StepFailure(Error, BackupFileName(AFileName)));
+  }
+}
+
+bool HasBackup(const QString& AFileName) {
+  if (AFileName.contains(QChar(u'\0'))) {
+    return false;
+  }
+  struct stat Info {};
+  return ::lstat(QFile::encodeName(BackupFileName(AFileName)).constData(), &Info) == 0 &&
+         S_ISREG(Info.st_mode);
 }
 
 void RestoreFromBackup(const QString& AFileName, bool ASilent, TBoxPresenter& ABoxes) {
-  const QString Backup = BackupFileName(AFileName);
-  if (!NeedsRestoring(AFileName) || !IsRegularFile(Backup)) {
+  if (!NeedsRestoring(AFileName) || !HasBackup(AFileName)) {
     return;
   }
   try {
     CheckPathForm(AFileName);
     struct stat Source {};
-    const QByteArray Content = ReadWhole(NativeName(Backup), &Source);
-    TTarget Target = PrepareTarget(AFileName);
+    const QByteArray Content = ReadWhole(NativeName(BackupFileName(AFileName)), &Source);
+    TTarget Target = PrepareTarget(AFileName, TLinks::Follow);
     if (!Target.Exists) {
       Target.Mode = Source.st_mode & 07777;
+      Target.Ownership = std::make_pair(Source.st_uid, Source.st_gid);
     }
+    // An empty file holds nothing to lose, so it may also be written in place.
     ReplaceContent(Target, Content);
   } catch (const TOsError&) {
     // The file stays as it was; reading it then meets the same trouble and reports it.
@@ -426,21 +680,24 @@ void RestoreFromBackup(const QString& AFileName, bool ASilent, TBoxPresenter& AB
   }
 }
 
-bool KeepAside(const QString& AFileName, const QString& ASuffix) {
+std::optional<QString> KeepAside(const QString& AFileName, const QString& ASuffix) {
   const QString Kept = AFileName + ASuffix;
   try {
-    const QByteArray Path = NativeName(AFileName);
+    const QByteArray Path = Resolve(NativeName(AFileName), TStep::Create);
     struct stat Info {};
-    if (::stat(Path.constData(), &Info) != 0) {
+    if (::lstat(Path.constData(), &Info) != 0) {
       if (errno == ENOENT) {
-        return false;
+        return std::nullopt;
       }
       RaiseErrno();
     }
     if (S_ISDIR(Info.st_mode)) {
       RaiseOsError(EISDIR);
     }
-    TTarget Target = PrepareTarget(Kept);
+    if (S_ISREG(Info.st_mode) && Info.st_size == 0) {
+      return std::nullopt;
+    }
+    const QByteArray KeptPath = NativeName(Kept);
     QByteArray Content;
     bool Readable = true;
     try {
@@ -448,17 +705,25 @@ bool KeepAside(const QString& AFileName, const QString& ASuffix) {
     } catch (const TOsError&) {
       Readable = false;
     }
-    if (Readable) {
-      Target.Mode = Info.st_mode & 07777;
-      ReplaceContent(Target, Content);
-    } else {
+    if (!Readable) {
       // What cannot be read can still be kept: under a second name the file outlives the save
       // that replaces it.
-      LinkOver(Path, Target.Path);
+      return QFile::decodeName(NameFree(Path, KeptPath, false));
     }
-    return true;
+    if (Content.isEmpty()) {
+      return std::nullopt;
+    }
+    TTarget Target;
+    Target.Mode = Info.st_mode & 07777;
+    Target.Ownership = std::make_pair(Info.st_uid, Info.st_gid);
+    int Handle = -1;
+    TTemporaryName Temp = CreateTemporary(KeptPath, Target, Handle);
+    WriteNewFile(Target, Handle, Content);
+    const QByteArray Name = NameFree(Temp.Path(), KeptPath, true);
+    Temp.Release();
+    return QFile::decodeName(Name);
   } catch (const TOsError& Error) {
-    throw EFileFailure(CannotCreate(Kept, Error.Code));
+    throw EFileFailure(StepFailure(Error, Kept));
   }
 }
 

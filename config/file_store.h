@@ -13,36 +13,62 @@ class TBoxPresenter;
 // The file operations through which every settings record reaches the disk. The store keeps no
 // state: each call opens and closes its own files. Failures are EFileFailure and ESyntaxFailure
 // (config/failures.h).
+//
+// Links: a settings file may be a link to where the user really keeps it; the link is followed,
+// also to a file that does not exist yet, which is then created there. In a folder that others
+// may write, a link is followed only when it belongs to the user, to root or to the folder's
+// owner, the rule of the kernel's protected links. Backup copies, kept copies and temporary
+// files are never opened through a link.
 
 // The name of a file's backup copy: its full name with ".bak" appended.
 QString BackupFileName(const QString& AFileName);
+
+struct TWriteOptions {
+  // The permissions of a new file, set before its first byte; none: the platform's default less
+  // the umask.
+  std::optional<QFileDevice::Permissions> NewFilePermissions;
+  // An existing file that grants anything to its group or to others loses those rights.
+  bool Private = false;
+  // When the folder refuses the new file (or its rename), the file is written in place instead.
+  // This is called first and raises to refuse that: it keeps what the file holds.
+  std::function<void()> BeforeInPlace;
+};
 
 // Replaces the file's content by the text ARender produces. The text goes to a new file in the
 // same folder that takes the old one's place only once all of it is written and flushed, so a
 // failure at any step leaves the previous file exactly as it was. A file that exists but may
 // not be written (no write access, or marked read-only by its owner's write bit) is refused.
-// A new file gets ANewFilePermissions, set before its first byte (the platform's default less
-// the umask when none); a replaced file keeps its permissions.
-// Raises EFileFailure "Cannot create file \"%s\". %s"; failures of ARender pass through.
+// A replaced file keeps its permissions and, as far as the system allows, its owner and group.
+// When the folder may not be written, a writable file is written in place (after
+// AOptions.BeforeInPlace); a failure then writes the old content back.
+// Raises EFileFailure naming the failed step: "Cannot create file \"%s\". %s", or "Cannot write
+// file", "Cannot flush file", "Cannot replace file"; failures of ARender pass through.
 void WriteRecordFile(const QString& AFileName, const std::function<QByteArray()>& ARender,
-                     std::optional<QFileDevice::Permissions> ANewFilePermissions = std::nullopt);
+                     const TWriteOptions& AOptions = {});
 
 // Reads the whole file and hands its bytes to AApply; its failures pass through.
-// Raises EFileFailure "Cannot open file \"%s\". %s" when the file cannot be opened or read.
+// Raises EFileFailure "Cannot open file \"%s\". %s" when the file cannot be opened, "Cannot read
+// file \"%s\". %s" when reading it fails.
 void ReadRecordFile(const QString& AFileName, const std::function<void(const QByteArray&)>& AApply);
 
 // Copies the file to its backup copy, replacing an older one only once the copy is complete.
 // Never raises: a failed copy shows "Copy failed: %s (%s)" and the caller is not told.
 void BackupFile(const QString& AFileName, TBoxPresenter& ABoxes);
+// The same copy for a caller that must know: raises EFileFailure naming the backup copy.
+void CopyToBackup(const QString& AFileName);
+// A backup copy is there: a regular file, not a link.
+bool HasBackup(const QString& AFileName);
 
 // Copies the backup copy over a file that is missing or empty. A file that holds at least one
 // byte is never touched, even when it cannot be opened. File-system failures of the copy are
 // ignored; any other failure is raised (ESettingsFailure) when ASilent, else shown in a box.
 void RestoreFromBackup(const QString& AFileName, bool ASilent, TBoxPresenter& ABoxes);
 
-// Keeps the file as it stands under its name with ASuffix appended, replacing an older file of
-// that name, and leaves the file itself in place. Returns false when there is no such file.
-// Raises EFileFailure "Cannot create file \"%s\". %s" naming the kept file.
-bool KeepAside(const QString& AFileName, const QString& ASuffix);
+// Keeps the file as it stands under the first free name of its name with ASuffix appended, then
+// ".1", ".2" and so on, and leaves the file itself in place. An older kept file is never
+// replaced. Returns the name used, or nothing when there is nothing to keep (no file, an empty
+// one, or a link to a missing file).
+// Raises EFileFailure "Cannot create file \"%s\". %s" naming the first of those names.
+std::optional<QString> KeepAside(const QString& AFileName, const QString& ASuffix);
 
 }  // namespace wavenard

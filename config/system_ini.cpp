@@ -7,6 +7,7 @@
 #include "config/failures.h"
 #include "config/file_store.h"
 #include "config/ini_file.h"
+#include "config/record_copy.h"
 #include "support/message_box.h"
 
 namespace wavenard {
@@ -22,6 +23,13 @@ const TEnumNames& AddInfoStorageTypeNames() {
 
 constexpr int MinOutputDevices = 7;
 constexpr int MinInputDevices = 4;
+
+// The suite keeps a backup copy of its shared files.
+TRecordFile::TOptions WithBackup() {
+  TRecordFile::TOptions Options;
+  Options.KeepsBackup = true;
+  return Options;
+}
 
 TOutputDevice& AddOutput(TOutputDevicesList& AList, TOutputDevType ADevType, qint32 AMethod,
                          const QString& ADeviceID, qint32 ABufSize) {
@@ -52,7 +60,8 @@ const TPropertyTable& TEQBandsBand::PropertyTable() const {
   return Table;
 }
 
-TSystemIniBase::TSystemIniBase(const QString& AProgramFilesFolder) {
+TSystemIniBase::TSystemIniBase(const QString& AProgramFilesFolder)
+    : FProgramFilesFolder(AProgramFilesFolder) {
   if (!AProgramFilesFolder.isEmpty()) {
     VSTFolder.append(AProgramFilesFolder + QStringLiteral("Steinberg") + QDir::separator() +
                      QStringLiteral("VstPlugins") + QDir::separator());
@@ -83,7 +92,7 @@ TSystemIni::TSystemIni(TFolders AFolders, TBoxPresenter& ABoxes, const TSpecialF
     : TSystemIniBase(AFolderLookup ? AFolderLookup(CSIDL_PROGRAM_FILES) : QString()),
       FFolders(std::move(AFolders)),
       FBoxes(ABoxes),
-      FFile(FFolders.SettingsFile(QStringLiteral("system.ini"))) {
+      FFile(FFolders.SettingsFile(QStringLiteral("system.ini")), WithBackup()) {
   AddOutput(OutputDevice, TOutputDevType::odMixer, 1, TSoundDevice::DefaultDeviceID, 75).SampleFreq =
       MixerFreq;
   AddOutput(OutputDevice, TOutputDevType::odMixer, -1, QString(), 500);
@@ -123,7 +132,14 @@ void TSystemIni::Read(qint32& AApplicationTag) {
       // Treated as no file: the record keeps its values, and the first save keeps the text aside.
     }
   }
+  Complete();
+  if (ScreenReaderMode) {
+    AApplicationTag |= ScreenReaderTagBit;
+  }
+  RememberMicrophone();
+}
 
+void TSystemIni::Complete() {
   // Appended outputs decode without output, unlike the constructor's unused ones.
   while (OutputDevice.Count() < MinOutputDevices) {
     AddOutput(OutputDevice, TOutputDevType::odRegular, 1, TSoundDevice::DecodeDeviceID, 75);
@@ -131,20 +147,41 @@ void TSystemIni::Read(qint32& AApplicationTag) {
   while (Inputs.Count() < MinInputDevices) {
     Inputs.Add();
   }
-  if (ScreenReaderMode) {
-    AApplicationTag |= ScreenReaderTagBit;
+}
+
+void TSystemIni::RememberMicrophone() {
+  if (Inputs.Count() > 0) {
+    FSavedMicMethod = Inputs.Items(0).Method;
+    FSavedMicDeviceID = Inputs.Items(0).DeviceID;
   }
+}
+
+void TSystemIni::Rebase(const QByteArray& AContent) {
+  TSystemIni Current(FFolders, FBoxes, [this](int) { return FProgramFilesFolder; });
+  try {
+    FFile.Apply(AContent, Current);
+  } catch (const ESettingsFailure&) {
+    // What the other program left cannot be read: it is kept aside, and this record is saved.
+    return;
+  }
+  Current.Complete();
+  if (Inputs.Count() > 0) {
+    const TInputDevice& Microphone = Inputs.Items(0);
+    if (Microphone.Method != FSavedMicMethod || Microphone.DeviceID != FSavedMicDeviceID) {
+      Current.Inputs.Items(0).Method = Microphone.Method;
+      Current.Inputs.Items(0).DeviceID = Microphone.DeviceID;
+    }
+  }
+  AssignStoredValues(Current, *this);
 }
 
 void TSystemIni::Save() {
   try {
-    // The backup copy of a file that could not be read holds the user's last good settings; the
-    // save that replaces that file must not overwrite them too.
-    const bool KeepBackup = FFile.Damaged();
-    FFile.Write(*this);
-    if (!KeepBackup) {
-      BackupFile(FFile.FileName(), FBoxes);
+    if (const std::optional<QByteArray> Changed = FFile.ChangedContent()) {
+      Rebase(*Changed);
     }
+    FFile.Write(*this, FBoxes);
+    RememberMicrophone();
   } catch (const ESettingsFailure& E) {
     FBoxes.MyMessageBox(QStringLiteral("Error saving file (system.ini): ") + E.Message() + QLatin1Char('.'),
                         QStringLiteral("Error"), MB_ICONERROR | MB_OK);

@@ -51,6 +51,8 @@ class TSystemIniBase : public TComponent {
  protected:
   // AProgramFilesFolder ends with the delimiter, or is empty when the platform has no such folder.
   explicit TSystemIniBase(const QString& AProgramFilesFolder);
+
+  const QString FProgramFilesFolder;
 };
 
 // The suite's machine-wide settings, shared with its other programs through "system.ini" in the
@@ -72,8 +74,11 @@ class TSystemIni final : public TSystemIniBase {
   // AApplicationTag when ScreenReaderMode is on; its other bits stay.
   void Read(qint32& AApplicationTag);
   // Writes the whole record and refreshes the backup copy; a failure is shown in a box. The first
-  // save after a file that could not be read keeps that file aside as "system.ini.damaged" and
-  // leaves the backup copy as it was, since it still holds the user's last good settings.
+  // save after a file that could not be read keeps that file aside as "system.ini.damaged" (or the
+  // first free name after it) and leaves an existing backup copy as it was, since it still holds
+  // the user's last good settings. The suite's other programs share the file: when one of them
+  // changed it since this program last read or wrote it, the record takes the file's values again
+  // and keeps of its own only the microphone, when this program changed it.
   void Save();
 
   bool ReadSuccessful() const { return FReadSuccessful; }
@@ -149,9 +154,19 @@ class TSystemIni final : public TSystemIniBase {
   const TPropertyTable& PropertyTable() const override;
 
  private:
+  // Settles the device lists after a read, whatever it found.
+  void Complete();
+  // Takes the values of the file's new content AContent, keeping this program's microphone
+  // choice when it differs from what was read or saved.
+  void Rebase(const QByteArray& AContent);
+  void RememberMicrophone();
+
   TFolders FFolders;
   TBoxPresenter& FBoxes;
   TRecordFile FFile;
+  // The microphone as this program last read or saved it.
+  qint32 FSavedMicMethod = 0;
+  QString FSavedMicDeviceID;
   qint32 FPriority = 2;
   // Settled by the getter, which the writer calls on a const record.
   mutable QString FLangDir = QStringLiteral("/");

@@ -50,8 +50,10 @@ class FileStore : public ::testing::Test {
 
   void Write(const QString& AFileName, const QByteArray& AContent,
              std::optional<QFileDevice::Permissions> APermissions = std::nullopt) {
+    TWriteOptions Options;
+    Options.NewFilePermissions = APermissions;
     WriteRecordFile(
-        AFileName, [&] { return AContent; }, APermissions);
+        AFileName, [&] { return AContent; }, Options);
   }
 
   QByteArray Read(const QString& AFileName) {
@@ -192,7 +194,7 @@ TEST_F(FileStore, AWriteThatFailsHalfwayLeavesThePreviousFileExactlyAsItWas) {
   ::setrlimit(RLIMIT_FSIZE, &Saved);
   std::signal(SIGXFSZ, SavedHandler);
 
-  EXPECT_EQ(Message, QStringLiteral("Cannot create file \"%1\". %2").arg(Name, SysErrorDescription(EFBIG)));
+  EXPECT_EQ(Message, QStringLiteral("Cannot write file \"%1\". %2").arg(Name, SysErrorDescription(EFBIG)));
   EXPECT_EQ(Folder.Read("system.ini"), "previous");
   EXPECT_EQ(Entries(), QStringList{"system.ini"});
 }
@@ -361,17 +363,26 @@ TEST_F(FileStore, AFailedBackupIsShownAndTheCallerGoesOn) {
   EXPECT_EQ(Folder.Read("system.ini.bak"), "previous backup");
 }
 
-TEST_F(FileStore, KeepAsideKeepsTheFileThroughTheSaveThatReplacesIt) {
+TEST_F(FileStore, KeepAsideKeepsTheFileUnderTheFirstFreeNameThroughTheSaveThatReplacesIt) {
   const QString Name = Folder.Write("settings.ini", "damaged");
   SetMode(Name, 0600);
-  Folder.Write("settings.ini.damaged", "older");
-  EXPECT_TRUE(KeepAside(Name, ".damaged"));
+  EXPECT_EQ(KeepAside(Name, ".damaged"), Folder.File("settings.ini.damaged"));
   EXPECT_EQ(Folder.Read("settings.ini.damaged"), "damaged");
   EXPECT_EQ(ModeOf(Folder.File("settings.ini.damaged")), 0600u);
   Write(Name, "defaults");
   EXPECT_EQ(Folder.Read("settings.ini"), "defaults");
   EXPECT_EQ(Folder.Read("settings.ini.damaged"), "damaged");
-  EXPECT_EQ(Entries(), (QStringList{"settings.ini", "settings.ini.damaged"}));
+
+  // An older kept file is never replaced, even one that may not be written.
+  SetMode(Folder.File("settings.ini.damaged"), 0444);
+  Folder.Write("settings.ini.damaged.1", "older too");
+  Write(Name, "damaged again");
+  EXPECT_EQ(KeepAside(Name, ".damaged"), Folder.File("settings.ini.damaged.2"));
+  EXPECT_EQ(Folder.Read("settings.ini.damaged"), "damaged");
+  EXPECT_EQ(Folder.Read("settings.ini.damaged.1"), "older too");
+  EXPECT_EQ(Folder.Read("settings.ini.damaged.2"), "damaged again");
+  EXPECT_EQ(Entries(), (QStringList{"settings.ini", "settings.ini.damaged", "settings.ini.damaged.1",
+                                    "settings.ini.damaged.2"}));
 }
 
 TEST_F(FileStore, KeepAsideKeepsAFileThatCannotBeOpened) {
@@ -388,14 +399,16 @@ TEST_F(FileStore, KeepAsideKeepsAFileThatCannotBeOpened) {
   EXPECT_EQ(Folder.Read("system.ini"), "defaults");
 
   // Nothing can be read from a pipe in the file's place, for the administrator neither: it is kept
-  // under the second name all the same, replacing the older one.
+  // under a second name all the same, beside the older one.
   const QString Pipe = Folder.File("player.ini");
   ASSERT_EQ(::mkfifo(QFile::encodeName(Pipe).constData(), 0600), 0);
   Folder.Write("player.ini.damaged", "older");
-  EXPECT_TRUE(KeepAside(Pipe, ".damaged"));
-  EXPECT_EQ(QFileInfo(Folder.File("player.ini.damaged")).isFile(), false);
+  EXPECT_EQ(KeepAside(Pipe, ".damaged"), Folder.File("player.ini.damaged.1"));
+  EXPECT_EQ(Folder.Read("player.ini.damaged"), "older");
+  EXPECT_EQ(QFileInfo(Folder.File("player.ini.damaged.1")).isFile(), false);
   EXPECT_TRUE(QFileInfo::exists(Pipe));
-  EXPECT_EQ(Entries(), (QStringList{"player.ini", "player.ini.damaged", "system.ini", "system.ini.damaged"}));
+  EXPECT_EQ(Entries(), (QStringList{"player.ini", "player.ini.damaged", "player.ini.damaged.1", "system.ini",
+                                    "system.ini.damaged"}));
 }
 
 TEST_F(FileStore, KeepAsideWithoutAFileDoesNothingAndRefusesAFolder) {

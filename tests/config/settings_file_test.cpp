@@ -120,7 +120,7 @@ TEST_F(SettingsFile, SavesThePortAlwaysAndTextsOnlyWhenNotEmpty) {
   EXPECT_TRUE(Boxes.Shown().isEmpty());
 }
 
-TEST_F(SettingsFile, TheFileIsPrivateToItsOwnerFromTheFirstSaveOn) {
+TEST_F(SettingsFile, TheFileIsPrivateToItsOwnerFromTheFirstSaveOnAndClosedAgainWhenOthersMayRead) {
   const mode_t Umask = ::umask(0);
   Set({"studio", 8000, "anna", "secret"});
   File.Save();
@@ -129,10 +129,12 @@ TEST_F(SettingsFile, TheFileIsPrivateToItsOwnerFromTheFirstSaveOn) {
   EXPECT_EQ(ModeOf(Name()), 0600U) << "kept on the next save";
   ::umask(Umask);
 
-  // A file the user has opened up on purpose keeps what they chose.
-  ASSERT_EQ(::chmod(QFile::encodeName(Name()).constData(), 0640), 0);
-  File.Save();
-  EXPECT_EQ(ModeOf(Name()), 0640U);
+  // The password must not stay readable by others: an opened-up file is closed again.
+  for (const mode_t Open : {0640, 0644, 0666}) {
+    ASSERT_EQ(::chmod(QFile::encodeName(Name()).constData(), Open), 0);
+    File.Save();
+    EXPECT_EQ(ModeOf(Name()), 0600U) << std::oct << Open;
+  }
   EXPECT_TRUE(Boxes.Shown().isEmpty());
 }
 
@@ -185,11 +187,13 @@ TEST_F(SettingsFile, ASyntaxFailureGoesToTheCallerAndTheFileIsKeptBeforeTheFirst
     EXPECT_TRUE(Boxes.Shown().isEmpty());
 
     RecordFile.Save();
-    EXPECT_EQ(Folder.Read("settings.ini.damaged"), Broken);
     EXPECT_EQ(Folder.Read("settings.ini"),
               test::Crlf("object TSettings\n  Server = 'before'\n  Port = 0\nend\n"));
-    EXPECT_EQ(ModeOf(Name() + ".damaged"), 0600U) << "the kept copy is as private as the file";
   }
+  // The empty file held nothing to keep; the broken one is kept, as private as it was.
+  EXPECT_EQ(Folder.Read("settings.ini.damaged"), "[Settings]\nServer=a\n");
+  EXPECT_EQ(ModeOf(Name() + ".damaged"), 0600U);
+  EXPECT_FALSE(QFile::exists(Name() + ".damaged.1"));
 }
 
 TEST_F(SettingsFile, ReadingAndWritingTheTextHoldTheRecordsLock) {

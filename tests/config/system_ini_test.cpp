@@ -91,6 +91,44 @@ TEST(TSystemIni, ASuiteFileComesBackUnchangedExceptTheMicrophone) {
   EXPECT_EQ(Setup.Backup(), Expected);
 }
 
+TEST(TSystemIni, ChangesOtherProgramsMadeWhileItRunsAreKeptAndOnlyItsOwnMicrophoneGoesOnTop) {
+  TInstallation Setup;
+  const QByteArray Suite = Fixture("suite.ini");
+  Setup.Folder.Write("system.ini", Suite);
+  const std::unique_ptr<TSystemIni> Record = Setup.Read();
+
+  // Another program changes one value, and this one changes the microphone.
+  const QByteArray Theirs = Replaced(Suite, "  MicMusicVol = -20\r\n", "  MicMusicVol = -7\r\n");
+  Setup.Folder.Write("system.ini", Theirs);
+  Record->Inputs.Items(0).Method = 0;
+  Record->Inputs.Items(0).DeviceID = "alsa_input.usb-desk";
+  Record->Save();
+  const QByteArray Both =
+      Replaced(Theirs, "      Method = 1\r\n      DeviceID = '{0.0.1.00000000}.{e5f6a7b8}'\r\n",
+               "      Method = 0\r\n      DeviceID = 'alsa_input.usb-desk'\r\n");
+  EXPECT_EQ(Setup.File(), Both);
+  EXPECT_EQ(Setup.Backup(), Both);
+  EXPECT_EQ(Record->MicMusicVol, -7);
+
+  // A value they leave out returns to its construction value here too, and their microphone
+  // stays when this program has not changed its own since.
+  const QByteArray Cleared = Replaced(Replaced(Both, "  MicBedFN = 'C:\\Beds\\Caf'#233' bed.flac'\r\n", ""),
+                                      "'alsa_input.usb-desk'", "'their-mic'");
+  Setup.Folder.Write("system.ini", Cleared);
+  Record->Save();
+  EXPECT_EQ(Setup.File(), Cleared);
+  EXPECT_TRUE(Record->MicBedFN.isEmpty());
+  EXPECT_EQ(Record->Inputs.Items(0).DeviceID, "their-mic");
+
+  // A file they leave broken is kept aside, and the record as it stands is saved.
+  Setup.Folder.Write("system.ini", "broken");
+  Record->Save();
+  EXPECT_EQ(Setup.Folder.Read("system.ini.damaged"), "broken");
+  EXPECT_EQ(Setup.File(), Cleared);
+  EXPECT_EQ(Setup.Backup(), Cleared);
+  EXPECT_TRUE(Setup.Boxes.Shown().isEmpty());
+}
+
 TEST(TSystemIni, ReadCompletesShortDeviceListsAndKeepsTheConstructorsForAnEmptyOne) {
   TInstallation Setup;
   Setup.Folder.Write("system.ini", test::Crlf("object TSystemIni\n"
