@@ -117,6 +117,7 @@ void TRecorderWindow::btRecordClick() {
     FFileLabel->setText(QStringLiteral("File: ") + FRecording.FileName());
     FStatusLabel->setText(QStringLiteral("Recording…"));
     FShownLevel = 0;
+    FStarted.start();
     FMeterTimer.start();
   } catch (const ERecordingFailure& E) {
     FStatusLabel->setText(E.Message());
@@ -154,9 +155,7 @@ void TRecorderWindow::RecordingFailed(const QString& AReason, bool AKept) {
 void TRecorderWindow::tmrMeterTimer() {
   FShownLevel = std::max(FRecording.TakePeak(), FShownLevel * MeterFallOff);
   FLevelBar->setValue(static_cast<int>(FShownLevel * 100 + 0.5));
-  if (FRecording.SampleRate() > 0) {
-    FTimeLabel->setText(FormatDuration(FRecording.RecordedFrames() * 1000 / FRecording.SampleRate()));
-  }
+  FTimeLabel->setText(FormatDuration(FStarted.elapsed()));
 }
 
 void TRecorderWindow::ShowState() {

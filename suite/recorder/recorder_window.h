@@ -2,6 +2,7 @@
 
 #include <QAudioDevice>
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QTimer>
 #include <QWidget>
 #include <functional>
@@ -61,6 +62,9 @@ class TRecorderWindow final : public QWidget {
   TRecorderWindowDeps FDeps;
   TRecording FRecording;
   QTimer FMeterTimer;
+  // Since Record; the elapsed time shown. Sound may arrive in bursts, so the clock is smoother
+  // than the recorded length, which Stop shows.
+  QElapsedTimer FStarted;
   qreal FShownLevel = 0;
 
   QPushButton* FRecordButton = nullptr;
