@@ -90,6 +90,11 @@ QString TRecorderWindow::FormatDuration(qint64 AMilliseconds) {
 }
 
 void TRecorderWindow::closeEvent(QCloseEvent* AEvent) {
+  if (FStopping) {
+    // Stop is waiting for the last of the sound; closing follows once it is saved.
+    AEvent->ignore();
+    return;
+  }
   if (FRecording.IsRecording()) {
     btStopClick();
   }
@@ -130,6 +135,9 @@ void TRecorderWindow::btStopClick() {
     return;
   }
   FMeterTimer.stop();
+  FStopButton->setEnabled(false);
+  FStatusLabel->setText(QStringLiteral("Saving…"));
+  FStopping = true;
   try {
     const TRecordingResult Result = FRecording.Stop();
     FStatusLabel->setText(
@@ -139,6 +147,7 @@ void TRecorderWindow::btStopClick() {
   } catch (const ERecordingFailure& E) {
     FStatusLabel->setText(E.Message());
   }
+  FStopping = false;
   ShowState();
 }
 

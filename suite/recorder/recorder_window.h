@@ -66,6 +66,7 @@ class TRecorderWindow final : public QWidget {
   // than the recorded length, which Stop shows.
   QElapsedTimer FStarted;
   qreal FShownLevel = 0;
+  bool FStopping = false;
 
   QPushButton* FRecordButton = nullptr;
   QPushButton* FStopButton = nullptr;

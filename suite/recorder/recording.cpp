@@ -2,6 +2,8 @@
 
 #include <QAudioSource>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QIODevice>
 #include <QMediaDevices>
@@ -20,6 +22,8 @@ namespace wavenard {
 namespace {
 
 constexpr int FallbackSampleRate = 48000;
+// How long Stop waits at most for the sound the device still owes.
+constexpr int MaxDrainMs = 3000;
 constexpr int SampleBytes = 2;
 
 QString DeviceErrorText(QAudio::Error AError) {
@@ -130,12 +134,14 @@ void TRecording::Start(const QAudioDevice& ADevice, const QString& AFolder, cons
   FPending.clear();
   FFailure.clear();
   FPeak = 0;
+  FFrameLimit = -1;
   FSink = std::make_unique<TSink>(*this);
   FSource = std::make_unique<QAudioSource>(ADevice, Format);
   connect(FSource.get(), &QAudioSource::stateChanged, this, &TRecording::SourceStateChanged);
   // Push mode: the device writes into the sink. Reading on readyRead from the device's own
   // buffer once aborted inside the sound server's client library.
   FSource->start(FSink.get());
+  FStarted.start();
   if (FSource->error() != QAudio::NoError) {
     const QString Reason = DeviceErrorText(FSource->error());
     ReleaseSource();
@@ -150,7 +156,17 @@ void TRecording::Start(const QAudioDevice& ADevice, const QString& AFolder, cons
 
 TRecordingResult TRecording::Stop() {
   Q_ASSERT(IsRecording());
-  // Stopping delivers what the device still holds.
+  // A sound server may hand the sound over in blocks of up to seconds: wait for the sound up to
+  // the moment of Stop, so the end of what was said is not cut off, and keep nothing after it.
+  FFrameLimit = FStarted.elapsed() * FWriter.SampleRate() / 1000;
+  QElapsedTimer Waited;
+  Waited.start();
+  while (IsRecording() && FFailure.isEmpty() && FWriter.FramesWritten() < FFrameLimit &&
+         Waited.elapsed() < MaxDrainMs) {
+    QEventLoop Loop;
+    QTimer::singleShot(20, &Loop, &QEventLoop::quit);
+    Loop.exec(QEventLoop::ExcludeUserInputEvents);
+  }
   ReleaseSource();
   if (!FFailure.isEmpty()) {
     throw ERecordingFailure(CloseAfterFailure());
@@ -176,8 +192,11 @@ void TRecording::Consume(const char* AData, qint64 ASize) {
   }
   FPending.append(AData, ASize);
   const qint64 FrameBytes = qint64{SampleBytes} * FWriter.Channels();
-  const qint64 Frames = FPending.size() / FrameBytes;
-  if (Frames == 0) {
+  qint64 Frames = FPending.size() / FrameBytes;
+  if (FFrameLimit >= 0) {
+    Frames = std::min(Frames, FFrameLimit - FWriter.FramesWritten());
+  }
+  if (Frames <= 0) {
     return;
   }
   // The bytes may lie at any alignment; copy them into samples.

@@ -3,6 +3,7 @@
 #include <QAudioDevice>
 #include <QByteArray>
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <memory>
@@ -47,7 +48,8 @@ class TRecording final : public QObject {
   // Starts recording ADevice into a new file in AFolder (created when missing) named for
   // AStartTime. Raises ERecordingFailure; nothing is left behind then.
   void Start(const QAudioDevice& ADevice, const QString& AFolder, const QDateTime& AStartTime);
-  // Stops, completes the file and closes it. Raises ERecordingFailure when the file could not be
+  // Waits (a few seconds at most) for the sound up to this moment that the device still owes,
+  // then stops, completes the file and closes it. Raises ERecordingFailure when the file could not be
   // completed or holds nothing; what it holds up to the failure stays valid.
   TRecordingResult Stop();
 
@@ -82,6 +84,9 @@ class TRecording final : public QObject {
   QByteArray FPending;
   QString FFailure;
   qreal FPeak = 0;
+  QElapsedTimer FStarted;
+  // While stopping: the length of the recording, sound after it is dropped. -1 before.
+  qint64 FFrameLimit = -1;
 };
 
 }  // namespace wavenard

@@ -2,6 +2,7 @@
 
 #include <QComboBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLabel>
 #include <QProcess>
@@ -167,19 +168,22 @@ TEST_F(SoundServerTest, RecordsTheChosenMicrophoneIntoTheVoiceTracksFolder) {
   EXPECT_EQ(Window->lbDevice().text(), "Input: " + SineName);
   EXPECT_TRUE(Window->lbNote().isHidden());
 
+  QElapsedTimer Clock;
+  Clock.start();
   Window->btRecord().click();
   const QString File = Tracks() + "/VT 2026-12-10 14-03-22.flac";
   ASSERT_TRUE(Window->Recording().IsRecording()) << Window->lbStatus().text().toStdString();
   EXPECT_EQ(Window->lbFile().text(), "File: " + File);
   EXPECT_FALSE(Window->btRecord().isEnabled());
   // The sine source hands its sound over in blocks of two seconds, so the recording grows in
-  // such steps: about two seconds are there once the first block has arrived.
+  // such steps: at least two seconds are there once the first block has arrived.
   int Level = 0;
   QTRY_VERIFY_WITH_TIMEOUT(
       (Level = std::max(Level, Window->pbLevel().value()),
        Window->Recording().RecordedFrames() >= 2 * Rate && Level > 0 && Window->lbTime().text() != "0:00.0"),
       15000);
   EXPECT_GT(Level, 20);
+  const double StopSeconds = Clock.elapsed() / 1000.0;
   Window->btStop().click();
 
   EXPECT_FALSE(Window->Recording().IsRecording());
@@ -194,6 +198,8 @@ TEST_F(SoundServerTest, RecordsTheChosenMicrophoneIntoTheVoiceTracksFolder) {
   EXPECT_EQ(qint64(Flac.Samples[0].size()), Frames);
   EXPECT_GE(Flac.Seconds(), 2.0);
   EXPECT_LE(Flac.Seconds(), 4.1);
+  // Stop waited for the sound up to its moment (less the time the device took to open).
+  EXPECT_GE(Flac.Seconds(), StopSeconds - 0.3);
   EXPECT_NEAR(DominantFrequency(Flac.Samples[0], Rate), 440, 3);
 }
 
