@@ -1,0 +1,223 @@
+#include "suite/recorder/flac_file_writer.h"
+
+#include <FLAC++/encoder.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <QFile>
+#include <array>
+#include <cerrno>
+#include <vector>
+
+#include "suite/recorder/recording_failure.h"
+#include "support/system_error.h"
+
+namespace wavenard {
+
+namespace {
+
+// Where STREAMINFO's fields lie in the file: after "fLaC" and the block's 4-byte header.
+constexpr off_t StreamInfoOffset = 8;
+constexpr off_t FrameSizesOffset = StreamInfoOffset + 4;
+constexpr off_t TotalSamplesOffset = StreamInfoOffset + 13;
+constexpr off_t Md5Offset = StreamInfoOffset + 18;
+constexpr int CompressionLevel = 5;
+
+bool WriteAll(int AFd, const unsigned char* AData, size_t ASize) {
+  while (ASize > 0) {
+    const ssize_t Count = ::write(AFd, AData, ASize);
+    if (Count < 0 && errno == EINTR) {
+      continue;
+    }
+    if (Count <= 0) {
+      if (Count == 0) {
+        errno = EIO;
+      }
+      return false;
+    }
+    AData += Count;
+    ASize -= static_cast<size_t>(Count);
+  }
+  return true;
+}
+
+bool WriteAt(int AFd, off_t AOffset, const unsigned char* AData, size_t ASize) {
+  return ::lseek(AFd, AOffset, SEEK_SET) == AOffset && WriteAll(AFd, AData, ASize);
+}
+
+}  // namespace
+
+// The encoder writes through our own descriptor, so that we know where the last whole frame
+// ends and can keep the file open (and locked) for as long as the recording lasts.
+class TFlacFileWriter::TEncoder final : public FLAC::Encoder::Stream {
+ public:
+  int Fd = -1;
+  // The end of the last complete write: the header or a whole frame.
+  off_t GoodEnd = 0;
+  quint64 SamplesInFile = 0;
+  int LastError = 0;
+  std::vector<FLAC__int32> Buffer;
+
+  QString FailureReason() const {
+    return LastError != 0 ? SysErrorDescription(LastError) : QString::fromUtf8(get_state().as_cstring());
+  }
+
+  // Cuts the file back to its last whole frame and makes the header say so. The frame sizes and
+  // the checksum become "unknown", which every decoder accepts. Returns false when that fails.
+  bool Repair() {
+    if (SamplesInFile == 0) {
+      return true;  // the file goes
+    }
+    if (::ftruncate(Fd, GoodEnd) != 0) {
+      return false;
+    }
+    const std::array<unsigned char, 6> NoFrameSizes{};
+    const std::array<unsigned char, 16> NoMd5{};
+    unsigned char Total[5];
+    if (::pread(Fd, Total, 1, TotalSamplesOffset) != 1) {
+      return false;
+    }
+    Total[0] = static_cast<unsigned char>((Total[0] & 0xF0) | ((SamplesInFile >> 32) & 0x0F));
+    for (int I = 1; I < 5; ++I) {
+      Total[I] = static_cast<unsigned char>(SamplesInFile >> (8 * (4 - I)));
+    }
+    return WriteAt(Fd, FrameSizesOffset, NoFrameSizes.data(), NoFrameSizes.size()) &&
+           WriteAt(Fd, TotalSamplesOffset, Total, sizeof Total) &&
+           WriteAt(Fd, Md5Offset, NoMd5.data(), NoMd5.size());
+  }
+
+ protected:
+  ::FLAC__StreamEncoderWriteStatus write_callback(const FLAC__byte AData[], size_t ABytes, uint32_t ASamples,
+                                                  uint32_t) override {
+    if (!WriteAll(Fd, AData, ABytes)) {
+      LastError = errno;
+      return FLAC__STREAM_ENCODER_WRITE_STATUS_FATAL_ERROR;
+    }
+    SamplesInFile += ASamples;
+    const off_t End = ::lseek(Fd, 0, SEEK_CUR);
+    if (End > GoodEnd) {
+      GoodEnd = End;
+    }
+    return FLAC__STREAM_ENCODER_WRITE_STATUS_OK;
+  }
+
+  ::FLAC__StreamEncoderSeekStatus seek_callback(FLAC__uint64 AOffset) override {
+    if (::lseek(Fd, static_cast<off_t>(AOffset), SEEK_SET) < 0) {
+      LastError = errno;
+      return FLAC__STREAM_ENCODER_SEEK_STATUS_ERROR;
+    }
+    return FLAC__STREAM_ENCODER_SEEK_STATUS_OK;
+  }
+
+  ::FLAC__StreamEncoderTellStatus tell_callback(FLAC__uint64* AOffset) override {
+    const off_t Offset = ::lseek(Fd, 0, SEEK_CUR);
+    if (Offset < 0) {
+      LastError = errno;
+      return FLAC__STREAM_ENCODER_TELL_STATUS_ERROR;
+    }
+    *AOffset = static_cast<FLAC__uint64>(Offset);
+    return FLAC__STREAM_ENCODER_TELL_STATUS_OK;
+  }
+};
+
+TFlacFileWriter::TFlacFileWriter() = default;
+
+TFlacFileWriter::~TFlacFileWriter() {
+  if (IsOpen()) {
+    try {
+      Finish();
+    } catch (const ERecordingFailure&) {
+      // The file is closed; nobody is left to be told.
+    }
+  }
+}
+
+bool TFlacFileWriter::IsOpen() const {
+  return FEncoder != nullptr;
+}
+
+void TFlacFileWriter::Open(const QString& AFileName, int ASampleRate, int AChannels) {
+  Q_ASSERT(!IsOpen());
+  FFileName = AFileName;
+  FSampleRate = ASampleRate;
+  FChannels = AChannels;
+  FFramesWritten = 0;
+  FFileKept = false;
+  const auto Fail = [this](const QString& AReason) {
+    throw ERecordingFailure(QStringLiteral("Cannot create file \"%1\". %2").arg(FFileName, AReason));
+  };
+  if (AChannels < 1 || AChannels > 2 || ASampleRate < 1 || ASampleRate > 655350) {
+    Fail(QStringLiteral("The device gives %1 channels at %2 Hz").arg(AChannels).arg(ASampleRate));
+  }
+  const int Fd =
+      ::open(QFile::encodeName(AFileName).constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (Fd < 0) {
+    Fail(SysErrorDescription(errno));
+  }
+  FEncoder = std::make_unique<TEncoder>();
+  FEncoder->Fd = Fd;
+  // Held until the file is closed: a program that asks for the file exclusively is refused.
+  if (::flock(Fd, LOCK_EX | LOCK_NB) != 0) {
+    const int Error = errno;
+    Close(false);
+    Fail(SysErrorDescription(Error));
+  }
+  FEncoder->set_channels(static_cast<uint32_t>(AChannels));
+  FEncoder->set_bits_per_sample(16);
+  FEncoder->set_sample_rate(static_cast<uint32_t>(ASampleRate));
+  FEncoder->set_compression_level(CompressionLevel);
+  if (FEncoder->init() != FLAC__STREAM_ENCODER_INIT_STATUS_OK) {
+    const QString Reason = FEncoder->FailureReason();
+    Close(false);
+    Fail(Reason);
+  }
+}
+
+void TFlacFileWriter::Write(const qint16* ASamples, qint64 AFrames) {
+  Q_ASSERT(IsOpen());
+  if (AFrames <= 0) {
+    return;
+  }
+  const size_t Count = static_cast<size_t>(AFrames) * static_cast<size_t>(FChannels);
+  FEncoder->Buffer.resize(Count);
+  for (size_t I = 0; I < Count; ++I) {
+    FEncoder->Buffer[I] = ASamples[I];
+  }
+  FFramesWritten += AFrames;
+  if (!FEncoder->process_interleaved(FEncoder->Buffer.data(), static_cast<uint32_t>(AFrames))) {
+    Abandon(FEncoder->FailureReason());
+  }
+}
+
+void TFlacFileWriter::Finish() {
+  Q_ASSERT(IsOpen());
+  if (!FEncoder->finish()) {
+    Abandon(FEncoder->FailureReason());
+  }
+  if (::fsync(FEncoder->Fd) != 0 && errno != EINVAL) {
+    Abandon(SysErrorDescription(errno));
+  }
+  Close(FEncoder->SamplesInFile > 0);
+}
+
+void TFlacFileWriter::Abandon(const QString& AReason) {
+  QString Reason = AReason;
+  FEncoder->finish();
+  if (!FEncoder->Repair()) {
+    Reason += QStringLiteral(". The file could not be completed either: ") + SysErrorDescription(errno);
+  }
+  Close(FEncoder->SamplesInFile > 0);
+  throw ERecordingFailure(QStringLiteral("Cannot write file \"%1\". %2").arg(FFileName, Reason));
+}
+
+void TFlacFileWriter::Close(bool AKeep) {
+  ::close(FEncoder->Fd);
+  FEncoder.reset();
+  FFileKept = AKeep;
+  if (!AKeep) {
+    QFile::remove(FFileName);
+  }
+}
+
+}  // namespace wavenard

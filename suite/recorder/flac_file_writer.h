@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+#include <memory>
+
+namespace wavenard {
+
+// Encodes 16-bit interleaved samples into a new FLAC file while they arrive. The file is created
+// (never replaced), held open for writing and locked until Finish, so that nobody sends it while
+// it grows. When a write fails (disk full, file too large, device error) the file is cut back to
+// the last whole frame and its header is made to say how long it is, so what was recorded up to
+// the failure stays a valid FLAC file; a file that holds no audio at all is removed.
+class TFlacFileWriter final {
+ public:
+  TFlacFileWriter();
+  ~TFlacFileWriter();
+  Q_DISABLE_COPY_MOVE(TFlacFileWriter)
+
+  // Creates AFileName for AChannels (1 or 2) channels at ASampleRate. Raises ERecordingFailure;
+  // the file is then not there.
+  void Open(const QString& AFileName, int ASampleRate, int AChannels);
+  // Encodes AFrames frames of AChannels samples each. Raises ERecordingFailure after the file
+  // has been closed as described above.
+  void Write(const qint16* ASamples, qint64 AFrames);
+  // Encodes what is still buffered, completes the header and closes the file. Raises
+  // ERecordingFailure when that fails; the file is closed (or removed when empty) all the same.
+  void Finish();
+
+  bool IsOpen() const;
+  const QString& FileName() const { return FFileName; }
+  int SampleRate() const { return FSampleRate; }
+  int Channels() const { return FChannels; }
+  // The frames handed to Write since Open.
+  qint64 FramesWritten() const { return FFramesWritten; }
+  // Whether the file is still there after Finish or a failure (it is removed when empty).
+  bool FileKept() const { return FFileKept; }
+
+ private:
+  class TEncoder;
+
+  [[noreturn]] void Abandon(const QString& AReason);
+  void Close(bool AKeep);
+
+  std::unique_ptr<TEncoder> FEncoder;
+  QString FFileName;
+  int FSampleRate = 0;
+  int FChannels = 0;
+  qint64 FFramesWritten = 0;
+  bool FFileKept = false;
+};
+
+}  // namespace wavenard

@@ -1,0 +1,61 @@
+#include <signal.h>
+#include <QApplication>
+#include <QMessageBox>
+#include <QTimer>
+
+#include <csignal>
+
+#include "audio/media_device_source.h"
+#include "config/failures.h"
+#include "config/sound_device.h"
+#include "suite/recorder/recorder_settings.h"
+#include "suite/recorder/recorder_window.h"
+
+namespace {
+
+volatile std::sig_atomic_t QuitRequested = 0;
+
+void RequestQuit(int) {
+  QuitRequested = 1;
+}
+
+}  // namespace
+
+// The suite's voice-track recorder. Wavenard starts it with "-wavenard"; it behaves the same
+// without. It finds the settings folder as Wavenard does, from its own application folder.
+int main(int argc, char** argv) {
+  QApplication Application(argc, argv);
+  Application.setApplicationName(QStringLiteral("Pellorin"));
+  Application.setApplicationVersion(QStringLiteral(WAVENARD_VERSION));
+  try {
+    const wavenard::TRecorderSettings Settings(
+        wavenard::TFolders::ForExecutable(QCoreApplication::applicationFilePath()));
+    wavenard::TMediaDeviceSource Devices;
+    wavenard::TRecorderWindowDeps Deps;
+    Deps.ChooseInput = [&Settings, &Devices] {
+      return wavenard::ChooseInput(Settings.Microphone(), Devices);
+    };
+    Deps.VoiceTracksFolder = Settings.VoiceTracksFolder();
+    wavenard::TRecorderWindow Window(std::move(Deps));
+    Window.show();
+    // The end of the desktop session closes the window as the user would, so a running
+    // recording is stopped and kept whole.
+    struct sigaction Action {};
+    Action.sa_handler = RequestQuit;
+    Action.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &Action, nullptr);
+    sigaction(SIGINT, &Action, nullptr);
+    QTimer QuitCheck;
+    QObject::connect(&QuitCheck, &QTimer::timeout, &Window, [&Window] {
+      if (QuitRequested != 0) {
+        Window.close();
+      }
+    });
+    QuitCheck.start(100);
+    return QApplication::exec();
+  } catch (const wavenard::ESettingsFailure& E) {
+    // The settings folder cannot be known ("uid.ini" cannot be read).
+    QMessageBox::critical(nullptr, QStringLiteral("Error"), E.Message());
+    return 1;
+  }
+}

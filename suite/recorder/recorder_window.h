@@ -1,0 +1,81 @@
+#pragma once
+
+#include <QAudioDevice>
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QTimer>
+#include <QWidget>
+#include <functional>
+
+#include "suite/recorder/input_choice.h"
+#include "suite/recorder/recording.h"
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
+
+namespace wavenard {
+
+// What the window takes from its surroundings; tests replace each part.
+struct TRecorderWindowDeps {
+  // The microphone of the suite's settings, chosen afresh for every recording.
+  std::function<TInputChoice()> ChooseInput;
+  // The folder the voice tracks go to; created when missing.
+  QString VoiceTracksFolder;
+  // The time that names a new recording.
+  std::function<QDateTime()> Now = [] { return QDateTime::currentDateTime(); };
+};
+
+// The recorder's window: Record and Stop, the elapsed time, a level meter, the input device and
+// the file being written. Closing it while recording stops and keeps the recording.
+class TRecorderWindow final : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit TRecorderWindow(TRecorderWindowDeps ADeps, QWidget* AParent = nullptr);
+  Q_DISABLE_COPY_MOVE(TRecorderWindow)
+
+  QPushButton& btRecord() { return *FRecordButton; }
+  QPushButton& btStop() { return *FStopButton; }
+  QLabel& lbDevice() { return *FDeviceLabel; }
+  QLabel& lbNote() { return *FNoteLabel; }
+  QLabel& lbFile() { return *FFileLabel; }
+  QLabel& lbTime() { return *FTimeLabel; }
+  QLabel& lbStatus() { return *FStatusLabel; }
+  QProgressBar& pbLevel() { return *FLevelBar; }
+  const TRecording& Recording() const { return FRecording; }
+
+  // "m:ss.t", with hours in front once there are any.
+  static QString FormatDuration(qint64 AMilliseconds);
+
+ protected:
+  void closeEvent(QCloseEvent* AEvent) override;
+
+ private:
+  QAudioDevice ChooseDevice();
+  void btRecordClick();
+  void btStopClick();
+  void RecordingFailed(const QString& AReason, bool AKept);
+  void tmrMeterTimer();
+  void ShowState();
+
+  TRecorderWindowDeps FDeps;
+  TRecording FRecording;
+  QTimer FMeterTimer;
+  // Since Record; the elapsed time shown. Sound may arrive in bursts, so the clock is smoother
+  // than the recorded length, which Stop shows.
+  QElapsedTimer FStarted;
+  qreal FShownLevel = 0;
+  bool FStopping = false;
+
+  QPushButton* FRecordButton = nullptr;
+  QPushButton* FStopButton = nullptr;
+  QLabel* FTimeLabel = nullptr;
+  QProgressBar* FLevelBar = nullptr;
+  QLabel* FDeviceLabel = nullptr;
+  QLabel* FNoteLabel = nullptr;
+  QLabel* FFileLabel = nullptr;
+  QLabel* FStatusLabel = nullptr;
+};
+
+}  // namespace wavenard
