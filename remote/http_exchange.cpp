@@ -166,6 +166,9 @@ THttpAnswer PerformHttpExchange(const QString& AURL, const QByteArray* AForm, co
   QByteArray URL = Address->TransferURL();
   curl_easy_setopt(Handle, CURLOPT_URL, URL.constData());
   curl_easy_setopt(Handle, CURLOPT_NOSIGNAL, 1L);
+  // A name lookup still running when the exchange ends is left behind, not waited for, so a
+  // worker never outlives shutdown's wait because of a slow resolver.
+  curl_easy_setopt(Handle, CURLOPT_QUICK_EXIT, 1L);
   curl_easy_setopt(Handle, CURLOPT_PATH_AS_IS, 1L);
   curl_easy_setopt(Handle, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
   curl_easy_setopt(Handle, CURLOPT_PROTOCOLS_STR, "http,https");
