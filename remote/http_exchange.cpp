@@ -2,6 +2,8 @@
 
 #include <curl/curl.h>
 
+#include <QLocale>
+
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -35,11 +37,17 @@ struct THeaderListDelete {
 struct TTransferState {
   THttpAnswer Answer;
   TClock::time_point LastActivity;
+  qint64 MaxAnswerBytes = 0;
+  bool TooLarge = false;
 };
 
 size_t StoreBody(char* AData, size_t ASize, size_t ACount, void* AState) {
   auto* State = static_cast<TTransferState*>(AState);
   const size_t Length = ASize * ACount;
+  if (State->Answer.Body.size() + static_cast<qint64>(Length) > State->MaxAnswerBytes) {
+    State->TooLarge = true;
+    return 0;  // ends the transfer
+  }
   State->Answer.Body.append(AData, static_cast<qsizetype>(Length));
   State->LastActivity = TClock::now();
   return Length;
@@ -161,6 +169,7 @@ THttpAnswer PerformHttpExchange(const QString& AURL, const QByteArray* AForm, co
   }
 
   TTransferState State;
+  State.MaxAnswerBytes = ALimits.MaxAnswerBytes;
   char ErrorBuffer[CURL_ERROR_SIZE] = {};
   CURL* Handle = Easy.get();
   QByteArray URL = Address->TransferURL();
@@ -189,8 +198,13 @@ THttpAnswer PerformHttpExchange(const QString& AURL, const QByteArray* AForm, co
 
   for (int Redirects = 0;; ++Redirects) {
     State.Answer = THttpAnswer();
+    State.TooLarge = false;
     ErrorBuffer[0] = '\0';
     const CURLcode Code = RunTransfer(Multi.get(), Handle, State, ALimits, AAborted);
+    if (State.TooLarge) {
+      throw ENetworkFailure(QStringLiteral("The station's answer is larger than %1; it was not read.")
+                                .arg(QLocale::c().formattedDataSize(ALimits.MaxAnswerBytes, 0)));
+    }
     if (Code != CURLE_OK) {
       throw ENetworkFailure(FailureText(Handle, Code, ErrorBuffer));
     }

@@ -8,11 +8,15 @@
 
 namespace wavenard {
 
-// Time limits of one exchange: resolving and connecting, and how long a transfer may go
+// Limits of one exchange. Time: resolving and connecting, and how long a transfer may go
 // without moving a byte (sending, waiting for the answer, receiving it).
+//
+// Size: an answer body above MaxAnswerBytes is refused. The largest real playlists are a few MB;
+// 64 MiB leaves a wide margin and bounds what an answer can make the program hold.
 struct THttpLimits {
   std::chrono::milliseconds Connect{60'000};
   std::chrono::milliseconds Stall{60'000};
+  qint64 MaxAnswerBytes = 64 * 1024 * 1024;
 };
 
 // The last answer of an exchange, after any redirects.

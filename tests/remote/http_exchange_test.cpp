@@ -134,5 +134,23 @@ TEST_F(HttpExchange, AnAbortEndsAWaitingExchangeAtOnce) {
   EXPECT_LT(Timer.elapsed(), 1000);
 }
 
+TEST_F(HttpExchange, AnAnswerAboveTheSizeLimitIsRefused) {
+  const QByteArray Body(1500, 'x');
+  TRawHttpServer Server([&](const QByteArray&) { return TRawReply::Answer(200, "OK", Body); });
+  // Without announcing its length, too.
+  TRawHttpServer Unannounced([&](const QByteArray&) {
+    return TRawReply{"HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + Body, TRawReply::TEnd::Close};
+  });
+  THttpLimits Limits = ShortLimits;
+  Limits.MaxAnswerBytes = 1000;
+  for (const TRawHttpServer* Station : {&Server, &Unannounced}) {
+    EXPECT_EQ(FailureOf(UrlOf(*Station), nullptr, Limits),
+              u"The station's answer is larger than 1000 bytes; it was not read."_qs);
+  }
+  Limits.MaxAnswerBytes = 1500;
+  EXPECT_EQ(PerformHttpExchange(UrlOf(Server), nullptr, Limits, {}).Body, Body);
+  EXPECT_EQ(PerformHttpExchange(UrlOf(Unannounced), nullptr, Limits, {}).Body, Body);
+}
+
 }  // namespace
 }  // namespace wavenard
