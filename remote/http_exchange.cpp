@@ -98,6 +98,9 @@ CURLcode RunTransfer(CURLM* AMulti, CURL* AEasy, TTransferState& AState, const T
 
   AState.LastActivity = TClock::now();
   curl_off_t LastUploaded = 0;
+  // The speed rule's window; it starts when the connection stands.
+  std::optional<TClock::time_point> WindowStart;
+  curl_off_t WindowStartBytes = 0;
   for (;;) {
     int Running = 0;
     if (const CURLMcode Code = curl_multi_perform(AMulti, &Running); Code != CURLM_OK) {
@@ -122,6 +125,22 @@ CURLcode RunTransfer(CURLM* AMulti, CURL* AEasy, TTransferState& AState, const T
     }
     if (Now - AState.LastActivity >= ALimits.Stall) {
       throw ENetworkFailure(QStringLiteral("The station did not answer in time."));
+    }
+    if (Connected != 0) {
+      curl_off_t Downloaded = 0;
+      curl_easy_getinfo(AEasy, CURLINFO_SIZE_DOWNLOAD_T, &Downloaded);
+      const curl_off_t Moved = Uploaded + Downloaded;
+      if (!WindowStart) {
+        WindowStart = Now;
+        WindowStartBytes = Moved;
+      } else if (Now - *WindowStart >= ALimits.SlowWindow) {
+        if (Moved - WindowStartBytes < ALimits.MinBytesPerWindow) {
+          throw ENetworkFailure(
+              QStringLiteral("The station's connection is too slow; the request was given up."));
+        }
+        WindowStart = Now;
+        WindowStartBytes = Moved;
+      }
     }
     curl_multi_poll(AMulti, nullptr, 0, PollIntervalMs, nullptr);
   }
