@@ -49,6 +49,14 @@ const QString RecorderProgram = QStringLiteral("pellorin");
 #endif
 const QString RecorderSwitch = QStringLiteral("-wavenard");
 
+// Runs the request operation AStart on a new worker. A worker the system refused to start is
+// freed here and the refusal passed on; a started one frees itself.
+void StartWorker(TAPI* AWorker, const std::function<void(TAPI&)>& AStart) {
+  std::unique_ptr<TAPI> Worker(AWorker);
+  AStart(*Worker);
+  Worker.release();
+}
+
 }  // namespace
 
 QString ChooseVoiceTrackFile(QWidget* AParent, const QString& AInitialDir) {
@@ -265,7 +273,18 @@ void TMainFrm::RefreshPlaylist() {
     return;
   }
   FUpdatingPlaylist = true;
-  NewWorker(&TMainFrm::OnPlaylistResult)->GetPlaylistContents();
+  try {
+    StartWorker(NewWorker(&TMainFrm::OnPlaylistResult), [](TAPI& AWorker) { AWorker.GetPlaylistContents(); });
+  } catch (const EThread& E) {
+    // No answer will come: the next tick asks again, and the user hears of it once.
+    FUpdatingPlaylist = false;
+    if (!FStartRefusalShown && FDeps.Boxes) {
+      FStartRefusalShown = true;
+      FDeps.Boxes->MyMessageBox(QString::fromUtf8(E.what()), QStringLiteral("Error"), MB_OK | MB_ICONERROR);
+    }
+    return;
+  }
+  FStartRefusalShown = false;
 }
 
 TAPI* TMainFrm::NewWorker(void (TMainFrm::*AMethod)(TAPI&)) {
@@ -390,7 +409,8 @@ void TMainFrm::lvPlaylistDragDrop(TZnVirtualTree& ASender, const QDropEvent& AEv
   // The two rows show each other's track at once; the next refresh shows the station's order.
   FPlaylist->Exchange(Source, Target);
   FModel.Rebind(FPlaylist->Count());
-  NewWorker(&TMainFrm::OnTrackEditResult)->MovePlaylistTrack(Source, Target);
+  StartWorker(NewWorker(&TMainFrm::OnTrackEditResult),
+              [&](TAPI& AWorker) { AWorker.MovePlaylistTrack(Source, Target); });
 }
 
 void TMainFrm::btDeleteClick() {
@@ -398,7 +418,8 @@ void TMainFrm::btDeleteClick() {
   if (Row < 0) {
     return;
   }
-  NewWorker(&TMainFrm::OnTrackEditResult)->DeletePlaylistTrack(Row);
+  StartWorker(NewWorker(&TMainFrm::OnTrackEditResult),
+              [Row](TAPI& AWorker) { AWorker.DeletePlaylistTrack(Row); });
 }
 
 void TMainFrm::btInsertClick() {

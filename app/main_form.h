@@ -151,6 +151,8 @@ class TMainFrm final : public QMainWindow {
   std::shared_ptr<THandOver> FHandOver;
   std::unique_ptr<TPlaylist> FPlaylist;
   bool FUpdatingPlaylist = false;
+  // A refused start of the playlist request has been shown; cleared by the next start.
+  bool FStartRefusalShown = false;
   bool FShown = false;
   bool FClosing = false;
 

@@ -78,7 +78,13 @@ TMainFrm& TApplicationRun::CreateMainWindow() {
 
 void TApplicationRun::CloseDown() {
   FMainFrm.reset();
-  TThread::WaitForAll(WorkerJoinLimit);
+  if (FWorkersWaited) {
+    return;
+  }
+  FWorkersWaited = true;
+  if (FEnvironment.WaitForWorkers) {
+    FEnvironment.WaitForWorkers(WorkerJoinLimit);
+  }
 }
 
 void CloseForSessionEnd(QWidget& AWindow) {

@@ -9,6 +9,7 @@
 #include "app/main_form.h"
 #include "config/folders.h"
 #include "support/dpi.h"
+#include "support/thread.h"
 
 class QRandomGenerator;
 
@@ -36,14 +37,16 @@ struct TStartupEnvironment {
   std::function<void(const std::exception& AError)> ReportError;
   TFileChooser ChooseFile = ChooseVoiceTrackFile;
   TProgramStarter StartProgram = StartRecorderProcess;
+  // Shutdown's wait for the request workers still running (at most AMilliseconds).
+  std::function<bool(int AMilliseconds)> WaitForWorkers = TThread::WaitForAll;
 };
 
 // The process-wide values of one run. The constructor creates them in start-up order; the
 // destructor releases them in the reverse order. Main thread only.
 class TApplicationRun final {
  public:
-  // How long shutdown waits for request workers still running.
-  static constexpr int WorkerJoinLimit = 1500;
+  // How long shutdown waits, once, for request workers still running.
+  static constexpr int WorkerJoinLimit = 2000;
 
   explicit TApplicationRun(TStartupEnvironment AEnvironment);
   ~TApplicationRun();
@@ -52,7 +55,7 @@ class TApplicationRun final {
   // Creates the playlist window, which reads the connection settings file.
   TMainFrm& CreateMainWindow();
   // Destroys the window, which saves the connection settings file, and gives the request
-  // workers still running a short time to end.
+  // workers still running a short time to end. The first call waits; later ones do not.
   void CloseDown();
 
   const TFolders& Folders() const { return FFolders; }
@@ -72,6 +75,7 @@ class TApplicationRun final {
   TDpiCache FDpi;
   std::unique_ptr<TTagLibrary> FTagLibrary;
   std::unique_ptr<TMsgThread> FMsgThread;
+  bool FWorkersWaited = false;
   TFolders FFolders;
   std::unique_ptr<TPlayerIni> FPlayerIni;
   std::unique_ptr<TSystemIni> FSystemIni;

@@ -61,9 +61,11 @@ TIniFile::TIniFile(const QByteArray& AContent) {
       }
       if (Trimmed.size() >= 2 && Trimmed.startsWith(u'[') && Trimmed.endsWith(u']')) {
         const QString Name = TrimRight(TrimLeft(Trimmed.sliced(1, Trimmed.size() - 2))).toString();
-        if (FindSection(Name) != nullptr) {
+        const QString Key = Name.toCaseFolded();
+        if (FSectionIndex.contains(Key)) {
           Current = -1;
         } else {
+          FSectionIndex.insert(Key, FSections.size());
           FSections.append(TSection{Name, {}});
           Current = FSections.size() - 1;
         }
@@ -107,12 +109,8 @@ QString TIniFile::ReadString(const QString& ASection, const QString& AKey, const
 }
 
 const TIniFile::TSection* TIniFile::FindSection(const QString& AName) const {
-  for (const TSection& Section : FSections) {
-    if (Section.Name.compare(AName, Qt::CaseInsensitive) == 0) {
-      return &Section;
-    }
-  }
-  return nullptr;
+  const auto Place = FSectionIndex.constFind(AName.toCaseFolded());
+  return Place == FSectionIndex.cend() ? nullptr : &FSections[*Place];
 }
 
 }  // namespace wavenard

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <optional>
@@ -37,6 +38,8 @@ class TIniFile {
   const TSection* FindSection(const QString& AName) const;
 
   QList<TSection> FSections;
+  // Index into FSections by the case-folded section name.
+  QHash<QString, qsizetype> FSectionIndex;
 };
 
 }  // namespace wavenard

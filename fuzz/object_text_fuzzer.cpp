@@ -1,5 +1,7 @@
-// A settings file's text read into records that use every kind of property; whatever a record
-// takes must survive writing it out and reading it back into a fresh record unchanged.
+// A settings file's text read into the program's own records (the system and player settings and
+// the connection settings, with their setters and collections) and into a record that uses every
+// kind of property; whatever a record takes must survive writing it out and reading it back into
+// a fresh record unchanged.
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QList>
@@ -7,24 +9,44 @@
 #include <cstdint>
 #include <cstdio>
 
+#include <QRandomGenerator>
+#include <functional>
+#include <memory>
+
+#include "config/connection_settings.h"
 #include "config/failures.h"
+#include "config/folders.h"
 #include "config/object_text.h"
+#include "config/player_ini.h"
+#include "config/system_ini.h"
+#include "support/message_box.h"
 #include "tests/config/test_records.h"
 
 using namespace wavenard;
 
 namespace {
 
-template <typename TRecord>
-QByteArray WriteRead(const QByteArray& AText) {
-  TRecord Fresh;
+using TRecordMaker = std::function<std::unique_ptr<TComponent>()>;
+
+// The records never show a box here: reading object text does not touch their files.
+class TSilentBoxes final : public TBoxPresenter {
+ protected:
+  int Present(const TBoxRequest&) override { return 1; }
+};
+
+TSilentBoxes Boxes;
+QRandomGenerator Random(1);
+const TFolders Folders(QStringLiteral("/fuzz/app/"), QStringLiteral("/fuzz/settings/"));
+
+QByteArray WriteRead(const TRecordMaker& AMake, const QByteArray& AText) {
+  const std::unique_ptr<TComponent> Fresh = AMake();
   try {
-    ReadObjectText(AText, Fresh);
+    ReadObjectText(AText, *Fresh);
   } catch (const ESettingsFailure& Failure) {
     std::fprintf(stderr, "written text not read back: %s\n%s\n", Failure.what(), AText.constData());
     __builtin_trap();
   }
-  return WriteObjectText(Fresh);
+  return WriteObjectText(*Fresh);
 }
 
 // Whether every line of AWritten stands, in its order, in AReadBack.
@@ -43,27 +65,26 @@ bool KeepsEveryLine(const QByteArray& AWritten, const QByteArray& AReadBack) {
   return true;
 }
 
-template <typename TRecord>
-void ReadAndRoundTrip(QByteArrayView AText) {
-  TRecord Record;
+void ReadAndRoundTrip(QByteArrayView AText, const TRecordMaker& AMake) {
+  const std::unique_ptr<TComponent> Record = AMake();
   try {
-    ReadObjectText(AText, Record);
+    ReadObjectText(AText, *Record);
   } catch (const ESyntaxFailure&) {
     return;
   } catch (const EFileFailure&) {
     // The lines before the failing entry stay applied: that record must round-trip as well.
   }
-  const QByteArray Written = WriteObjectText(Record);
+  const QByteArray Written = WriteObjectText(*Record);
   // A value equal to its declared default is left out and comes back in a fresh record as what the
   // constructor set, which may differ: the text read back may gain lines, but keeps every line.
-  const QByteArray Again = WriteRead<TRecord>(Written);
+  const QByteArray Again = WriteRead(AMake, Written);
   if (!KeepsEveryLine(Written, Again)) {
     std::fprintf(stderr, "round trip lost or changed a line:\n%s\n--- became ---\n%s\n", Written.constData(),
                  Again.constData());
     __builtin_trap();
   }
   // With those lines in, the text is stable.
-  const QByteArray Third = WriteRead<TRecord>(Again);
+  const QByteArray Third = WriteRead(AMake, Again);
   if (Third != Again) {
     std::fprintf(stderr, "round trip changed the text:\n%s\n--- became ---\n%s\n", Again.constData(),
                  Third.constData());
@@ -75,8 +96,12 @@ void ReadAndRoundTrip(QByteArrayView AText) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* AData, size_t ASize) {
   const QByteArrayView Text(AData, static_cast<qsizetype>(ASize));
-  ReadAndRoundTrip<test::TKindsRecord>(Text);
-  ReadAndRoundTrip<test::TSystemRecord>(Text);
-  ReadAndRoundTrip<test::TConnectionRecord>(Text);
+  ReadAndRoundTrip(Text, [] {
+    return std::make_unique<TSystemIni>(Folders, Boxes,
+                                        [](int) { return QStringLiteral("/fuzz/programs/"); });
+  });
+  ReadAndRoundTrip(Text, [] { return std::make_unique<TPlayerIni>(Folders, Boxes, Random); });
+  ReadAndRoundTrip(Text, [] { return std::make_unique<TSettings>(); });
+  ReadAndRoundTrip(Text, [] { return std::make_unique<test::TKindsRecord>(); });
   return 0;
 }

@@ -1,8 +1,11 @@
 // The station's answer as the client reads it: the scanner's walk over every part, the attribute
-// lists it hands out, and the playlist reading on top.
+// lists it hands out, and the playlist reading on top. The bytes are read twice: as UTF-8, and
+// as raw UTF-16 code units, unpaired surrogates and all, which an answer decoded by its
+// "charset=utf-16" can hold.
 #include <QString>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "remote/playlist.h"
 #include "remote/playlist_reading.h"
@@ -45,17 +48,14 @@ void ScanAll(TXmlParser& AParser, bool ANormalize, qsizetype ALength) {
   }
 }
 
-}  // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* AData, size_t ASize) {
-  const QString Text = QString::fromUtf8(reinterpret_cast<const char*>(AData), static_cast<qsizetype>(ASize));
+void ReadDocument(const QString& AText) {
   // The document ends at its first NUL.
-  const qsizetype Nul = Text.indexOf(QChar(0));
-  const qsizetype Length = Nul < 0 ? Text.size() : Nul;
+  const qsizetype Nul = AText.indexOf(QChar(0));
+  const qsizetype Length = Nul < 0 ? AText.size() : Nul;
 
   TXmlParser Parser;
-  if (!Parser.LoadFromBuffer(Text)) {
-    return 0;
+  if (!Parser.LoadFromBuffer(AText)) {
+    return;
   }
   ScanAll(Parser, true, Length);
   ScanAll(Parser, false, Length);
@@ -63,7 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* AData, size_t ASize) {
   // Attributes refer into the document until read: a node held past a new load must not reach
   // into the old document, which the parser's copy kept alive alone.
   TXmlParser Holder;
-  Holder.LoadFromBuffer(QString(Text.constData(), Text.size()));
+  Holder.LoadFromBuffer(QString(AText.constData(), AText.size()));
   while (Holder.Scan() && Holder.CurAttr().Count() == 0) {
   }
   if (const TNvpNode* Held = Holder.CurAttr().Node(Holder.CurAttr().Count() - 1)) {
@@ -74,17 +74,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* AData, size_t ASize) {
   }
 
   TAttrList Attrs;
-  Attrs.Analyze(reinterpret_cast<const char16_t*>(Text.utf16()));
+  Attrs.Analyze(reinterpret_cast<const char16_t*>(AText.utf16()));
   volatile qsizetype Sink = Attrs.Count();
   for (int I = 0; I < Attrs.Count(); ++I) {
     Sink = Sink + Attrs.Name(I).size() + Attrs.Value(I).size();
   }
 
   TPlaylist Playlist;
-  ReadPlaylist(Text, Playlist);
+  ReadPlaylist(AText, Playlist);
   for (int I = 0; I < Playlist.Count(); ++I) {
     const TPlaylistItem& Item = Playlist.Items(I);
     Sink = Sink + Item.Title.size() + Item.Duration.size();
   }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* AData, size_t ASize) {
+  ReadDocument(QString::fromUtf8(reinterpret_cast<const char*>(AData), static_cast<qsizetype>(ASize)));
+  QString Units(static_cast<qsizetype>(ASize / 2), Qt::Uninitialized);
+  std::memcpy(Units.data(), AData, ASize / 2 * 2);
+  ReadDocument(Units);
   return 0;
 }

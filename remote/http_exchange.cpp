@@ -2,6 +2,8 @@
 
 #include <curl/curl.h>
 
+#include <QLocale>
+
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -35,11 +37,17 @@ struct THeaderListDelete {
 struct TTransferState {
   THttpAnswer Answer;
   TClock::time_point LastActivity;
+  qint64 MaxAnswerBytes = 0;
+  bool TooLarge = false;
 };
 
 size_t StoreBody(char* AData, size_t ASize, size_t ACount, void* AState) {
   auto* State = static_cast<TTransferState*>(AState);
   const size_t Length = ASize * ACount;
+  if (State->Answer.Body.size() + static_cast<qint64>(Length) > State->MaxAnswerBytes) {
+    State->TooLarge = true;
+    return 0;  // ends the transfer
+  }
   State->Answer.Body.append(AData, static_cast<qsizetype>(Length));
   State->LastActivity = TClock::now();
   return Length;
@@ -90,6 +98,9 @@ CURLcode RunTransfer(CURLM* AMulti, CURL* AEasy, TTransferState& AState, const T
 
   AState.LastActivity = TClock::now();
   curl_off_t LastUploaded = 0;
+  // The speed rule's window; it starts when the connection stands.
+  std::optional<TClock::time_point> WindowStart;
+  curl_off_t WindowStartBytes = 0;
   for (;;) {
     int Running = 0;
     if (const CURLMcode Code = curl_multi_perform(AMulti, &Running); Code != CURLM_OK) {
@@ -117,6 +128,22 @@ CURLcode RunTransfer(CURLM* AMulti, CURL* AEasy, TTransferState& AState, const T
     }
     if (Now - AState.LastActivity >= ALimits.Stall) {
       throw ENetworkFailure(QStringLiteral("The station did not answer in time."));
+    }
+    if (Connected != 0) {
+      curl_off_t Downloaded = 0;
+      curl_easy_getinfo(AEasy, CURLINFO_SIZE_DOWNLOAD_T, &Downloaded);
+      const curl_off_t Moved = Uploaded + Downloaded;
+      if (!WindowStart) {
+        WindowStart = Now;
+        WindowStartBytes = Moved;
+      } else if (Now - *WindowStart >= ALimits.SlowWindow) {
+        if (Moved - WindowStartBytes < ALimits.MinBytesPerWindow) {
+          throw ENetworkFailure(
+              QStringLiteral("The station's connection is too slow; the request was given up."));
+        }
+        WindowStart = Now;
+        WindowStartBytes = Moved;
+      }
     }
     curl_multi_poll(AMulti, nullptr, 0, PollIntervalMs, nullptr);
   }
@@ -198,11 +225,15 @@ THttpAnswer PerformHttpExchange(const QString& AURL, const QByteArray* AForm, co
   }
 
   TTransferState State;
+  State.MaxAnswerBytes = ALimits.MaxAnswerBytes;
   char ErrorBuffer[CURL_ERROR_SIZE] = {};
   CURL* Handle = Easy.get();
   QByteArray URL = Address->TransferURL();
   curl_easy_setopt(Handle, CURLOPT_URL, URL.constData());
   curl_easy_setopt(Handle, CURLOPT_NOSIGNAL, 1L);
+  // A name lookup still running when the exchange ends is left behind, not waited for, so a
+  // worker never outlives shutdown's wait because of a slow resolver.
+  curl_easy_setopt(Handle, CURLOPT_QUICK_EXIT, 1L);
   curl_easy_setopt(Handle, CURLOPT_PATH_AS_IS, 1L);
   curl_easy_setopt(Handle, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
   curl_easy_setopt(Handle, CURLOPT_PROTOCOLS_STR, "http,https");
@@ -227,8 +258,13 @@ THttpAnswer PerformHttpExchange(const QString& AURL, const QByteArray* AForm, co
   }
   for (int Redirects = 0;; ++Redirects) {
     State.Answer = THttpAnswer();
+    State.TooLarge = false;
     ErrorBuffer[0] = '\0';
     const CURLcode Code = RunTransfer(Multi.get(), Handle, State, ALimits, AAborted, FormSent);
+    if (State.TooLarge) {
+      throw ENetworkFailure(QStringLiteral("The station's answer is larger than %1; it was not read.")
+                                .arg(QLocale::c().formattedDataSize(ALimits.MaxAnswerBytes, 0)));
+    }
     if (Code != CURLE_OK) {
       throw ENetworkFailure(FailureText(Handle, Code, ErrorBuffer));
     }

@@ -8,11 +8,24 @@
 
 namespace wavenard {
 
-// Time limits of one exchange: resolving and connecting, and how long a transfer may go
+// Limits of one exchange. Time: resolving and connecting, and how long a transfer may go
 // without moving a byte (sending, waiting for the answer, receiving it).
+//
+// Speed: once connected, every SlowWindow must move at least MinBytesPerWindow (sent and
+// received together), so a station that sends a byte now and then never holds a request for
+// long. The default, 300 KiB in 5 minutes (1 KiB/s on average), lies far below any real
+// station's answer and below the slowest home uplink an upload goes through (64 kbit/s is
+// 8 KiB/s); the window is long enough that a station thinking for a while after an upload
+// (up to the stall limit) does not count against it.
+//
+// Size: an answer body above MaxAnswerBytes is refused. The largest real playlists are a few MB;
+// 64 MiB leaves a wide margin and bounds what an answer can make the program hold.
 struct THttpLimits {
   std::chrono::milliseconds Connect{60'000};
   std::chrono::milliseconds Stall{60'000};
+  std::chrono::milliseconds SlowWindow{300'000};
+  qint64 MinBytesPerWindow = 300 * 1024;
+  qint64 MaxAnswerBytes = 64 * 1024 * 1024;
 };
 
 // The last answer of an exchange, after any redirects.

@@ -1,8 +1,8 @@
 #pragma once
 
 #include <QString>
+#include <deque>
 #include <memory>
-#include <vector>
 
 namespace wavenard {
 
@@ -12,21 +12,23 @@ struct TPlaylistItem {
   QString Duration;
 };
 
-// The station's playlist in its order, owning its rows.
+// The station's playlist in its order, owning its rows. The rows are held by value in blocks,
+// about 50 bytes each, with no allocation of their own: an answer of millions of empty track
+// parts (the largest the exchange accepts, 64 MiB, gives 8.4 million) stays bounded.
 class TPlaylist final {
  public:
   TPlaylist() = default;
   Q_DISABLE_COPY_MOVE(TPlaylist)
 
-  void Add(std::unique_ptr<TPlaylistItem> AItem) { FItems.push_back(std::move(AItem)); }
+  void Add(std::unique_ptr<TPlaylistItem> AItem) { FItems.push_back(std::move(*AItem)); }
   int Count() const { return static_cast<int>(FItems.size()); }
   // AIndex must lie in 0 .. Count() - 1.
-  const TPlaylistItem& Items(int AIndex) const { return *FItems.at(static_cast<size_t>(AIndex)); }
+  const TPlaylistItem& Items(int AIndex) const { return FItems.at(static_cast<size_t>(AIndex)); }
   // Exchanges two rows by index without freeing either; indexes outside the list are ignored.
   void Exchange(int AIndex1, int AIndex2);
 
  private:
-  std::vector<std::unique_ptr<TPlaylistItem>> FItems;
+  std::deque<TPlaylistItem> FItems;
 };
 
 }  // namespace wavenard

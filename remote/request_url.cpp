@@ -102,8 +102,9 @@ std::optional<int> ParsePort(QStringView AText) {
 
 QString BuildURL(const TSettings& ASettings, bool AWithCredentials) {
   std::lock_guard Guard(ASettings.Lock());
-  QString URL =
-      QStringLiteral("%1://%2:%3").arg(QStringLiteral("http"), ASettings.Server()).arg(ASettings.Port());
+  // One arg() for all three: a "%1" inside the server name must stay as it is.
+  QString URL = QStringLiteral("%1://%2:%3")
+                    .arg(QStringLiteral("http"), ASettings.Server(), QString::number(ASettings.Port()));
   if (AWithCredentials) {
     URL += QStringLiteral("/?user=%1&pass=%2")
                .arg(QString::fromLatin1(EncodeQueryValue(ASettings.User())),
@@ -180,21 +181,26 @@ QByteArray NormalizeQuery(QStringView AQuery) {
 }
 
 QString MaskPassword(const QString& AURL) {
-  const qsizetype Question = AURL.indexOf(u'?');
-  if (Question < 0) {
-    return AURL;
-  }
-  qsizetype QueryEnd = AURL.indexOf(u'#', Question);
-  if (QueryEnd < 0) {
-    QueryEnd = AURL.size();
-  }
-  QStringList Parts = AURL.mid(Question + 1, QueryEnd - Question - 1).split(u'&');
-  for (QString& Part : Parts) {
-    if (Part.startsWith(QLatin1String("pass="))) {
-      Part = QStringLiteral("pass=***");
+  // Every "pass=" that starts a query part, wherever a '?' or '&' puts one (a server name may
+  // hold either, and '#' too), has its value up to the next '&' or '#' hidden.
+  static const QLatin1StringView Key("pass=");
+  QString Result;
+  Result.reserve(AURL.size());
+  qsizetype Done = 0;
+  for (qsizetype At = AURL.indexOf(Key); At >= 0; At = AURL.indexOf(Key, At + 1)) {
+    if (At == 0 || (AURL[At - 1] != u'?' && AURL[At - 1] != u'&') || At < Done) {
+      continue;
     }
+    qsizetype ValueEnd = At + Key.size();
+    while (ValueEnd < AURL.size() && AURL[ValueEnd] != u'&' && AURL[ValueEnd] != u'#') {
+      ++ValueEnd;
+    }
+    Result += QStringView(AURL).sliced(Done, At + Key.size() - Done);
+    Result += QLatin1StringView("***");
+    Done = ValueEnd;
   }
-  return AURL.left(Question + 1) + Parts.join(u'&') + AURL.mid(QueryEnd);
+  Result += QStringView(AURL).sliced(Done);
+  return Result;
 }
 
 }  // namespace wavenard

@@ -43,16 +43,31 @@ class TCompletion {
 }  // namespace
 
 std::shared_ptr<THandOver> THandOver::Create(QObject* AContext) {
-  return std::shared_ptr<THandOver>(new THandOver(AContext));
+  std::shared_ptr<THandOver> Result(new THandOver(AContext));
+  if (AContext != nullptr) {
+    // Emitted on the context's thread while the object is still whole; a worker queueing at
+    // that moment holds the lock, so its call is queued before the object's pending calls are
+    // dropped, never to a freed object.
+    Result->FDestroyed = QObject::connect(AContext, &QObject::destroyed, [Weak = std::weak_ptr(Result)] {
+      if (const auto Self = Weak.lock()) {
+        Self->Close();
+      }
+    });
+  }
+  return Result;
 }
 
-THandOver::THandOver(QObject* AContext) : FContext(AContext) {}
+THandOver::THandOver(QObject* AContext)
+    : FContext(AContext),
+      FThread(AContext != nullptr ? AContext->thread() : nullptr),
+      FClosed(AContext == nullptr) {}
 
-THandOver::~THandOver() = default;
+THandOver::~THandOver() {
+  QObject::disconnect(FDestroyed);
+}
 
 bool THandOver::Call(const std::function<void()>& AFunction) {
-  QObject* Context = FContext.data();
-  if (Context != nullptr && QThread::currentThread() == Context->thread()) {
+  if (QThread::currentThread() == FThread) {
     if (Closed()) {
       return false;
     }
@@ -60,15 +75,15 @@ bool THandOver::Call(const std::function<void()>& AFunction) {
     return true;
   }
   auto State = std::make_shared<TCallState>();
-  {
-    std::lock_guard Guard(FLock);
-    if (FClosed || Context == nullptr) {
-      return false;
-    }
-  }
   auto Self = shared_from_this();
+  // Held until the lock is released: if Qt refuses the call, the completion must not be
+  // destroyed (taking the lock) while this thread holds it.
   auto Completion = std::make_shared<TCompletion>(Self, FLock, FChanged, State);
-  const bool Queued = QueueCall(Context, [Self, State, Completion, &AFunction]() mutable {
+  std::unique_lock Guard(FLock);
+  if (FClosed) {
+    return false;
+  }
+  const bool Queued = QueueCall(FContext, [Self, State, Completion, &AFunction]() mutable {
     {
       std::lock_guard Guard(Self->FLock);
       if (Self->FClosed) {
@@ -81,22 +96,23 @@ bool THandOver::Call(const std::function<void()>& AFunction) {
     State->Delivered = true;
     Completion.reset();
   });
-  Completion.reset();
   if (!Queued) {
     return false;
   }
-  std::unique_lock Guard(FLock);
+  Guard.unlock();
+  Completion.reset();
+  Guard.lock();
   FChanged.wait(Guard, [&] { return State->Done || (FClosed && !State->Running); });
   return State->Delivered;
 }
 
 void THandOver::Post(std::function<void()> AFunction) {
-  QObject* Context = FContext.data();
-  if (Context == nullptr || Closed()) {
+  auto Self = shared_from_this();
+  std::lock_guard Guard(FLock);
+  if (FClosed) {
     return;
   }
-  auto Self = shared_from_this();
-  QueueCall(Context, [Self, Function = std::move(AFunction)] {
+  QueueCall(FContext, [Self, Function = std::move(AFunction)] {
     if (!Self->Closed()) {
       Function();
     }

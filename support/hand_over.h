@@ -1,7 +1,7 @@
 #pragma once
 
 #include <QObject>
-#include <QPointer>
+#include <QThread>
 #include <condition_variable>
 #include <functional>
 #include <memory>
@@ -11,11 +11,16 @@ namespace wavenard {
 
 // The way from worker threads to one receiver on the main thread. A worker hands over a call
 // and waits until it has run there (Call), or hands it over without waiting (Post). Once the
-// receiver begins to close (Close), nothing more is delivered and every waiting worker is
-// released at once. Workers hold it by shared ownership, so it outlives the receiver.
+// receiver begins to close (Close, or its destruction), nothing more is delivered and every
+// waiting worker is released at once. Workers hold it by shared ownership, so it outlives the
+// receiver.
+//
+// A call is queued under the same lock that Close takes, so a receiver that has closed is never
+// touched again by a worker: the receiver may be destroyed as soon as Close has returned.
 class THandOver final : public std::enable_shared_from_this<THandOver> {
  public:
-  // AContext lives on the thread that is to run the calls (the receiver, or the application).
+  // AContext lives on the thread that is to run the calls (the receiver, or the application),
+  // and is alive during Create. Its destruction closes the hand-over.
   static std::shared_ptr<THandOver> Create(QObject* AContext);
   ~THandOver();
   Q_DISABLE_COPY_MOVE(THandOver)
@@ -31,10 +36,15 @@ class THandOver final : public std::enable_shared_from_this<THandOver> {
   void Close();
   bool Closed() const;
 
+  // The receiver, for a call running on its thread (where it cannot be destroyed meanwhile).
+  QObject* Context() const { return FContext; }
+
  private:
   explicit THandOver(QObject* AContext);
 
-  QPointer<QObject> FContext;
+  QObject* const FContext;
+  QThread* const FThread;
+  QMetaObject::Connection FDestroyed;
   mutable std::mutex FLock;
   std::condition_variable FChanged;
   bool FClosed = false;

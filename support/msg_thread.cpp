@@ -40,9 +40,10 @@ void TMsgThread::Send(QObject* AWnd, quint32 AMsg, quintptr AWParam, qintptr ALP
   if (Terminated()) {
     return;
   }
+  TMessageItem Item{TWindowMessage{AMsg, AWParam, ALParam, 0}, THandOver::Create(AWnd)};
   {
     std::lock_guard Guard(FSync);
-    FList.push_back(TMessageItem{TWindowMessage{AMsg, AWParam, ALParam, 0}, AWnd});
+    FList.push_back(std::move(Item));
     FCount.exchange(static_cast<int>(FList.size()));
   }
   SetEvent();
@@ -72,7 +73,7 @@ void TMsgThread::Execute() {
       TMessageItem Item = std::move(Batch.front());
       Batch.pop_front();
       if (!Terminated()) {
-        SendWindowMessage(Item.Wnd.data(), Item.M);
+        SendWindowMessage(*Item.Wnd, Item.M);
       }
     }
     FCount2.exchange(0);

@@ -1,11 +1,13 @@
 #pragma once
 
 #include <QObject>
-#include <QPointer>
 #include <atomic>
 #include <condition_variable>
 #include <deque>
+#include <memory>
 #include <mutex>
+
+#include "support/hand_over.h"
 
 #include "support/window_message.h"
 #include "support/zn_thread.h"
@@ -14,7 +16,8 @@ namespace wavenard {
 
 struct TMessageItem {
   TWindowMessage M;
-  QPointer<QObject> Wnd;
+  // The way into the window's thread; it closes when the window is destroyed.
+  std::shared_ptr<THandOver> Wnd;
 };
 
 // Forwards window messages handed in from any thread to their windows, one after another and
@@ -26,6 +29,7 @@ class TMsgThread final : public TZnThread {
   // thread the wait keeps serving deliveries into main-thread objects, so it cannot deadlock.
   ~TMsgThread() override;
 
+  // AWnd is alive during the call; it may be destroyed before the message is delivered.
   void Send(QObject* AWnd, quint32 AMsg, quintptr AWParam, qintptr ALParam);
   int Count() const { return FCount.load() + FCount2.load(); }
 

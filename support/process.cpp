@@ -1,11 +1,14 @@
 #include "support/process.h"
 
+#include <pthread.h>
 #include <spawn.h>
 #include <sys/wait.h>
-#include <thread>
+
+#include <mutex>
 #include <vector>
 
 #include "support/system_error.h"
+#include "support/thread.h"
 
 extern char** environ;
 
@@ -23,6 +26,45 @@ QString TrimControls(const QString& AText) {
     --End;
   }
   return AText.mid(Begin, End - Begin);
+}
+
+// Started programs whose exit status nobody collects yet, because no reaper thread could be
+// started for them; each later start collects those that have ended.
+std::mutex UnreapedLock;
+std::vector<pid_t>& Unreaped() {
+  static std::vector<pid_t> Pids;
+  return Pids;
+}
+
+void CollectEnded() {
+  std::lock_guard Guard(UnreapedLock);
+  std::erase_if(Unreaped(), [](pid_t APid) { return waitpid(APid, nullptr, WNOHANG) != 0; });
+}
+
+void* Reap(void* APid) {
+  waitpid(static_cast<pid_t>(reinterpret_cast<intptr_t>(APid)), nullptr, 0);
+  return nullptr;
+}
+
+// Nobody waits for the program, yet its exit status must be collected or it stays a zombie.
+// A reaper thread that cannot be started is no failure of the start.
+void StartReaper(pid_t APid) {
+  pthread_attr_t Attributes;
+  pthread_attr_init(&Attributes);
+  pthread_attr_setdetachstate(&Attributes, PTHREAD_CREATE_DETACHED);
+  pthread_t Thread;
+  int Code = 0;
+  if (const quint32 StackSize = ThreadStackSize(); StackSize != 0) {
+    Code = pthread_attr_setstacksize(&Attributes, StackSize);
+  }
+  if (Code == 0) {
+    Code = pthread_create(&Thread, &Attributes, Reap, reinterpret_cast<void*>(static_cast<intptr_t>(APid)));
+  }
+  pthread_attr_destroy(&Attributes);
+  if (Code != 0) {
+    std::lock_guard Guard(UnreapedLock);
+    Unreaped().push_back(APid);
+  }
 }
 
 }  // namespace
@@ -93,8 +135,15 @@ void StartProgram(const QString& AProgram, const QStringList& AArguments, pid_t*
   }
   Argv.push_back(nullptr);
 
+  CollectEnded();
+  // The program gets standard input, output and error and nothing else of ours (the
+  // station's sockets, say, which the network library does not mark close-on-exec).
+  posix_spawn_file_actions_t Actions;
+  posix_spawn_file_actions_init(&Actions);
+  posix_spawn_file_actions_addclosefrom_np(&Actions, 3);
   pid_t Pid = 0;
-  const int Code = posix_spawnp(&Pid, Argv[0], nullptr, nullptr, Argv.data(), environ);
+  const int Code = posix_spawnp(&Pid, Argv[0], &Actions, nullptr, Argv.data(), environ);
+  posix_spawn_file_actions_destroy(&Actions);
   if (Code != 0) {
     AError = SysErrorMessage(Code);
     return;
@@ -103,8 +152,7 @@ void StartProgram(const QString& AProgram, const QStringList& AArguments, pid_t*
     *AProcess = Pid;
     return;
   }
-  // Nobody waits for the program, yet its exit status must be collected or it stays a zombie.
-  std::thread([Pid] { waitpid(Pid, nullptr, 0); }).detach();
+  StartReaper(Pid);
 }
 
 void StartProcess(const QString& ACommandLine, pid_t* AProcess, QString& AError) {

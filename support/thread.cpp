@@ -1,7 +1,9 @@
 #include "support/thread.h"
 
 #include <QCoreApplication>
+#include <QString>
 #include <QThread>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <exception>
@@ -20,6 +22,7 @@ namespace {
 std::mutex RegistryLock;
 std::condition_variable RegistryChanged;
 std::atomic<quint64> NextSerial{1};
+std::atomic<quint32> StackSize{0};
 std::map<quint64, TThread*>& Registry() {
   static std::map<quint64, TThread*> Threads;
   return Threads;
@@ -41,6 +44,14 @@ void Reap(quint64 ASerial) {
 }
 
 }  // namespace
+
+void SetThreadStackSize(quint32 ABytes) {
+  StackSize.store(ABytes);
+}
+
+quint32 ThreadStackSize() {
+  return StackSize.load();
+}
 
 class TThread::TRunner final : public QThread {
  public:
@@ -72,13 +83,35 @@ void TThread::Start() {
   if (FStarted.exchange(true)) {
     throw EThread("Cannot call Start on a running or finished thread");
   }
-  {
-    std::lock_guard Guard(RegistryLock);
-    if (FFreeOnTerminate.load()) {
-      Registry()[FSerial] = this;
-    }
+  // Held until the runner has been asked how the start went: a self-freeing thread whose run
+  // is already over cannot be freed meanwhile.
+  std::unique_lock Guard(RegistryLock);
+  if (FFreeOnTerminate.load()) {
+    Registry()[FSerial] = this;
   }
+  FRunner->setStackSize(StackSize.load());
+  errno = 0;
   FRunner->start();
+  // A start the platform refused leaves the runner neither running nor finished.
+  if (FRunner->isRunning() || FRunner->isFinished()) {
+    return;
+  }
+  const int LastError = errno;
+  Registry().erase(FSerial);
+  FStarted.store(false);
+  Guard.unlock();
+  throw StartFailure(LastError);
+}
+
+EThread TThread::StartFailure(int ALastError) const {
+  return EThread(QStringLiteral("Thread start failed (F=%1 Ex=%2 LE=%3 H=%4 SP=%5 ST=%6)")
+                     .arg(Finished() ? 1 : 0)
+                     .arg(ExternalThread() ? 1 : 0)
+                     .arg(ALastError)
+                     .arg(Handle())
+                     .arg(CreatedSuspended() ? 1 : 0)
+                     .arg(Started() ? 1 : 0)
+                     .toStdString());
 }
 
 void TThread::SetFreeOnTerminate(bool AValue) {

@@ -14,6 +14,12 @@ class EThread : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// The stack size of the threads this layer starts from now on (TThread and the process
+// reaper); 0, the default, leaves it to the platform. A size the platform does not accept
+// makes every start fail, which is how the handling of a refused start is tried out.
+void SetThreadStackSize(quint32 ABytes);
+quint32 ThreadStackSize();
+
 // The platform thread class the worker classes build on: created suspended, started once,
 // with a terminated flag, WaitFor, and free-on-terminate. A thread that frees itself is
 // deleted on the main thread after its run has ended (never from inside its own run);
@@ -33,6 +39,8 @@ class TThread {
   }
 
   // Starts a suspended thread; a thread that has been started before is refused with EThread.
+  // When the platform refuses to start it, EThread says "Thread start failed (...)" and the
+  // object stays as it was, never started: its owner frees it (also a self-freeing one).
   virtual void Start();
   void Terminate();
   bool Terminated() const { return FTerminated.load(); }
@@ -56,6 +64,8 @@ class TThread {
 
  protected:
   void AfterConstruction();
+  // "Thread start failed (F=.. Ex=.. LE=.. H=.. SP=.. ST=..)" for the thread's present state.
+  EThread StartFailure(int ALastError) const;
   virtual void Execute() = 0;
   // Called on the caller's thread when Terminate sets the flag.
   virtual void TerminatedSet() {}

@@ -6,6 +6,8 @@
 
 namespace wavenard {
 
+class THandOver;
+
 // A window message as the suite's threads pass it around; a "window" is any QObject, whose
 // event() receives a TWindowMessageEvent.
 struct TWindowMessage {
@@ -29,5 +31,8 @@ class TWindowMessageEvent final : public QEvent {
 // (directly when the caller is that thread). Returns false when the window is gone or did
 // not take the message; AMessage.Result holds what the handler left there.
 bool SendWindowMessage(QObject* AWindow, TWindowMessage& AMessage);
+// The same for a window held through its hand-over, which may be destroyed meanwhile: a window
+// that is gone (or closing) gets nothing and the result is false.
+bool SendWindowMessage(THandOver& AWindow, TWindowMessage& AMessage);
 
 }  // namespace wavenard

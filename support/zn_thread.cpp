@@ -1,6 +1,5 @@
 #include "support/zn_thread.h"
 
-#include <QString>
 #include <cerrno>
 
 namespace wavenard {
@@ -33,15 +32,7 @@ void TZnThread::Start() {
   try {
     TThreadEx::Start();
   } catch (const EThread&) {
-    const int LastError = errno;
-    throw EThread(QStringLiteral("Thread start failed (F=%1 Ex=%2 LE=%3 H=%4 SP=%5 ST=%6)")
-                      .arg(Finished() ? 1 : 0)
-                      .arg(ExternalThread() ? 1 : 0)
-                      .arg(LastError)
-                      .arg(Handle())
-                      .arg(FWasCreatedSuspended ? 1 : 0)
-                      .arg(Started() ? 1 : 0)
-                      .toStdString());
+    throw StartFailure(errno);
   }
 }
 

@@ -695,5 +695,32 @@ TEST_F(MainFormTest, NothingReachesTheWindowWhileAShutdownBoxIsOpen) {
   EXPECT_EQ(Requests("action=getplaylist2").size(), 2u);
 }
 
+TEST_F(MainFormTest, ARefusedRequestStartIsShownOnceAndTheNextTickAsksAgain) {
+  Open();
+  const size_t Asked = Requests("action=getplaylist2").size();
+  SetThreadStackSize(1);  // the system refuses every thread from now on
+  for (int Tick = 0; Tick < 3; ++Tick) {
+    Form->tmrMainTimer();
+    EXPECT_FALSE(Form->UpdatingPlaylist()) << "no answer can come, so the guard is down";
+  }
+  // An edit whose worker cannot start is freed and reported, and changes nothing.
+  Select({2});
+  Form->btDelete().click();
+  SetThreadStackSize(0);
+  ASSERT_EQ(Boxes.Shown().size(), 2);
+  EXPECT_TRUE(Boxes.Shown()[1].Text.contains("Thread start failed (F=0"))
+      << Boxes.Shown()[1].Text.toStdString();
+  EXPECT_TRUE(Boxes.Shown()[0].Text.startsWith("Thread start failed (F=0 Ex=0 LE="))
+      << Boxes.Shown()[0].Text.toStdString();
+  EXPECT_EQ(Boxes.Shown()[0].Caption, "Error");
+  EXPECT_EQ(Boxes.Shown()[0].Flags & 0xF0, MB_ICONERROR);
+  EXPECT_EQ(Requests("action=getplaylist2").size(), Asked);
+
+  Refresh();
+  EXPECT_EQ(Requests("action=getplaylist2").size(), Asked + 1);
+  EXPECT_TRUE(Requests("action=delete").empty());
+  EXPECT_EQ(Rows(), 10);
+}
+
 }  // namespace
 }  // namespace wavenard

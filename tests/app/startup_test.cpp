@@ -220,5 +220,24 @@ TEST(QuitSignalsTest, TerminationAndInterruptArriveOnTheEventLoop) {
   }
 }
 
+// Closing down, then the run's end: the workers still running are waited for once, two seconds
+// at most in all.
+TEST_F(StartupTest, ShutdownWaitsForTheWorkersOnceAndNoLongerThanTwoSeconds) {
+  PlaceLibrary(TAG_LIBRARY_FILE);
+  QList<int> Waits;
+  TStartupEnvironment Env = Environment();
+  Env.WaitForWorkers = [&Waits](int AMilliseconds) {
+    Waits.append(AMilliseconds);
+    return true;
+  };
+  {
+    TApplicationRun Run(std::move(Env));
+    Run.CreateMainWindow();
+    Run.CloseDown();
+    Run.CloseDown();
+  }
+  EXPECT_EQ(Waits, QList<int>{2000});
+}
+
 }  // namespace
 }  // namespace wavenard

@@ -41,6 +41,7 @@ TEST(IniFile, ReadsByTheInstallersRules) {
       {"before the first section", "K=1\n[S]\n", "S", "K", Default},
       {"second occurrence ignored", "[S]\nA=1\n[T]\n[s]\nB=2\nA=3", "S", "B", Default},
       {"first occurrence kept", "[S]\nA=1\n[T]\n[s]\nB=2\nA=3", "S", "A", "1"},
+      {"non-ASCII names match without case", "[\xC4rger]\nK=1\n[\xE4RGER]\nK=2", "\xC3\xA4rger", "k", "1"},
       {"first of a key", "[S]\nK=1\nk=2", "S", "K", "1"},
       {"key without value", "[S]\nK\nK=2", "S", "K", Default},
       {"empty value", "[S]\nK=", "S", "K", ""},

@@ -1,8 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 #include <QElapsedTimer>
 #include <algorithm>
 #include <atomic>
+#include <thread>
 
 #include "remote/http_exchange.h"
 #include "tests/testsupport/raw_http_server.h"
@@ -180,6 +185,78 @@ TEST_F(HttpExchange, AnAbortEndsAWaitingExchangeAtOnce) {
       PerformHttpExchange(UrlOf(Server), nullptr, THttpLimits{}, [&] { return Timer.elapsed() > 100; }),
       EExchangeAborted);
   EXPECT_LT(Timer.elapsed(), 1000);
+}
+
+// Answers the first request with a head announcing ABodySize bytes, then drips one byte every
+// AEveryMs milliseconds until it is destroyed.
+class TDripServer {
+ public:
+  TDripServer(int ABodySize, int AEveryMs) {
+    FListener = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in Address{};
+    Address.sin_family = AF_INET;
+    Address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t Length = sizeof(Address);
+    bind(FListener, reinterpret_cast<sockaddr*>(&Address), Length);
+    listen(FListener, 1);
+    getsockname(FListener, reinterpret_cast<sockaddr*>(&Address), &Length);
+    FPort = ntohs(Address.sin_port);
+    FThread = std::thread([this, ABodySize, AEveryMs] {
+      const int Connection = accept(FListener, nullptr, nullptr);
+      char Request[4096];
+      [[maybe_unused]] const ssize_t Read = recv(Connection, Request, sizeof(Request), 0);
+      const QByteArray Head =
+          "HTTP/1.1 200 OK\r\nContent-Length: " + QByteArray::number(ABodySize) + "\r\n\r\n";
+      send(Connection, Head.constData(), static_cast<size_t>(Head.size()), MSG_NOSIGNAL);
+      while (!FStop.load() && send(Connection, "x", 1, MSG_NOSIGNAL) == 1) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(AEveryMs));
+      }
+      close(Connection);
+    });
+  }
+  ~TDripServer() {
+    FStop = true;
+    shutdown(FListener, SHUT_RDWR);
+    FThread.join();
+    close(FListener);
+  }
+  TDripServer(const TDripServer&) = delete;
+  TDripServer& operator=(const TDripServer&) = delete;
+  int Port() const { return FPort; }
+
+ private:
+  int FListener = -1;
+  int FPort = 0;
+  std::atomic<bool> FStop{false};
+  std::thread FThread;
+};
+
+// A byte now and then keeps the stall limit from firing; the speed rule ends the transfer.
+TEST_F(HttpExchange, AStationThatDripsItsAnswerIsGivenUp) {
+  TDripServer Server(1000, 50);
+  THttpLimits Limits = ShortLimits;
+  Limits.SlowWindow = 600ms;
+  Limits.MinBytesPerWindow = 100;
+  EXPECT_EQ(FailureOf(u"http://127.0.0.1:%1/"_qs.arg(Server.Port()), nullptr, Limits),
+            u"The station's connection is too slow; the request was given up."_qs);
+}
+
+TEST_F(HttpExchange, AnAnswerAboveTheSizeLimitIsRefused) {
+  const QByteArray Body(1500, 'x');
+  TRawHttpServer Server([&](const QByteArray&) { return TRawReply::Answer(200, "OK", Body); });
+  // Without announcing its length, too.
+  TRawHttpServer Unannounced([&](const QByteArray&) {
+    return TRawReply{"HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + Body, TRawReply::TEnd::Close};
+  });
+  THttpLimits Limits = ShortLimits;
+  Limits.MaxAnswerBytes = 1000;
+  for (const TRawHttpServer* Station : {&Server, &Unannounced}) {
+    EXPECT_EQ(FailureOf(UrlOf(*Station), nullptr, Limits),
+              u"The station's answer is larger than 1000 bytes; it was not read."_qs);
+  }
+  Limits.MaxAnswerBytes = 1500;
+  EXPECT_EQ(PerformHttpExchange(UrlOf(Server), nullptr, Limits, {}).Body, Body);
+  EXPECT_EQ(PerformHttpExchange(UrlOf(Unannounced), nullptr, Limits, {}).Body, Body);
 }
 
 }  // namespace

@@ -44,6 +44,8 @@ TEST(BuildURL, Table) {
       {u"st"_qs, 0, u"u"_qs, u""_qs, true, u"http://st:0/?user=u&pass="_qs},
       {u"st"_qs, -5, u""_qs, u""_qs, true, u"http://st:-5/?user=&pass="_qs},
       {u"st:81"_qs, 80, u"u"_qs, u"o'k"_qs, true, u"http://st:81:80/?user=u&pass=o'k"_qs},
+      // Place markers in the server name stay as they are.
+      {u"h%1%2%3"_qs, 81, u"u"_qs, u"p"_qs, true, u"http://h%1%2%3:81/?user=u&pass=p"_qs},
   };
   for (const auto& Case : Cases) {
     TSettings Settings;
@@ -114,6 +116,14 @@ TEST(MaskPassword, HidesEveryPasswordValue) {
             u"http://st:1:2/?user=u&pass=***&action=getplaylist2"_qs);
   EXPECT_EQ(MaskPassword(u"http://st:1:2/?user=u&pass="_qs), u"http://st:1:2/?user=u&pass=***"_qs);
   EXPECT_EQ(MaskPassword(u"http://st:1:2"_qs), u"http://st:1:2"_qs);
+  // A server name holding '?', '#' or '&' and "pass=" of its own: every password is hidden.
+  EXPECT_EQ(MaskPassword(u"http://h?a#b:80/?user=u&pass=secret&action=x"_qs),
+            u"http://h?a#b:80/?user=u&pass=***&action=x"_qs);
+  // A value runs to the next '&' or '#': more is hidden rather than less.
+  EXPECT_EQ(MaskPassword(u"http://h?pass=x#y&pass=z:80/?user=u&pass=secret"_qs),
+            u"http://h?pass=***#y&pass=***&pass=***"_qs);
+  EXPECT_EQ(MaskPassword(u"http://h:80/?user=bypass=1&pass=secret"_qs),
+            u"http://h:80/?user=bypass=1&pass=***"_qs);
 }
 
 TEST(DecodeAnswerBody, FollowsTheCharsetParameter) {

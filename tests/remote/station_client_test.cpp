@@ -85,18 +85,21 @@ class StationClient : public ::testing::Test {
     EXPECT_TRUE(TThread::WaitForAll(5000));
   }
 
-  TResult Run(const std::function<void(TAPI&)>& AStart) {
+  TResult Run(const std::function<void(TAPI&)>& AStart, const THttpLimits& ALimits = {}) {
     std::optional<TResult> Result;
-    auto* Worker = new TAPI(FSettings, TAPICallback{FHandOver, [&](TAPI& ASender) {
-                                                      TResult R{ASender.Success(), ASender.Error(), {}};
-                                                      if (const TPlaylist* List = ASender.Playlist()) {
-                                                        for (int I = 0; I < List->Count(); ++I) {
-                                                          R.Rows << List->Items(I).Title + u'|' +
-                                                                        List->Items(I).Duration;
-                                                        }
-                                                      }
-                                                      Result = R;
-                                                    }});
+    auto* Worker = new TAPI(FSettings,
+                            TAPICallback{FHandOver,
+                                         [&](TAPI& ASender) {
+                                           TResult R{ASender.Success(), ASender.Error(), {}};
+                                           if (const TPlaylist* List = ASender.Playlist()) {
+                                             for (int I = 0; I < List->Count(); ++I) {
+                                               R.Rows
+                                                   << List->Items(I).Title + u'|' + List->Items(I).Duration;
+                                             }
+                                           }
+                                           Result = R;
+                                         }},
+                            ALimits);
     AStart(*Worker);
     [&] { QTRY_VERIFY_WITH_TIMEOUT(Result.has_value(), 10000); }();
     return Result.value_or(TResult{});
@@ -167,14 +170,15 @@ TEST_F(StationClient, DecodesAnAnswerInTheCharsetItNames) {
   EXPECT_EQ(Fetch(), QStringList({QString::fromUtf8("Café del Mar|1:01")}));
 }
 
-TEST_F(StationClient, ReadsAHundredMegabyteAnswerAndStopsAtANul) {
+// A big answer below the size limit is read whole; one above it is refused.
+TEST_F(StationClient, ReadsABigAnswerRefusesOneAboveTheLimitAndStopsAtANul) {
   std::string Big = "<?xml version=\"1.0\"?><PLAYLIST>";
   const std::string Track =
       "<TRACK ID=\"1\" TYPE=\"Song\" CASTTITLE=\"Artist - Title\" DURATION=\"3:00\"/>\n";
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
   const size_t Megabytes = 10;  // the sanitizers make each byte many times dearer
 #else
-  const size_t Megabytes = 100;
+  const size_t Megabytes = 60;
 #endif
   const size_t Count = (Megabytes << 20) / Track.size();
   Big.reserve(Count * Track.size() + 64);
@@ -186,6 +190,14 @@ TEST_F(StationClient, ReadsAHundredMegabyteAnswerAndStopsAtANul) {
   const TResult Result = Run([](TAPI& W) { W.GetPlaylistContents(); });
   EXPECT_TRUE(Result.Success) << Result.Error.toStdString();
   EXPECT_EQ(size_t(Result.Rows.size()), Count);
+
+  THttpLimits Smaller;
+  Smaller.MaxAnswerBytes = static_cast<qint64>(Big.size()) - 1;
+  const TResult Refused = Run([](TAPI& W) { W.GetPlaylistContents(); }, Smaller);
+  EXPECT_FALSE(Refused.Success);
+  EXPECT_TRUE(Refused.Error.startsWith("The station's answer is larger than "))
+      << Refused.Error.toStdString();
+  EXPECT_TRUE(Refused.Rows.isEmpty());
 
   // The scanner takes the document up to its first NUL character.
   static constexpr char WithNul[] = "<TRACK CASTTITLE=\"a\" DURATION=\"1\"/>\0<TRACK CASTTITLE=\"b\"/>";

@@ -4,6 +4,7 @@
 #include <QTest>
 #include <atomic>
 #include <thread>
+#include <vector>
 
 #include "support/hand_over.h"
 
@@ -104,6 +105,39 @@ TEST(THandOver, PostedCallsRunInOrderUntilClosed) {
   HandOver->Close();
   QCoreApplication::processEvents();
   EXPECT_EQ(Seen, QList<int>({0, 1, 2}));
+}
+
+// Receivers destroyed, without closing first, while workers keep handing over calls and posts:
+// a worker must never queue to a receiver that is already gone (AddressSanitizer and
+// ThreadSanitizer see it when it does).
+TEST(THandOver, AReceiverDestroyedWhileWorkersHandOverIsNeverTouchedAfterwards) {
+  for (int Round = 0; Round < 30; ++Round) {
+    auto* Receiver = new QObject;
+    auto HandOver = THandOver::Create(Receiver);
+    std::atomic<bool> Stop{false};
+    std::atomic<int> Attempts{0};
+    std::vector<std::thread> Workers;
+    for (int I = 0; I < 2; ++I) {
+      Workers.emplace_back([&, I] {
+        while (!Stop.load()) {
+          if (I == 0) {
+            HandOver->Post([] {});
+          } else {
+            HandOver->Call([] {});
+          }
+          ++Attempts;
+        }
+      });
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(Attempts.load() > 20, 5000);
+    delete Receiver;
+    EXPECT_TRUE(HandOver->Closed());
+    Stop = true;
+    for (std::thread& Worker : Workers) {
+      Worker.join();
+    }
+    QCoreApplication::processEvents();
+  }
 }
 
 }  // namespace

@@ -122,5 +122,26 @@ TEST(TMsgThread, DestroyingOnTheMainThreadServesADeliveryIntoAMainThreadWindow) 
   EXPECT_EQ(MainWindow.Handled.load(), 1);
 }
 
+// Windows destroyed while their messages are still queued or on their way: they get nothing,
+// and the forwarder never touches a window that is gone.
+TEST(TMsgThread, AWindowDestroyedBeforeItsMessagesArriveGetsNothingAndIsNeverTouched) {
+  TMsgThread Forwarder;
+  Forwarder.Start();
+  std::atomic<int> Handled{0};
+  for (int Round = 0; Round < 50; ++Round) {
+    auto* Window = new TRecordingWindow;
+    for (quint32 Message = 1; Message <= 20; ++Message) {
+      Forwarder.Send(Window, Message, 0, 0);
+    }
+    QThread::usleep(static_cast<unsigned long>(Round * 20));
+    QCoreApplication::processEvents();
+    Handled += Window->Handled.load();
+    delete Window;
+  }
+  QTRY_COMPARE_WITH_TIMEOUT(Forwarder.Count(), 0, 5000);
+  QCoreApplication::processEvents();
+  EXPECT_LT(Handled.load(), 50 * 20) << "some messages found their window gone";
+}
+
 }  // namespace
 }  // namespace wavenard

@@ -1,10 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <signal.h>
 #include <sys/wait.h>
+#include <unistd.h>
+#include <QDir>
 #include <QFile>
 #include <QTest>
+#include <algorithm>
 
 #include "support/process.h"
+#include "support/thread.h"
 #include "tests/testsupport/temp_folder.h"
 
 namespace wavenard {
@@ -45,6 +50,64 @@ TEST(StartProgram, KeepsAProgramPathWithBlanksInOnePiece) {
   StartProgram(Program, {"-wavenard"}, nullptr, Error);
   EXPECT_TRUE(Error.isEmpty()) << Error.toStdString();
   QTRY_COMPARE_WITH_TIMEOUT(Folder.Read("out"), QByteArray("-wavenard\n"), 5000);
+}
+
+// The descriptor numbers open in process APid.
+QList<int> OpenDescriptors(pid_t APid) {
+  QList<int> Numbers;
+  for (const QString& Name :
+       QDir(QStringLiteral("/proc/%1/fd").arg(APid)).entryList(QDir::NoDotAndDotDot | QDir::AllEntries)) {
+    Numbers.append(Name.toInt());
+  }
+  std::sort(Numbers.begin(), Numbers.end());
+  return Numbers;
+}
+
+TEST(StartProcess, TheProgramInheritsNoDescriptorBeyondTheStandardThree) {
+  int Pipe[2];
+  ASSERT_EQ(pipe(Pipe), 0);  // inheritable, like the network library's sockets
+  QString Error;
+  pid_t Pid = 0;
+  StartProcess("sleep 30", &Pid, Error);
+  ASSERT_TRUE(Error.isEmpty()) << Error.toStdString();
+  // Until the program replaces the child (a sanitizer's start may return before that), the
+  // child's descriptors are still being closed; an inherited one would stay for good.
+  QTRY_COMPARE_WITH_TIMEOUT(OpenDescriptors(Pid), QList<int>({0, 1, 2}), 5000);
+  kill(Pid, SIGKILL);
+  waitpid(Pid, nullptr, 0);
+  close(Pipe[0]);
+  close(Pipe[1]);
+}
+
+// Children of this process that have ended and wait to be collected.
+int Zombies() {
+  int Count = 0;
+  for (const QString& Name : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+    QFile Stat(QStringLiteral("/proc/%1/stat").arg(Name));
+    if (Name.toInt() <= 0 || !Stat.open(QIODevice::ReadOnly)) {
+      continue;
+    }
+    // "pid (name) state ppid ...": the name may hold blanks, so read after its last ')'.
+    const QByteArray Line = Stat.readAll();
+    const QList<QByteArray> Fields = Line.mid(Line.lastIndexOf(')') + 2).split(' ');
+    if (Fields.size() > 1 && Fields[0] == "Z" && Fields[1].toInt() == getpid()) {
+      ++Count;
+    }
+  }
+  return Count;
+}
+
+TEST(StartProcess, WithoutAReaperThreadTheStartSucceedsAndTheProgramIsCollectedLater) {
+  QTRY_COMPARE_WITH_TIMEOUT(Zombies(), 0, 5000);
+  QString Error = "earlier";
+  SetThreadStackSize(1);  // no thread can be started now
+  EXPECT_NO_THROW(StartProcess("true", nullptr, Error));
+  SetThreadStackSize(0);
+  EXPECT_TRUE(Error.isEmpty()) << Error.toStdString();
+  QTRY_COMPARE_WITH_TIMEOUT(Zombies(), 1, 5000);
+  StartProcess("true", nullptr, Error);
+  EXPECT_TRUE(Error.isEmpty()) << Error.toStdString();
+  QTRY_COMPARE_WITH_TIMEOUT(Zombies(), 0, 5000);
 }
 
 }  // namespace

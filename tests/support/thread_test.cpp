@@ -5,6 +5,7 @@
 #include <chrono>
 #include <semaphore>
 
+#include "support/msg_thread.h"
 #include "support/thread_terminator.h"
 #include "support/zn_thread.h"
 
@@ -112,6 +113,59 @@ TEST(TThread, ASelfFreeingThreadIsFreedOnTheMainThreadAfterItsRun) {
   Thread->SetFreeOnTerminate(true);
   Thread->Start();
   QTRY_VERIFY_WITH_TIMEOUT(Freed.load(), 5000);
+}
+
+// Makes the platform refuse every thread start while it lives.
+class TRefusedStarts {
+ public:
+  TRefusedStarts() { SetThreadStackSize(1); }
+  ~TRefusedStarts() { SetThreadStackSize(0); }
+  Q_DISABLE_COPY_MOVE(TRefusedStarts)
+};
+
+class TCountingThread final : public TThread {
+ public:
+  explicit TCountingThread(std::atomic<int>& ARuns) : TThread(true), FRuns(ARuns) {}
+
+ protected:
+  void Execute() override { ++FRuns; }
+
+ private:
+  std::atomic<int>& FRuns;
+};
+
+TEST(TThread, AStartThePlatformRefusesIsReportedAndLeavesNothingWaiting) {
+  std::atomic<int> Runs{0};
+  {
+    TRefusedStarts Refused;
+    TCountingThread Plain(Runs);
+    auto* SelfFreeing = new TCountingThread(Runs);
+    SelfFreeing->SetFreeOnTerminate(true);
+    for (TThread* Thread : {static_cast<TThread*>(&Plain), static_cast<TThread*>(SelfFreeing)}) {
+      try {
+        Thread->Start();
+        FAIL() << "the start must be refused";
+      } catch (const EThread& E) {
+        const QString Text = E.what();
+        EXPECT_TRUE(Text.startsWith("Thread start failed (F=0 Ex=0 LE=")) << E.what();
+        EXPECT_TRUE(Text.endsWith(" H=0 SP=1 ST=0)")) << E.what();
+      }
+      EXPECT_FALSE(Thread->Started());
+      EXPECT_TRUE(Thread->WaitFor(0));
+    }
+    // Neither waits for a run that never comes: not the owner, not shutdown.
+    EXPECT_TRUE(TThread::WaitForAll(0));
+    delete SelfFreeing;
+
+    TMsgThread Forwarder;
+    EXPECT_THROW(Forwarder.Start(), EThread);
+  }  // the forwarder's destruction returns
+
+  // Once the platform agrees, threads start again.
+  TCountingThread Later(Runs);
+  Later.Start();
+  Later.WaitFor();
+  EXPECT_EQ(Runs.load(), 1);
 }
 
 }  // namespace
