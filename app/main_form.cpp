@@ -7,7 +7,6 @@
 #include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QItemSelectionModel>
-#include <QLabel>
 #include <QScreen>
 #include <QStatusBar>
 #include <QToolBar>
@@ -17,6 +16,7 @@
 
 #include "app/error_report.h"
 #include "app/playlist_view_setup.h"
+#include "app/status_panel.h"
 #include "app/virtual_tree_playlist.h"
 #include "config/connection_settings.h"
 #include "config/failures.h"
@@ -86,8 +86,7 @@ TMainFrm::TMainFrm(TMainFrmDeps ADeps, QWidget* AParent)
   CreateList();
   FStatusBar = new QStatusBar(this);
   FStatusBar->setObjectName(QStringLiteral("StatusBar1"));
-  FStatusPanel = new QLabel(FStatusBar);
-  FStatusPanel->setObjectName(QStringLiteral("StatusPanel"));
+  FStatusPanel = new TStatusPanel(FStatusBar);
   FStatusBar->addWidget(FStatusPanel, 1);
   setStatusBar(FStatusBar);
 
@@ -262,10 +261,14 @@ void TMainFrm::OnPlaylistResult(TAPI& ASender) {
       FPlaylist = std::make_unique<TPlaylist>();
     }
     UpdatePlaylistView();
-    FStatusPanel->clear();
+    ShowStatus({});
   } else {
-    FStatusPanel->setText(ASender.Error());
+    ShowStatus(ASender.Error());
   }
+}
+
+void TMainFrm::ShowStatus(const QString& AText) {
+  FStatusPanel->ShowStatus(AText);
 }
 
 void TMainFrm::OnTrackEditResult(TAPI& ASender) {

@@ -9,7 +9,6 @@
 #include "remote/http_exchange.h"
 #include "remote/playlist.h"
 
-class QLabel;
 class QStatusBar;
 class QToolBar;
 class QToolButton;
@@ -22,6 +21,7 @@ class TBoxPresenter;
 class TDpiCache;
 class THandOver;
 class TSettings;
+class TStatusPanel;
 class TVirtualTreePlaylist;
 class TZnVirtualTree;
 
@@ -71,7 +71,7 @@ class TMainFrm final : public QMainWindow {
   Q_DISABLE_COPY_MOVE(TMainFrm)
 
   TVirtualTreePlaylist& lvPlaylist() { return *FPlaylistView; }
-  QLabel& StatusPanel() { return *FStatusPanel; }
+  TStatusPanel& StatusPanel() { return *FStatusPanel; }
   QToolButton& btRecord() { return *FRecordButton; }
   QToolButton& btInsert() { return *FInsertButton; }
   QToolButton& btDelete() { return *FDeleteButton; }
@@ -89,6 +89,8 @@ class TMainFrm final : public QMainWindow {
   void btDeleteClick();
   void btSettingsClick();
   void tmrMainTimer();
+  // Puts AText into the status panel: one plain line, the whole text in its tool tip.
+  void ShowStatus(const QString& AText);
 
  protected:
   void showEvent(QShowEvent* AEvent) override;
@@ -131,7 +133,7 @@ class TMainFrm final : public QMainWindow {
   TPlaylistViewModel FModel;
   TVirtualTreePlaylist* FPlaylistView = nullptr;
   QStatusBar* FStatusBar = nullptr;
-  QLabel* FStatusPanel = nullptr;
+  TStatusPanel* FStatusPanel = nullptr;
   QTimer FTimer;
 };
 

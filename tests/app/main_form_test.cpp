@@ -1,20 +1,26 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <QCloseEvent>
 #include <QDropEvent>
+#include <QFile>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QMimeData>
+#include <QStatusBar>
 #include <QTest>
 #include <QToolButton>
+#include <QToolTip>
 #include <algorithm>
 
 #include "app/main_form.h"
+#include "app/status_panel.h"
 #include "app/virtual_tree_playlist.h"
 #include "config/connection_settings.h"
 #include "config/failures.h"
 #include "support/thread.h"
 #include "tests/app/view_fixture.h"
+#include "tests/testsupport/raw_http_server.h"
 #include "tests/testsupport/scripted_box_presenter.h"
 #include "tests/testsupport/temp_folder.h"
 #include "tools/station-sim/station_sim.h"
@@ -49,6 +55,15 @@ QByteArray FlacFile() {
   }
   Bytes += QByteArray(16, '\0');
   return Bytes;
+}
+
+// Resident memory of this process.
+qint64 ResidentBytes() {
+  QFile Statm(QStringLiteral("/proc/self/statm"));
+  if (!Statm.open(QIODevice::ReadOnly)) {
+    return 0;
+  }
+  return Statm.readAll().split(' ').value(1).toLongLong() * sysconf(_SC_PAGESIZE);
 }
 
 bool WaitFor(const std::function<bool()>& ACondition, int ATimeout = 10000) {
@@ -246,7 +261,7 @@ TEST_F(MainFormTest, WithoutSettingsEveryRefreshSaysSo) {
   Settings->SetServer(QString());
   Open();
   EXPECT_EQ(Form->StatusPanel().text(), "Connection not configured. Please open Settings.");
-  Form->StatusPanel().clear();
+  Form->ShowStatus({});
   Refresh();
   EXPECT_EQ(Form->StatusPanel().text(), "Connection not configured. Please open Settings.");
   EXPECT_EQ(Rows(), 0);
@@ -269,6 +284,60 @@ TEST_F(MainFormTest, AFailedRefreshKeepsTheRowsAndTheNextOneClearsTheStatus) {
   EXPECT_EQ(Form->StatusPanel().text(), "");
   EXPECT_EQ(Rows(), 4);
   EXPECT_EQ(Cell(0, 1), "Other 1");
+}
+
+// A failed refresh shows the station's answer; whatever it holds, the panel shows one plain
+// line and never loads or lays out anything the text names.
+TEST_F(MainFormTest, TheStationsAnswerIsShownAsOnePlainLine) {
+  QByteArray Page = "<html>\n<head><title>500 Internal Server Error</title></head>\n<body>\n";
+  for (int Line = 0; Line < 26; ++Line) {
+    Page += "<p><img src=\"/dev/zero\"> line " + QByteArray::number(Line) + "</p>\n";
+  }
+  Page += "</body>\n</html>\n";
+  const QByteArray LongLine = QByteArray(3000, 'x') + "\nsecond line";
+  struct TCase {
+    const char* Name;
+    QByteArray Body;
+    QString Line;
+  };
+  const TCase Cases[] = {
+      {"image", R"(<img src="/dev/zero">)", R"(<img src="/dev/zero">)"},
+      {"page", Page, "<html>"},
+      {"long line", LongLine, QString(3000, 'x')},
+  };
+  Open();
+  const int PanelHeight = Form->StatusPanel().height();
+  const int BarHeight = Form->statusBar()->height();
+  const qint64 Before = ResidentBytes();
+  for (const TCase& Case : Cases) {
+    SCOPED_TRACE(Case.Name);
+    test::TRawHttpServer Server([&](const QByteArray&) {
+      return test::TRawReply::Answer(500, "Internal Server Error", Case.Body, "text/html");
+    });
+    Settings->SetPort(Server.Port());
+    Refresh();
+    TStatusPanel& Panel = Form->StatusPanel();
+    EXPECT_EQ(Panel.textFormat(), Qt::PlainText);
+    EXPECT_EQ(Panel.Status(), QString::fromUtf8(Case.Body));
+    EXPECT_FALSE(Panel.text().contains('\n'));
+    EXPECT_LE(Panel.fontMetrics().horizontalAdvance(Panel.text()), Panel.contentsRect().width());
+    // The first line, or as much of it as fits, with an ellipsis.
+    if (Panel.text() != Case.Line) {
+      EXPECT_TRUE(Panel.text().endsWith(QChar(0x2026)));
+      EXPECT_TRUE(Case.Line.startsWith(Panel.text().chopped(1)));
+    }
+    EXPECT_EQ(Panel.accessibleName(), Case.Line);
+    // The tool tip holds the whole text, escaped, so it too stays text.
+    EXPECT_FALSE(Panel.toolTip().contains("<img"));
+    EXPECT_TRUE(Panel.toolTip().contains(QString::fromUtf8(Case.Body.right(20)).toHtmlEscaped()));
+    QToolTip::showText(Panel.mapToGlobal(QPoint()), Panel.toolTip(), &Panel);
+    QCoreApplication::processEvents();
+    QToolTip::hideText();
+    EXPECT_EQ(Panel.height(), PanelHeight);
+    EXPECT_EQ(Form->statusBar()->height(), BarHeight);
+  }
+  EXPECT_LT(ResidentBytes() - Before, 64 * 1024 * 1024);
+  EXPECT_TRUE(Boxes.Shown().isEmpty());
 }
 
 TEST_F(MainFormTest, OnlyOnePlaylistRequestIsOutstanding) {

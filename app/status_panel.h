@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QLabel>
+
+namespace wavenard {
+
+// The status bar's one text panel. Whatever it is given (often the station's own answer) is
+// shown as plain text on one line: the first line of the text, cut with an ellipsis to the
+// panel's width; the whole text, capped, is its tool tip. The panel never changes its height.
+class TStatusPanel final : public QLabel {
+  Q_OBJECT
+
+ public:
+  // The most of a text that the panel keeps.
+  static constexpr int MaxTextLength = 4096;
+
+  explicit TStatusPanel(QWidget* AParent = nullptr);
+  Q_DISABLE_COPY_MOVE(TStatusPanel)
+
+  // Shows AText; an empty text empties the panel.
+  void ShowStatus(const QString& AText);
+  // The text last given, capped at MaxTextLength.
+  QString Status() const { return FStatus; }
+
+ protected:
+  void resizeEvent(QResizeEvent* AEvent) override;
+  void changeEvent(QEvent* AEvent) override;
+
+ private:
+  void UpdateLine();
+
+  QString FStatus;
+  QString FFirstLine;
+};
+
+}  // namespace wavenard
