@@ -2,6 +2,7 @@
 
 #include "app/window_font.h"
 
+#include <QAction>
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QFontDatabase>
@@ -15,6 +16,7 @@
 #include <algorithm>
 
 #include "app/error_report.h"
+#include "app/playlist_changes.h"
 #include "app/playlist_view_setup.h"
 #include "app/status_panel.h"
 #include "app/virtual_tree_playlist.h"
@@ -84,8 +86,10 @@ TMainFrm::TMainFrm(TMainFrmDeps ADeps, QWidget* AParent)
 
   CreateToolbar();
   CreateList();
+  CreateShortcuts();
   FStatusBar = new QStatusBar(this);
   FStatusBar->setObjectName(QStringLiteral("StatusBar1"));
+  FStatusBar->setAccessibleName(QStringLiteral("Status"));
   FStatusPanel = new TStatusPanel(FStatusBar);
   FStatusBar->addWidget(FStatusPanel, 1);
   setStatusBar(FStatusBar);
@@ -116,6 +120,7 @@ TMainFrm::~TMainFrm() {
 void TMainFrm::CreateToolbar() {
   FFlowPanel = new QToolBar(this);
   FFlowPanel->setObjectName(QStringLiteral("FlowPanel1"));
+  FFlowPanel->setAccessibleName(QStringLiteral("Commands"));
   FFlowPanel->setMovable(false);
   FFlowPanel->setFloatable(false);
   FFlowPanel->toggleViewAction()->setVisible(false);
@@ -134,18 +139,25 @@ void TMainFrm::CreateToolbar() {
     const char* Icon;
     int Space;
     void (TMainFrm::*Click)();
+    QKeySequence Key;
   };
   const TButtonEntry Entries[] = {
-      {FRecordButton, "btRecord", "Record voice track", "record", 3, &TMainFrm::btRecordClick},
-      {FInsertButton, "btInsert", "Insert voice track", "insert", 3, &TMainFrm::btInsertClick},
-      {FDeleteButton, "btDelete", "Delete track", "delete", 6, &TMainFrm::btDeleteClick},
-      {FSettingsButton, "btSettings", "Settings", "settings", 6, &TMainFrm::btSettingsClick},
+      {FRecordButton, "btRecord", "Record voice track", "record", 3, &TMainFrm::btRecordClick,
+       QKeySequence(Qt::CTRL | Qt::Key_R)},
+      {FInsertButton, "btInsert", "Insert voice track", "insert", 3, &TMainFrm::btInsertClick,
+       QKeySequence(Qt::Key_Insert)},
+      {FDeleteButton, "btDelete", "Delete track", "delete", 6, &TMainFrm::btDeleteClick,
+       QKeySequence(Qt::Key_Delete)},
+      {FSettingsButton, "btSettings", "Settings", "settings", 6, &TMainFrm::btSettingsClick,
+       QKeySequence(Qt::CTRL | Qt::Key_Comma)},
   };
   for (const TButtonEntry& Entry : Entries) {
     auto* Button = new QToolButton(Panel);
     Button->setObjectName(QString::fromLatin1(Entry.Name));
-    Button->setToolTip(QString::fromLatin1(Entry.Hint));
+    Button->setToolTip(QStringLiteral("%1 (%2)").arg(QLatin1String(Entry.Hint),
+                                                     Entry.Key.toString(QKeySequence::NativeText)));
     Button->setAccessibleName(QString::fromLatin1(Entry.Hint));
+    Button->setShortcut(Entry.Key);
     Button->setIcon(QIcon(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(Entry.Icon))));
     Button->setIconSize(IconSize);
     Button->setFixedSize(ButtonSize);
@@ -159,6 +171,10 @@ void TMainFrm::CreateToolbar() {
     Entry.Button = Button;
   }
   FFlowPanel->addWidget(Panel);
+  // The bar's own overflow button, shown when the window is too narrow for the buttons.
+  if (auto* More = FFlowPanel->findChild<QToolButton*>(QStringLiteral("qt_toolbar_ext_button"))) {
+    More->setAccessibleName(QStringLiteral("More commands"));
+  }
   addToolBar(Qt::TopToolBarArea, FFlowPanel);
 }
 
@@ -178,6 +194,27 @@ void TMainFrm::CreateList() {
   Layout->addWidget(FPlaylistView);
   setCentralWidget(Client);
   FPlaylistView->setFocus();
+}
+
+void TMainFrm::CreateShortcuts() {
+  struct TShortcut {
+    const char* Name;
+    QKeySequence Key;
+    std::function<void()> Run;
+  };
+  const TShortcut Shortcuts[] = {
+      {"acMoveUp", QKeySequence(Qt::CTRL | Qt::Key_Up), [this] { MoveSelectedRow(-1); }},
+      {"acMoveDown", QKeySequence(Qt::CTRL | Qt::Key_Down), [this] { MoveSelectedRow(1); }},
+      // Through the refresh guard, like a tick: dropped while a request is outstanding.
+      {"acRefresh", QKeySequence(Qt::Key_F5), [this] { RefreshPlaylist(); }},
+  };
+  for (const TShortcut& Shortcut : Shortcuts) {
+    auto* Action = new QAction(this);
+    Action->setObjectName(QString::fromLatin1(Shortcut.Name));
+    Action->setShortcut(Shortcut.Key);
+    connect(Action, &QAction::triggered, this, [this, Run = Shortcut.Run] { Guarded(Run); });
+    addAction(Action);
+  }
 }
 
 template <class F>
@@ -247,19 +284,28 @@ void TMainFrm::RefreshPlaylist() {
   NewWorker(&TMainFrm::OnPlaylistResult)->GetPlaylistContents();
 }
 
-TAPI* TMainFrm::NewWorker(void (TMainFrm::*AMethod)(TAPI&)) {
-  TAPICallback Callback{FHandOver,
-                        [this, AMethod](TAPI& ASender) { Guarded([&] { (this->*AMethod)(ASender); }); }};
+TAPI* TMainFrm::NewWorker(void (TMainFrm::*AMethod)(TAPI&), const QString& ADone) {
+  TAPICallback Callback{FHandOver, [this, AMethod, ADone](TAPI& ASender) {
+                          Guarded([&] {
+                            // Said before a failure's box opens, which holds the callback.
+                            if (!ADone.isEmpty()) {
+                              Announce(ASender.Success() ? ADone : ASender.Error());
+                            }
+                            (this->*AMethod)(ASender);
+                          });
+                        }};
   return new TAPI(FDeps.Settings, std::move(Callback), FDeps.Limits);
 }
 
 void TMainFrm::OnPlaylistResult(TAPI& ASender) {
   FUpdatingPlaylist = false;
   if (ASender.Success()) {
+    std::unique_ptr<TPlaylist> Old = std::move(FPlaylist);
     FPlaylist = ASender.TakePlaylist();
     if (!FPlaylist) {
       FPlaylist = std::make_unique<TPlaylist>();
     }
+    ShowPlaylistChanges(Old.get(), *FPlaylist);
     UpdatePlaylistView();
     ShowStatus({});
   } else {
@@ -269,6 +315,22 @@ void TMainFrm::OnPlaylistResult(TAPI& ASender) {
 
 void TMainFrm::ShowStatus(const QString& AText) {
   FStatusPanel->ShowStatus(AText);
+}
+
+void TMainFrm::Announce(const QString& AText) {
+  FStatusPanel->Announce(AText);
+}
+
+void TMainFrm::ShowPlaylistChanges(const TPlaylist* AOld, const TPlaylist& ANew) {
+  // The first list is all new: nothing to point out.
+  if (!AOld) {
+    return;
+  }
+  TPlaylistChanges Changes = ComparePlaylists(*AOld, ANew);
+  FModel.MarkNewRows(std::move(Changes.NewRows));
+  if (!Changes.Empty()) {
+    Announce(Changes.Summary());
+  }
 }
 
 void TMainFrm::OnTrackEditResult(TAPI& ASender) {
@@ -326,13 +388,36 @@ void TMainFrm::lvPlaylistDragDrop(TZnVirtualTree& ASender, const QDropEvent& AEv
   }
   const int Source = FirstSelectedRow();
   const int Target = ASender.indexAt(AEvent.position().toPoint()).row();
-  if (Source < 0 || Target < 0 || Source >= FPlaylist->Count() || Target >= FPlaylist->Count()) {
+  MoveRow(Source, Target);
+}
+
+void TMainFrm::MoveRow(int ASource, int ATarget) {
+  if (!FPlaylist || ASource < 0 || ATarget < 0 || ASource >= FPlaylist->Count() ||
+      ATarget >= FPlaylist->Count()) {
     return;
   }
   // The two rows show each other's track at once; the next refresh shows the station's order.
-  FPlaylist->Exchange(Source, Target);
+  FPlaylist->Exchange(ASource, ATarget);
+  FModel.ExchangeMarks(ASource, ATarget);
   FModel.Rebind(FPlaylist->Count());
-  NewWorker(&TMainFrm::OnTrackEditResult)->MovePlaylistTrack(Source, Target);
+  NewWorker(&TMainFrm::OnTrackEditResult, QStringLiteral("Track moved"))->MovePlaylistTrack(ASource, ATarget);
+}
+
+void TMainFrm::MoveSelectedRow(int ADelta) {
+  // As a drag: only a single selected row moves.
+  if (SelectedCount() != 1 || !FPlaylist) {
+    return;
+  }
+  const int Source = FirstSelectedRow();
+  const int Target = Source + ADelta;
+  if (Target < 0 || Target >= FPlaylist->Count()) {
+    return;
+  }
+  MoveRow(Source, Target);
+  const QModelIndex Row = FModel.index(Target, 0);
+  FPlaylistView->selectionModel()->setCurrentIndex(
+      Row, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+  FPlaylistView->ShowRow(Row);
 }
 
 void TMainFrm::btDeleteClick() {
@@ -340,7 +425,7 @@ void TMainFrm::btDeleteClick() {
   if (Row < 0) {
     return;
   }
-  NewWorker(&TMainFrm::OnTrackEditResult)->DeletePlaylistTrack(Row);
+  NewWorker(&TMainFrm::OnTrackEditResult, QStringLiteral("Track deleted"))->DeletePlaylistTrack(Row);
 }
 
 void TMainFrm::btInsertClick() {
@@ -359,7 +444,8 @@ void TMainFrm::btInsertClick() {
   if (FileName.isEmpty() || FClosing) {
     return;
   }
-  std::unique_ptr<TAPI> Worker(NewWorker(&TMainFrm::OnTrackEditResult));
+  std::unique_ptr<TAPI> Worker(
+      NewWorker(&TMainFrm::OnTrackEditResult, QStringLiteral("Voice track inserted")));
   try {
     Worker->InsertVoiceTrack(Position, FileName);
   } catch (const EFileFailure& E) {

@@ -91,6 +91,9 @@ class TMainFrm final : public QMainWindow {
   void tmrMainTimer();
   // Puts AText into the status panel: one plain line, the whole text in its tool tip.
   void ShowStatus(const QString& AText);
+  // Moves the one selected row one place up (-1) or down (1), as dropping it onto that
+  // neighbour does; the selection goes with it.
+  void MoveSelectedRow(int ADelta);
 
  protected:
   void showEvent(QShowEvent* AEvent) override;
@@ -99,6 +102,8 @@ class TMainFrm final : public QMainWindow {
  private:
   void CreateToolbar();
   void CreateList();
+  // The keyboard commands; each runs what its button or drag runs.
+  void CreateShortcuts();
   void FormShow();
   void FormClose();
   // Stops the timer and every delivery of results, and aborts the transfers in flight.
@@ -110,10 +115,17 @@ class TMainFrm final : public QMainWindow {
   QString lvPlaylistGetText(int ARow, int AColumn) const;
   bool lvPlaylistDragOver(TZnVirtualTree& ASender, const QDropEvent& AEvent);
   void lvPlaylistDragDrop(TZnVirtualTree& ASender, const QDropEvent& AEvent);
+  // Exchanges the two rows at once and asks the station to move ASource to ATarget.
+  void MoveRow(int ASource, int ATarget);
+  // Marks the rows of ANew that the list shown before lacked; says what changed.
+  void ShowPlaylistChanges(const TPlaylist* AOld, const TPlaylist& ANew);
+  // Tells assistive technology AText.
+  void Announce(const QString& AText);
   // The lowest selected row, or -1.
   int FirstSelectedRow() const;
   int SelectedCount() const;
-  TAPI* NewWorker(void (TMainFrm::*AMethod)(TAPI&));
+  // ADone, when given, is announced when the request succeeds; a failure announces its text.
+  TAPI* NewWorker(void (TMainFrm::*AMethod)(TAPI&), const QString& ADone = {});
   void ReportError(const std::exception& AError) const;
   template <class F>
   void Guarded(F AAction);

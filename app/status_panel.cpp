@@ -1,14 +1,70 @@
 #include "app/status_panel.h"
 
+#include <QAccessibleWidget>
 #include <QEvent>
+#include <QPointer>
 #include <QRegularExpression>
 #include <algorithm>
+#include <utility>
 
 #include "support/message_box.h"
 
 namespace wavenard {
 
+namespace {
+
+// The panel as assistive technology sees it: its name is the status line, and its text is
+// the last thing said, so that each change reaches a screen reader as a text event that
+// carries the words themselves.
+class TStatusPanelAccessible final : public QAccessibleWidget, public QAccessibleTextInterface {
+ public:
+  explicit TStatusPanelAccessible(TStatusPanel* APanel)
+      : QAccessibleWidget(APanel, QAccessible::StaticText), FPanel(APanel) {}
+
+  void* interface_cast(QAccessible::InterfaceType AType) override {
+    if (AType == QAccessible::TextInterface)
+      return static_cast<QAccessibleTextInterface*>(this);
+    return QAccessibleWidget::interface_cast(AType);
+  }
+
+  using QAccessibleWidget::text;
+  QString text(int AStart, int AEnd) const override { return Said().mid(AStart, AEnd - AStart); }
+  int characterCount() const override { return static_cast<int>(Said().size()); }
+  void selection(int, int* AStart, int* AEnd) const override { *AStart = *AEnd = 0; }
+  int selectionCount() const override { return 0; }
+  void addSelection(int, int) override {}
+  void removeSelection(int) override {}
+  void setSelection(int, int, int) override {}
+  int cursorPosition() const override { return 0; }
+  void setCursorPosition(int) override {}
+  QRect characterRect(int) const override { return {}; }
+  int offsetAtPoint(const QPoint&) const override { return -1; }
+  void scrollToSubstring(int, int) override {}
+  QString attributes(int AOffset, int* AStart, int* AEnd) const override {
+    *AStart = *AEnd = AOffset;
+    return {};
+  }
+
+ private:
+  QString Said() const { return FPanel ? FPanel->Said() : QString(); }
+
+  QPointer<TStatusPanel> FPanel;
+};
+
+QAccessibleInterface* StatusPanelAccessible(const QString& AClassName, QObject* AObject) {
+  if (AClassName == QLatin1String(TStatusPanel::staticMetaObject.className()))
+    return new TStatusPanelAccessible(static_cast<TStatusPanel*>(AObject));
+  return nullptr;
+}
+
+}  // namespace
+
 TStatusPanel::TStatusPanel(QWidget* AParent) : QLabel(AParent) {
+  static const bool Installed = [] {
+    QAccessible::installFactory(StatusPanelAccessible);
+    return true;
+  }();
+  Q_UNUSED(Installed);
   setObjectName(QStringLiteral("StatusPanel"));
   setTextFormat(Qt::PlainText);
   setWordWrap(false);
@@ -26,9 +82,30 @@ void TStatusPanel::ShowStatus(const QString& AText) {
       FStatus.isEmpty()
           ? QString()
           : QStringLiteral("<p style='white-space:pre-wrap'>%1</p>").arg(BoxText(FStatus).toHtmlEscaped()));
-  // The whole line for assistive technology, whatever the panel has room for.
-  setAccessibleName(FFirstLine);
+  // The whole line for assistive technology, whatever the panel has room for; a failure
+  // repeated on every tick is said once.
+  if (FFirstLine != accessibleName()) {
+    setAccessibleName(FFirstLine);
+    Say(FFirstLine);
+  }
   UpdateLine();
+}
+
+void TStatusPanel::Say(const QString& AText) {
+  const QString Before = std::exchange(FSaid, AText);
+  QAccessibleTextUpdateEvent Event(this, 0, Before, FSaid);
+  QAccessible::updateAccessibility(&Event);
+}
+
+void TStatusPanel::Announce(const QString& AText) {
+  const QString Text = BoxText(AText);
+  // The same words twice in a row are still two events: the second edit also wants hearing.
+  if (Text == accessibleDescription()) {
+    setAccessibleDescription(QString());
+  }
+  setAccessibleDescription(Text);
+  Say(Text);
+  emit Announced(Text);
 }
 
 void TStatusPanel::resizeEvent(QResizeEvent* AEvent) {

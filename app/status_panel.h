@@ -19,8 +19,17 @@ class TStatusPanel final : public QLabel {
 
   // Shows AText; an empty text empties the panel.
   void ShowStatus(const QString& AText);
+  // Tells assistive technology AText (the outcome of an edit, what a refresh changed), as the
+  // panel's description and its accessible text, without showing it.
+  void Announce(const QString& AText);
   // The text last given, capped at MaxTextLength.
   QString Status() const { return FStatus; }
+  // The last status line or announcement, the panel's text for assistive technology.
+  QString Said() const { return FSaid; }
+
+ signals:
+  // Each text handed to Announce.
+  void Announced(const QString& AText);
 
  protected:
   void resizeEvent(QResizeEvent* AEvent) override;
@@ -28,9 +37,12 @@ class TStatusPanel final : public QLabel {
 
  private:
   void UpdateLine();
+  // Makes AText the panel's accessible text and tells assistive technology.
+  void Say(const QString& AText);
 
   QString FStatus;
   QString FFirstLine;
+  QString FSaid;
 };
 
 }  // namespace wavenard
