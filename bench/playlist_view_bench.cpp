@@ -104,6 +104,16 @@ void Rebuild(benchmark::State& AState) {
 }
 BENCHMARK(Rebuild)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
+// The comparison alone, for the share of the update it takes.
+void Compare(benchmark::State& AState) {
+  const auto Before = MakePlaylist(0, Rows);
+  const auto After = MakePlaylist(1, Rows);
+  for (auto _ : AState) {
+    benchmark::DoNotOptimize(ComparePlaylists(*Before, *After));
+  }
+}
+BENCHMARK(Compare)->Unit(benchmark::kMillisecond);
+
 }  // namespace
 
 int main(int argc, char** argv) {
