@@ -99,11 +99,8 @@ void TStatusPanel::Say(const QString& AText) {
 
 void TStatusPanel::Announce(const QString& AText) {
   const QString Text = BoxText(AText);
-  // The same words twice in a row are still two events: the second edit also wants hearing.
-  if (Text == accessibleDescription()) {
-    setAccessibleDescription(QString());
-  }
   setAccessibleDescription(Text);
+  // Said even when the words are the same as last time: the second edit also wants hearing.
   Say(Text);
   emit Announced(Text);
 }
