@@ -9,7 +9,6 @@
 #include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QItemSelectionModel>
-#include <QLabel>
 #include <QMimeData>
 #include <QScreen>
 #include <QStatusBar>
@@ -17,9 +16,12 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <utility>
 
 #include "app/error_report.h"
+#include "app/playlist_changes.h"
 #include "app/playlist_view_setup.h"
+#include "app/status_panel.h"
 #include "app/virtual_tree_playlist.h"
 #include "config/connection_settings.h"
 #include "config/failures.h"
@@ -97,10 +99,11 @@ TMainFrm::TMainFrm(TMainFrmDeps ADeps, QWidget* AParent)
 
   CreateToolbar();
   CreateList();
+  CreateShortcuts();
   FStatusBar = new QStatusBar(this);
   FStatusBar->setObjectName(QStringLiteral("StatusBar1"));
-  FStatusPanel = new QLabel(FStatusBar);
-  FStatusPanel->setObjectName(QStringLiteral("StatusPanel"));
+  FStatusBar->setAccessibleName(QStringLiteral("Status"));
+  FStatusPanel = new TStatusPanel(FStatusBar);
   FStatusBar->addWidget(FStatusPanel, 1);
   setStatusBar(FStatusBar);
 
@@ -142,6 +145,7 @@ TMainFrm::~TMainFrm() {
 void TMainFrm::CreateToolbar() {
   FFlowPanel = new QToolBar(this);
   FFlowPanel->setObjectName(QStringLiteral("FlowPanel1"));
+  FFlowPanel->setAccessibleName(QStringLiteral("Commands"));
   FFlowPanel->setMovable(false);
   FFlowPanel->setFloatable(false);
   FFlowPanel->toggleViewAction()->setVisible(false);
@@ -160,18 +164,25 @@ void TMainFrm::CreateToolbar() {
     const char* Icon;
     int Space;
     void (TMainFrm::*Click)();
+    QKeySequence Key;
   };
   const TButtonEntry Entries[] = {
-      {FRecordButton, "btRecord", "Record voice track", "record", 3, &TMainFrm::btRecordClick},
-      {FInsertButton, "btInsert", "Insert voice track", "insert", 3, &TMainFrm::btInsertClick},
-      {FDeleteButton, "btDelete", "Delete track", "delete", 6, &TMainFrm::btDeleteClick},
-      {FSettingsButton, "btSettings", "Settings", "settings", 6, &TMainFrm::btSettingsClick},
+      {FRecordButton, "btRecord", "Record voice track", "record", 3, &TMainFrm::btRecordClick,
+       QKeySequence(Qt::CTRL | Qt::Key_R)},
+      {FInsertButton, "btInsert", "Insert voice track", "insert", 3, &TMainFrm::btInsertClick,
+       QKeySequence(Qt::Key_Insert)},
+      {FDeleteButton, "btDelete", "Delete track", "delete", 6, &TMainFrm::btDeleteClick,
+       QKeySequence(Qt::Key_Delete)},
+      {FSettingsButton, "btSettings", "Settings", "settings", 6, &TMainFrm::btSettingsClick,
+       QKeySequence(Qt::CTRL | Qt::Key_Comma)},
   };
   for (const TButtonEntry& Entry : Entries) {
     auto* Button = new QToolButton(Panel);
     Button->setObjectName(QString::fromLatin1(Entry.Name));
-    Button->setToolTip(QString::fromLatin1(Entry.Hint));
+    Button->setToolTip(QStringLiteral("%1 (%2)").arg(QLatin1String(Entry.Hint),
+                                                     Entry.Key.toString(QKeySequence::NativeText)));
     Button->setAccessibleName(QString::fromLatin1(Entry.Hint));
+    Button->setShortcut(Entry.Key);
     Button->setIcon(QIcon(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(Entry.Icon))));
     Button->setIconSize(IconSize);
     Button->setFixedSize(ButtonSize);
@@ -185,6 +196,10 @@ void TMainFrm::CreateToolbar() {
     Entry.Button = Button;
   }
   FFlowPanel->addWidget(Panel);
+  // The bar's own overflow button, shown when the window is too narrow for the buttons.
+  if (auto* More = FFlowPanel->findChild<QToolButton*>(QStringLiteral("qt_toolbar_ext_button"))) {
+    More->setAccessibleName(QStringLiteral("More commands"));
+  }
   addToolBar(Qt::TopToolBarArea, FFlowPanel);
 }
 
@@ -206,6 +221,27 @@ void TMainFrm::CreateList() {
   Layout->addWidget(FPlaylistView);
   setCentralWidget(Client);
   FPlaylistView->setFocus();
+}
+
+void TMainFrm::CreateShortcuts() {
+  struct TShortcut {
+    const char* Name;
+    QKeySequence Key;
+    std::function<void()> Run;
+  };
+  const TShortcut Shortcuts[] = {
+      {"acMoveUp", QKeySequence(Qt::CTRL | Qt::Key_Up), [this] { MoveSelectedRow(-1); }},
+      {"acMoveDown", QKeySequence(Qt::CTRL | Qt::Key_Down), [this] { MoveSelectedRow(1); }},
+      // Through the refresh guard, like a tick: dropped while a request is outstanding.
+      {"acRefresh", QKeySequence(Qt::Key_F5), [this] { RefreshPlaylist(); }},
+  };
+  for (const TShortcut& Shortcut : Shortcuts) {
+    auto* Action = new QAction(this);
+    Action->setObjectName(QString::fromLatin1(Shortcut.Name));
+    Action->setShortcut(Shortcut.Key);
+    connect(Action, &QAction::triggered, this, [this, Run = Shortcut.Run] { Guarded(Run); });
+    addAction(Action);
+  }
 }
 
 template <class F>
@@ -287,23 +323,48 @@ void TMainFrm::RefreshPlaylist() {
   FStartRefusalShown = false;
 }
 
-TAPI* TMainFrm::NewWorker(void (TMainFrm::*AMethod)(TAPI&)) {
-  TAPICallback Callback{FHandOver,
-                        [this, AMethod](TAPI& ASender) { Guarded([&] { (this->*AMethod)(ASender); }); }};
+TAPI* TMainFrm::NewWorker(void (TMainFrm::*AMethod)(TAPI&), const QString& ADone) {
+  TAPICallback Callback{FHandOver, [this, AMethod, ADone](TAPI& ASender) {
+                          Guarded([&] {
+                            // Said before a failure's box opens, which holds the callback.
+                            if (!ADone.isEmpty()) {
+                              Announce(ASender.Success() ? ADone : ASender.Error());
+                            }
+                            (this->*AMethod)(ASender);
+                          });
+                        }};
   return new TAPI(FDeps.Settings, std::move(Callback), FDeps.Limits);
 }
 
 void TMainFrm::OnPlaylistResult(TAPI& ASender) {
   FUpdatingPlaylist = false;
   if (ASender.Success()) {
+    std::unique_ptr<TPlaylist> Old = std::move(FPlaylist);
     FPlaylist = ASender.TakePlaylist();
     if (!FPlaylist) {
       FPlaylist = std::make_unique<TPlaylist>();
     }
+    ShowPlaylistChanges(Old.get(), *FPlaylist);
     UpdatePlaylistView();
     SetPlaylistStatus(QString());
   } else {
     SetPlaylistStatus(ASender.Error());
+  }
+}
+
+void TMainFrm::Announce(const QString& AText) {
+  FStatusPanel->Announce(AText);
+}
+
+void TMainFrm::ShowPlaylistChanges(const TPlaylist* AOld, const TPlaylist& ANew) {
+  // The first list is all new: nothing to point out.
+  if (!AOld) {
+    return;
+  }
+  TPlaylistChanges Changes = ComparePlaylists(*AOld, ANew);
+  FModel.MarkNewRows(std::move(Changes.NewRows));
+  if (!Changes.Empty()) {
+    Announce(Changes.Summary());
   }
 }
 
@@ -402,15 +463,37 @@ void TMainFrm::lvPlaylistDragDrop(TZnVirtualTree& ASender, const QDropEvent& AEv
     });
     return;
   }
-  const int Source = FirstSelectedRow();
-  if (Source < 0 || Target < 0 || Source >= FPlaylist->Count() || Target >= FPlaylist->Count()) {
+  MoveRow(FirstSelectedRow(), Target);
+}
+
+void TMainFrm::MoveRow(int ASource, int ATarget) {
+  if (!FPlaylist || ASource < 0 || ATarget < 0 || ASource >= FPlaylist->Count() ||
+      ATarget >= FPlaylist->Count()) {
     return;
   }
   // The two rows show each other's track at once; the next refresh shows the station's order.
-  FPlaylist->Exchange(Source, Target);
+  FPlaylist->Exchange(ASource, ATarget);
+  FModel.ExchangeMarks(ASource, ATarget);
   FModel.Rebind(FPlaylist->Count());
-  StartWorker(NewWorker(&TMainFrm::OnTrackEditResult),
-              [&](TAPI& AWorker) { AWorker.MovePlaylistTrack(Source, Target); });
+  StartWorker(NewWorker(&TMainFrm::OnTrackEditResult, QStringLiteral("Track moved")),
+              [&](TAPI& AWorker) { AWorker.MovePlaylistTrack(ASource, ATarget); });
+}
+
+void TMainFrm::MoveSelectedRow(int ADelta) {
+  // As a drag: only a single selected row moves.
+  if (SelectedCount() != 1 || !FPlaylist) {
+    return;
+  }
+  const int Source = FirstSelectedRow();
+  const int Target = Source + ADelta;
+  if (Target < 0 || Target >= FPlaylist->Count()) {
+    return;
+  }
+  MoveRow(Source, Target);
+  const QModelIndex Row = FModel.index(Target, 0);
+  FPlaylistView->selectionModel()->setCurrentIndex(
+      Row, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+  FPlaylistView->ShowRow(Row);
 }
 
 void TMainFrm::btDeleteClick() {
@@ -418,7 +501,7 @@ void TMainFrm::btDeleteClick() {
   if (Row < 0) {
     return;
   }
-  StartWorker(NewWorker(&TMainFrm::OnTrackEditResult),
+  StartWorker(NewWorker(&TMainFrm::OnTrackEditResult, QStringLiteral("Track deleted")),
               [Row](TAPI& AWorker) { AWorker.DeletePlaylistTrack(Row); });
 }
 
@@ -496,6 +579,8 @@ void TMainFrm::OnInsertResult(TAPI& ASender, const std::shared_ptr<TUpload>& AUp
     SetStatusNotice(QStringLiteral("Upload of \"%1\" cancelled").arg(AUpload->Name));
     return;
   } else {
+    // Said before the failure's box opens, which holds the callback.
+    Announce(ASender.Error());
     UpdateStatusPanel();
   }
   OnTrackEditResult(ASender);
@@ -537,7 +622,8 @@ void TMainFrm::UpdateStatusPanel() {
       std::find_if(FUploads.begin(), FUploads.end(),
                    [](const std::shared_ptr<TUpload>& AUpload) { return !AUpload->State->Cancelled; });
   if (Shown != FUploads.end()) {
-    ShowStatus(UploadProgressText(**Shown));
+    // The upload is said when it starts; its figures, a few times a second, are only shown.
+    ShowStatus(UploadProgressText(**Shown), !std::exchange((*Shown)->Said, true));
   } else {
     ShowStatus(FStatusNotice.isEmpty() ? FPlaylistStatus : FStatusNotice);
   }
@@ -555,8 +641,8 @@ QString TMainFrm::UploadProgressText(const TUpload& AUpload) const {
            Megabytes(static_cast<double>(AUpload.FileSize)));
 }
 
-void TMainFrm::ShowStatus(const QString& AText) {
-  FStatusPanel->setText(AText);
+void TMainFrm::ShowStatus(const QString& AText, bool ASpoken) {
+  FStatusPanel->ShowStatus(AText, ASpoken);
 }
 
 void TMainFrm::btRecordClick() {

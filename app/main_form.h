@@ -11,7 +11,6 @@
 #include "remote/playlist.h"
 
 class QAction;
-class QLabel;
 class QStatusBar;
 class QToolBar;
 class QToolButton;
@@ -24,6 +23,7 @@ class TBoxPresenter;
 class TDpiCache;
 class THandOver;
 class TSettings;
+class TStatusPanel;
 class TVirtualTreePlaylist;
 class TZnVirtualTree;
 struct TUploadState;
@@ -74,7 +74,7 @@ class TMainFrm final : public QMainWindow {
   Q_DISABLE_COPY_MOVE(TMainFrm)
 
   TVirtualTreePlaylist& lvPlaylist() { return *FPlaylistView; }
-  QLabel& StatusPanel() { return *FStatusPanel; }
+  TStatusPanel& StatusPanel() { return *FStatusPanel; }
   QToolButton& btRecord() { return *FRecordButton; }
   QToolButton& btInsert() { return *FInsertButton; }
   QToolButton& btDelete() { return *FDeleteButton; }
@@ -96,6 +96,12 @@ class TMainFrm final : public QMainWindow {
   void CancelUpload();
   // Whether a voice track is being uploaded.
   bool Uploading() const { return !FUploads.empty(); }
+  // Puts AText into the status panel: one plain line, the whole text in its tool tip; a spoken
+  // text is also said to assistive technology when its line changes.
+  void ShowStatus(const QString& AText, bool ASpoken = true);
+  // Moves the one selected row one place up (-1) or down (1), as dropping it onto that
+  // neighbour does; the selection goes with it.
+  void MoveSelectedRow(int ADelta);
 
  protected:
   void showEvent(QShowEvent* AEvent) override;
@@ -104,6 +110,8 @@ class TMainFrm final : public QMainWindow {
  private:
   void CreateToolbar();
   void CreateList();
+  // The keyboard commands; each runs what its button or drag runs.
+  void CreateShortcuts();
   void FormShow();
   void FormClose();
   // Stops the timer and every delivery of results, and aborts the transfers in flight.
@@ -115,10 +123,17 @@ class TMainFrm final : public QMainWindow {
   QString lvPlaylistGetText(int ARow, int AColumn) const;
   bool lvPlaylistDragOver(TZnVirtualTree& ASender, const QDropEvent& AEvent);
   void lvPlaylistDragDrop(TZnVirtualTree& ASender, const QDropEvent& AEvent);
+  // Exchanges the two rows at once and asks the station to move ASource to ATarget.
+  void MoveRow(int ASource, int ATarget);
+  // Marks the rows of ANew that the list shown before lacked; says what changed.
+  void ShowPlaylistChanges(const TPlaylist* AOld, const TPlaylist& ANew);
+  // Tells assistive technology AText.
+  void Announce(const QString& AText);
   // The lowest selected row, or -1.
   int FirstSelectedRow() const;
   int SelectedCount() const;
-  TAPI* NewWorker(void (TMainFrm::*AMethod)(TAPI&));
+  // ADone, when given, is announced when the request succeeds; a failure announces its text.
+  TAPI* NewWorker(void (TMainFrm::*AMethod)(TAPI&), const QString& ADone = {});
   void ReportError(const std::exception& AError) const;
   template <class F>
   void Guarded(F AAction);
@@ -129,6 +144,8 @@ class TMainFrm final : public QMainWindow {
     int Position = 0;
     qint64 FileSize = 0;
     std::shared_ptr<TUploadState> State;
+    // Its progress has been said once; the later figures are shown, not said.
+    bool Said = false;
   };
   // The insert of the button and of a dropped file: reads the file, starts the upload and
   // follows it; a file failure is shown in a box and nothing is sent.
@@ -144,8 +161,6 @@ class TMainFrm final : public QMainWindow {
   void SetStatusNotice(const QString& AText);
   void UpdateStatusPanel();
   QString UploadProgressText(const TUpload& AUpload) const;
-  // The one place that puts a text into the status panel.
-  void ShowStatus(const QString& AText);
 
   TMainFrmDeps FDeps;
   std::shared_ptr<THandOver> FHandOver;
@@ -164,7 +179,7 @@ class TMainFrm final : public QMainWindow {
   TPlaylistViewModel FModel;
   TVirtualTreePlaylist* FPlaylistView = nullptr;
   QStatusBar* FStatusBar = nullptr;
-  QLabel* FStatusPanel = nullptr;
+  TStatusPanel* FStatusPanel = nullptr;
   QTimer FTimer;
 
   std::vector<std::shared_ptr<TUpload>> FUploads;

@@ -9,7 +9,39 @@ namespace wavenard {
 TPlaylistViewModel::TPlaylistViewModel(TGetText AGetText, QObject* AParent)
     : QAbstractTableModel(AParent),
       FGetText(std::move(AGetText)),
-      FDragToken(QUuid::createUuid().toByteArray(QUuid::WithoutBraces)) {}
+      FDragToken(QUuid::createUuid().toByteArray(QUuid::WithoutBraces)),
+      FMarkTimer(this) {
+  FMarkTimer.setSingleShot(true);
+  connect(&FMarkTimer, &QTimer::timeout, this, [this] {
+    FNewRows.clear();
+    if (FRowCount > 0)
+      emit dataChanged(index(0, 0), index(FRowCount - 1, ColumnCount - 1), {Qt::BackgroundRole});
+  });
+}
+
+void TPlaylistViewModel::MarkNewRows(std::vector<bool> ARows, int AMilliseconds) {
+  FNewRows = std::move(ARows);
+  if (std::find(FNewRows.begin(), FNewRows.end(), true) == FNewRows.end()) {
+    FNewRows.clear();
+    FMarkTimer.stop();
+    return;
+  }
+  FMarkTimer.start(AMilliseconds);
+}
+
+bool TPlaylistViewModel::Marked(int ARow) const {
+  return ARow >= 0 && static_cast<size_t>(ARow) < FNewRows.size() && FNewRows[static_cast<size_t>(ARow)];
+}
+
+void TPlaylistViewModel::ExchangeMarks(int ARow1, int ARow2) {
+  const bool Mark1 = Marked(ARow1);
+  const bool Mark2 = Marked(ARow2);
+  // Unequal marks mean a mark is set, so the flags cover both rows.
+  if (Mark1 != Mark2) {
+    FNewRows.at(static_cast<size_t>(ARow1)) = Mark2;
+    FNewRows.at(static_cast<size_t>(ARow2)) = Mark1;
+  }
+}
 
 void TPlaylistViewModel::Rebind(int ARowCount) {
   ARowCount = std::max(ARowCount, 0);
@@ -36,6 +68,8 @@ int TPlaylistViewModel::columnCount(const QModelIndex& AParent) const {
 }
 
 QVariant TPlaylistViewModel::data(const QModelIndex& AIndex, int ARole) const {
+  if (ARole == Qt::BackgroundRole && AIndex.isValid() && Marked(AIndex.row()))
+    return NewRowColor;
   if (ARole != Qt::DisplayRole || !AIndex.isValid() || !FGetText)
     return {};
   return FGetText(AIndex.row(), AIndex.column());

@@ -2,7 +2,10 @@
 
 #include <QAbstractTableModel>
 #include <QByteArray>
+#include <QColor>
+#include <QTimer>
 #include <functional>
+#include <vector>
 
 class QMimeData;
 
@@ -27,6 +30,15 @@ class TPlaylistViewModel final : public QAbstractTableModel {
   // asked for again, so selection, focus and scroll position stay by row number; otherwise
   // the rows are rebuilt and the selection is lost.
   void Rebind(int ARowCount);
+  // Swaps the marks of two rows along with their items.
+  void ExchangeMarks(int ARow1, int ARow2);
+  // Gives the rows flagged in ARows (by row number) a soft background for AMilliseconds; a
+  // later call replaces the marks. Rebinding keeps them: they are set before the rows change.
+  void MarkNewRows(std::vector<bool> ARows, int AMilliseconds = NewRowMarkTime);
+  bool Marked(int ARow) const;
+  static constexpr int NewRowMarkTime = 4000;
+  static inline const QColor NewRowColor{0xFF, 0xF4, 0xCC};
+
   // Whether the data was dragged out of a view of this model, in this process.
   bool IsOwnDrag(const QMimeData* AData) const;
 
@@ -48,6 +60,8 @@ class TPlaylistViewModel final : public QAbstractTableModel {
  private:
   TGetText FGetText;
   int FRowCount = 0;
+  std::vector<bool> FNewRows;
+  QTimer FMarkTimer;
   // Identifies this model's drags, so a drag from another list or program is told apart.
   QByteArray FDragToken;
 };

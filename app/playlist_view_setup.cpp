@@ -20,6 +20,8 @@ const QColor UnfocusedSelectionColor(0xCC, 0xCC, 0xCC);
 const QColor DisabledTextColor(0x80, 0x80, 0x80);
 // A light tint of the selection colour, so the hot row stays apart from a selected one.
 const QColor HotRowColor(0xE5, 0xF1, 0xFB);
+// The selection colour laid thinly over the header item under the pointer.
+const QColor HotHeaderColor(0x91, 0xC2, 0xEA, 0x60);
 
 void SetColors(TVirtualTreePlaylist& AView) {
   QPalette Palette = AView.palette();
@@ -48,7 +50,9 @@ void ConfigurePlaylistView(TVirtualTreePlaylist& AView, TPlaylistViewModel& AMod
   Header->setSectionsMovable(true);
   Header->setSectionResizeMode(QHeaderView::Interactive);
   Header->setStretchLastSection(false);
-  Header->setHighlightSections(true);
+  // Only the item under the pointer lights up; Qt's own highlight marks the selected columns.
+  Header->setHighlightSections(false);
+  AView.Header().SetHotColor(HotHeaderColor);
   for (int Column = 0; Column < TPlaylistViewModel::ColumnCount; ++Column)
     Header->resizeSection(Column, ColumnWidths[Column]);
 

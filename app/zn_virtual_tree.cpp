@@ -1,6 +1,7 @@
 #include "app/zn_virtual_tree.h"
 
 #include <QDropEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -38,9 +39,47 @@ class TRowDelegate final : public QStyledItemDelegate {
 
 }  // namespace
 
+TZnHeader::TZnHeader(QWidget* AParent) : QHeaderView(Qt::Horizontal, AParent) {
+  // As QTreeView sets up its own header.
+  setSectionsMovable(true);
+  setStretchLastSection(true);
+  setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  setMouseTracking(true);
+  viewport()->setMouseTracking(true);
+}
+
+void TZnHeader::SetHotSection(int AValue) {
+  if (AValue == FHotSection)
+    return;
+  FHotSection = AValue;
+  viewport()->update();
+}
+
+void TZnHeader::mouseMoveEvent(QMouseEvent* AEvent) {
+  QHeaderView::mouseMoveEvent(AEvent);
+  SetHotSection(logicalIndexAt(AEvent->position().toPoint()));
+}
+
+bool TZnHeader::viewportEvent(QEvent* AEvent) {
+  if (AEvent->type() == QEvent::Leave)
+    SetHotSection(-1);
+  return QHeaderView::viewportEvent(AEvent);
+}
+
+void TZnHeader::paintSection(QPainter* APainter, const QRect& ARect, int ALogicalIndex) const {
+  // The style leaves a clip behind that would swallow the highlight.
+  APainter->save();
+  QHeaderView::paintSection(APainter, ARect, ALogicalIndex);
+  APainter->restore();
+  if (ALogicalIndex == FHotSection && FHotColor.isValid())
+    APainter->fillRect(ARect, FHotColor);
+}
+
 TZnVirtualTree::TZnVirtualTree(TDpiCache& ADpi, QWidget* AParent)
     : QTreeView(AParent), FDpi(ADpi), FAutoScrollTimer(this), FEdgeScrollTimer(this) {
   QAbstractItemView::setAutoScroll(false);
+  FHeader = new TZnHeader(this);
+  setHeader(FHeader);
   setUniformRowHeights(true);
   setItemDelegate(new TRowDelegate(*this));
 
@@ -105,6 +144,23 @@ void TZnVirtualTree::Guarded(F AAction) {
   }
 }
 
+QModelIndex TZnVirtualTree::indexAt(const QPoint& APoint) const {
+  const QModelIndex Index = QTreeView::indexAt(APoint);
+  if (Index.isValid() || selectionBehavior() != SelectRows || APoint.x() < 0 ||
+      APoint.x() >= viewport()->width())
+    return Index;
+  // Right of the columns, the row continues in the last visible one.
+  const QHeaderView* Columns = header();
+  for (int Visual = Columns->count() - 1; Visual >= 0; --Visual) {
+    const int Logical = Columns->logicalIndex(Visual);
+    if (Columns->isSectionHidden(Logical) || Columns->sectionSize(Logical) <= 0)
+      continue;
+    const int End = Columns->sectionViewportPosition(Logical) + Columns->sectionSize(Logical);
+    return APoint.x() >= End ? QTreeView::indexAt(QPoint(End - 1, APoint.y())) : Index;
+  }
+  return Index;
+}
+
 QModelIndex TZnVirtualTree::RowAt(QPoint APoint) const {
   const QModelIndex Index = indexAt(APoint);
   return Index.isValid() ? Index.siblingAtColumn(0) : QModelIndex();
@@ -123,6 +179,9 @@ void TZnVirtualTree::mousePressEvent(QMouseEvent* AEvent) {
   if (AEvent->button() != Qt::LeftButton)
     return;
   const QModelIndex Row = RowAt(Point);
+  FPressedOnNothing = !Row.isValid();
+  if (FPressedOnNothing && state() == DragSelectingState)
+    setState(NoState);
   if (!(AEvent->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) && !Row.isValid())
     clearSelection();
 
@@ -147,6 +206,7 @@ void TZnVirtualTree::mousePressEvent(QMouseEvent* AEvent) {
 
 void TZnVirtualTree::mouseReleaseEvent(QMouseEvent* AEvent) {
   QTreeView::mouseReleaseEvent(AEvent);
+  FPressedOnNothing = false;
   StopAutoScroll();
   FNowIntDragging = false;
   FAutoScrollTimer.stop();
@@ -157,12 +217,33 @@ void TZnVirtualTree::mouseReleaseEvent(QMouseEvent* AEvent) {
 }
 
 void TZnVirtualTree::mouseMoveEvent(QMouseEvent* AEvent) {
-  QTreeView::mouseMoveEvent(AEvent);
   const QPoint Point = AEvent->position().toPoint();
   FPointer = Point;
+  // No rubber band: a sweep that began outside the rows selects nothing on its way.
+  if (FPressedOnNothing && (AEvent->buttons() & Qt::LeftButton))
+    return;
+  QTreeView::mouseMoveEvent(AEvent);
   if (state() == DragSelectingState && (AEvent->buttons() & Qt::LeftButton))
     ArmAutoScroll(Point);
   Guarded([&] { HandleIntDragMove(Point); });
+}
+
+void TZnVirtualTree::keyPressEvent(QKeyEvent* AEvent) {
+  const QPersistentModelIndex Before = currentIndex();
+  QTreeView::keyPressEvent(AEvent);
+  // Qt's own scrolling to the current row went with its auto-scroll, which also scrolls sideways.
+  if (currentIndex().isValid() && currentIndex() != Before)
+    ShowRow(currentIndex());
+}
+
+void TZnVirtualTree::ShowRow(const QModelIndex& ARow) {
+  executeDelayedItemsLayout();
+  const QRect Rect = visualRect(ARow);
+  if (Rect.top() >= 0 && Rect.bottom() < viewport()->height())
+    return;
+  const int Horizontal = horizontalScrollBar()->value();
+  scrollTo(ARow, Rect.top() < 0 ? PositionAtTop : PositionAtBottom);
+  horizontalScrollBar()->setValue(Horizontal);
 }
 
 void TZnVirtualTree::HandleIntDragMove(QPoint APoint) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHeaderView>
 #include <QPersistentModelIndex>
 #include <QPoint>
 #include <QTimer>
@@ -36,6 +37,32 @@ using TDragDropEvent = std::function<void(TZnVirtualTree& ASender, const QDropEv
 using TDragActionEvent = std::function<Qt::DropAction(TZnVirtualTree& ASender, const QDropEvent& AEvent)>;
 // Failures of the list's own handlers end here: Qt lets no exception through its event loop.
 using TErrorReport = std::function<void(const std::exception& AError)>;
+
+// A header whose section under the pointer is highlighted.
+class TZnHeader final : public QHeaderView {
+  Q_OBJECT
+
+ public:
+  explicit TZnHeader(QWidget* AParent = nullptr);
+  Q_DISABLE_COPY_MOVE(TZnHeader)
+
+  // The logical index of the section under the pointer, or -1.
+  int HotSection() const { return FHotSection; }
+  // Laid over the hot section; an invalid colour turns the highlight off.
+  QColor HotColor() const { return FHotColor; }
+  void SetHotColor(const QColor& AValue) { FHotColor = AValue; }
+
+ protected:
+  void mouseMoveEvent(QMouseEvent* AEvent) override;
+  bool viewportEvent(QEvent* AEvent) override;
+  void paintSection(QPainter* APainter, const QRect& ARect, int ALogicalIndex) const override;
+
+ private:
+  void SetHotSection(int AValue);
+
+  int FHotSection = -1;
+  QColor FHotColor;
+};
 
 // A virtual list whose rows live in its model. On top of QTreeView it scrolls automatically
 // only up and down, clears the selection on a click into empty space, and offers an internal
@@ -92,11 +119,19 @@ class TZnVirtualTree : public QTreeView {
   // Lays out pending rows and recomputes the scroll bars now rather than at the next paint.
   void UpdateScrollBars();
 
+  // A row is as wide as the list: a point right of the last column lies on the row at its
+  // height (in the last column), so selection, dragging, dropping and hot tracking all see it.
+  QModelIndex indexAt(const QPoint& APoint) const override;
+  TZnHeader& Header() const { return *FHeader; }
+  // Scrolls up or down just enough to show ARow; the horizontal position stays.
+  void ShowRow(const QModelIndex& ARow);
+
  protected:
   void leaveEvent(QEvent* AEvent) override;
   void mousePressEvent(QMouseEvent* AEvent) override;
   void mouseReleaseEvent(QMouseEvent* AEvent) override;
   void mouseMoveEvent(QMouseEvent* AEvent) override;
+  void keyPressEvent(QKeyEvent* AEvent) override;
   void dragEnterEvent(QDragEnterEvent* AEvent) override;
   void dragMoveEvent(QDragMoveEvent* AEvent) override;
   void dragLeaveEvent(QDragLeaveEvent* AEvent) override;
@@ -122,6 +157,9 @@ class TZnVirtualTree : public QTreeView {
   void Guarded(F AAction);
 
   TDpiCache& FDpi;
+  TZnHeader* FHeader = nullptr;
+  // The left button went down outside every row: the sweep that follows selects nothing.
+  bool FPressedOnNothing = false;
 
   bool FNowIntDragging = false;
   QPersistentModelIndex FIntDragItem;

@@ -1,13 +1,17 @@
 // The playlist window's row update for a long playlist: rebinding the rows in place (same
-// length) and rebuilding them (another length), each alone and with the repaint that follows.
+// length) and rebuilding them (another length), each alone and with the repaint that follows,
+// both after comparing the new list with the one shown to mark the rows that are new.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
 #include <QScrollBar>
+#include <memory>
 
+#include "app/playlist_changes.h"
 #include "app/playlist_view_model.h"
 #include "app/playlist_view_setup.h"
 #include "app/virtual_tree_playlist.h"
+#include "remote/playlist.h"
 #include "support/dpi.h"
 
 namespace {
@@ -23,6 +27,16 @@ class TFixedDpi final : public TDpiSource {
   int ScreenDpi() override { return 96; }
   std::int64_t Now() override { return 0; }
 };
+
+// ACount rows from AFirst on: the top row playing out shifts the window one row further.
+std::unique_ptr<TPlaylist> MakePlaylist(int AFirst, int ACount) {
+  auto List = std::make_unique<TPlaylist>();
+  for (int Row = AFirst; Row < AFirst + ACount; ++Row) {
+    List->Add(std::make_unique<TPlaylistItem>(
+        TPlaylistItem{QStringLiteral("Artist %1 - Title of track %1").arg(Row), QStringLiteral("3:45")}));
+  }
+  return List;
+}
 
 struct TShownList {
   TShownList() {
@@ -49,11 +63,22 @@ struct TShownList {
   TVirtualTreePlaylist View{Dpi};
 };
 
+// What the window does with a new list: compare it with the one shown, mark the new rows,
+// update the rows.
+void Update(TShownList& AList, const TPlaylist& AOld, const TPlaylist& ANew) {
+  TPlaylistChanges Changes = ComparePlaylists(AOld, ANew);
+  AList.Model.MarkNewRows(std::move(Changes.NewRows));
+  UpdatePlaylistRows(AList.View, AList.Model, ANew.Count());
+}
+
 // Arg 0: the update alone; 1: with the repaint of the visible rows.
+// The top row played out and one row came in at the end: same length, one row marked.
 void Rebind(benchmark::State& AState) {
   TShownList List;
+  const auto Before = MakePlaylist(0, Rows);
+  const auto After = MakePlaylist(1, Rows);
   for (auto _ : AState) {
-    UpdatePlaylistRows(List.View, List.Model, Rows);
+    Update(List, *Before, *After);
     if (AState.range(0) != 0) {
       List.View.viewport()->repaint();
     }
@@ -62,12 +87,15 @@ void Rebind(benchmark::State& AState) {
 }
 BENCHMARK(Rebind)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
+// One row more and one row less by turns.
 void Rebuild(benchmark::State& AState) {
   TShownList List;
-  int Count = Rows;
+  const auto Shorter = MakePlaylist(0, Rows);
+  const auto Longer = MakePlaylist(0, Rows + 1);
+  bool Grow = true;
   for (auto _ : AState) {
-    Count = Count == Rows ? Rows + 1 : Rows;
-    UpdatePlaylistRows(List.View, List.Model, Count);
+    Update(List, Grow ? *Shorter : *Longer, Grow ? *Longer : *Shorter);
+    Grow = !Grow;
     if (AState.range(0) != 0) {
       List.View.viewport()->repaint();
     }
@@ -75,6 +103,16 @@ void Rebuild(benchmark::State& AState) {
   AState.counters["offset"] = List.View.VerticalScrollOffset();
 }
 BENCHMARK(Rebuild)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// The comparison alone, for the share of the update it takes.
+void Compare(benchmark::State& AState) {
+  const auto Before = MakePlaylist(0, Rows);
+  const auto After = MakePlaylist(1, Rows);
+  for (auto _ : AState) {
+    benchmark::DoNotOptimize(ComparePlaylists(*Before, *After));
+  }
+}
+BENCHMARK(Compare)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -17,6 +17,17 @@ bool OnMainThread() {
 
 }  // namespace
 
+QString BoxText(const QString& AText) {
+  if (AText.size() <= MaxBoxTextLength) {
+    return AText;
+  }
+  qsizetype Length = MaxBoxTextLength;
+  if (AText.at(Length - 1).isHighSurrogate()) {
+    --Length;
+  }
+  return AText.left(Length) + QChar(0x2026);
+}
+
 TBoxPresenter::TBoxPresenter() = default;
 TBoxPresenter::~TBoxPresenter() = default;
 
@@ -84,7 +95,10 @@ int TWidgetBoxPresenter::Present(const TBoxRequest& ARequest) {
     default:
       break;
   }
-  QMessageBox Box(Icon, ARequest.Caption, ARequest.Text, Buttons, QApplication::activeWindow());
+  QMessageBox Box(Icon, ARequest.Caption, QString(), Buttons, QApplication::activeWindow());
+  // The format first: text set while it is still automatic would already be laid out as HTML.
+  Box.setTextFormat(Qt::PlainText);
+  Box.setText(BoxText(ARequest.Text));
   Box.setWindowModality(Qt::ApplicationModal);
   Box.setLayoutDirection(QGuiApplication::layoutDirection());
   switch (Box.exec()) {

@@ -20,6 +20,13 @@ constexpr int IDCANCEL = 2;
 constexpr int IDYES = 6;
 constexpr int IDNO = 7;
 
+// Boxes show at most this many characters of their text: a station may answer with a whole
+// web page, and a box taller than the screen hides its own buttons.
+constexpr int MaxBoxTextLength = 4096;
+
+// AText cut to MaxBoxTextLength characters with an ellipsis, never inside a surrogate pair.
+QString BoxText(const QString& AText);
+
 struct TBoxRequest {
   QString Text;
   QString Caption;
@@ -50,7 +57,9 @@ class TBoxPresenter {
   bool FRunning = false;
 };
 
-// The real boxes: QMessageBox, application-modal, owned by the active window.
+// The real boxes: QMessageBox, application-modal, owned by the active window. The text is shown
+// as plain text: it often comes from outside (the station, files, the system), and rich text
+// would let it load images or lay out a web page.
 class TWidgetBoxPresenter final : public TBoxPresenter {
  protected:
   int Present(const TBoxRequest& ARequest) override;

@@ -2,9 +2,9 @@
 
 Run inside xvfb-run. Starts the simulator, lays out an application folder whose settings.ini
 points at it, starts Wavenard from there and checks what reaches the station: the first playlist
-request with the account's values, the polling, a delete after a row was clicked, a real drag of
-one row onto another, and the files written when a window manager's close message ends the
-program. Keeps a screenshot.
+request with the account's values, the polling, a delete after a row was clicked right of the
+columns, a real drag of one row onto another, the same move from the keyboard, and the files
+written when a window manager's close message ends the program. Keeps a screenshot.
 """
 
 import argparse
@@ -158,9 +158,10 @@ def main():
             fail("the playlist is not polled every five seconds: %r" % gaps)
 
         window = find_window()
-        # Row 1 (the list's second row): a little more than one and a half rows below the header.
+        # Row 1 (the list's second row): a little more than one and a half rows below the header,
+        # clicked right of the three columns, which end 420 px from the list's left edge.
         row_y = TOOLBAR_HEIGHT + LIST_MARGIN + HEADER_HEIGHT + 34
-        click(window, LIST_MARGIN + 120, row_y)
+        click(window, LIST_MARGIN + 500, row_y)
         time.sleep(0.3)
         click(window, *DELETE_BUTTON)
         wait_for(lambda: [r for r in requests(log) if "action=delete" in r], 10, "the delete request")
@@ -174,8 +175,18 @@ def main():
         drag(window, LIST_MARGIN + 120, row_y, TOOLBAR_HEIGHT + LIST_MARGIN + HEADER_HEIGHT + 55)
         wait_for(lambda: [r for r in requests(log) if "action=move" in r], 10, "the move request")
         moves = [r for r in requests(log) if "action=move" in r]
-        if moves != ["GET /?user=%s&pass=%s&action=move&pos1=2&pos2=3" % (USER, ENCODED_PASSWORD)]:
+        move = "GET /?user=%s&pass=%s&action=move&pos1=2&pos2=3" % (USER, ENCODED_PASSWORD)
+        if moves != [move]:
             fail("move requests: %r" % moves)
+
+        # The same move from the keyboard: row 1 selected, Ctrl+Down.
+        click(window, LIST_MARGIN + 500, row_y)
+        time.sleep(0.3)
+        xdotool("key", "ctrl+Down")
+        wait_for(lambda: len([r for r in requests(log) if "action=move" in r]) >= 2, 10, "the keyboard's move")
+        moves = [r for r in requests(log) if "action=move" in r]
+        if moves != [move, move]:
+            fail("move requests after Ctrl+Down: %r" % moves)
         time.sleep(0.5)
         subprocess.run(["import", "-window", "root", screenshot], check=True)
         print("screenshot: " + screenshot, flush=True)
@@ -184,6 +195,8 @@ def main():
         try:
             code = app.wait(timeout=5)
         except subprocess.TimeoutExpired:
+            subprocess.run(["import", "-window", "root", os.path.join(args.artifacts, "not-closed.png")])
+            print("requests: %r" % requests(log)[-6:], flush=True)
             fail("the window did not close on the window manager's close message")
         if code != 0:
             fail("exit code %d" % code)

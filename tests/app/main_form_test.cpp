@@ -1,16 +1,23 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <QCloseEvent>
 #include <QDropEvent>
+#include <QFile>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QMimeData>
 #include <QRegularExpression>
+#include <QSet>
+#include <QSignalSpy>
+#include <QStatusBar>
 #include <QTest>
 #include <QToolButton>
+#include <QToolTip>
 #include <algorithm>
 
 #include "app/main_form.h"
+#include "app/status_panel.h"
 #include "app/virtual_tree_playlist.h"
 #include "config/connection_settings.h"
 #include "config/failures.h"
@@ -51,6 +58,15 @@ QByteArray FlacFile() {
   }
   Bytes += QByteArray(16, '\0');
   return Bytes;
+}
+
+// Resident memory of this process.
+qint64 ResidentBytes() {
+  QFile Statm(QStringLiteral("/proc/self/statm"));
+  if (!Statm.open(QIODevice::ReadOnly)) {
+    return 0;
+  }
+  return Statm.readAll().split(' ').value(1).toLongLong() * sysconf(_SC_PAGESIZE);
 }
 
 bool WaitFor(const std::function<bool()>& ACondition, int ATimeout = 10000) {
@@ -157,10 +173,13 @@ class MainFormTest : public ::testing::Test {
 
   // Sends a drag of AData over row ATarget and drops it there; returns whether the list
   // accepted the drag.
-  bool DragOnto(int ATarget, const QMimeData& AData) {
+  // AX, when given, is the drop point's distance from the list's left edge.
+  bool DragOnto(int ATarget, const QMimeData& AData, std::optional<int> AX = {}) {
     QWidget* Client = Form->lvPlaylist().viewport();
-    const QPoint Point =
-        Form->lvPlaylist().visualRect(Form->lvPlaylist().model()->index(ATarget, 1)).center();
+    QPoint Point = Form->lvPlaylist().visualRect(Form->lvPlaylist().model()->index(ATarget, 1)).center();
+    if (AX) {
+      Point.setX(*AX);
+    }
     QDragEnterEvent Enter(Point, Qt::MoveAction, &AData, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(Client, &Enter);
     QDragMoveEvent Move(Point, Qt::MoveAction, &AData, Qt::LeftButton, Qt::NoModifier);
@@ -196,7 +215,29 @@ class MainFormTest : public ::testing::Test {
     }
     return Action;
   }
-  QString Status() { return Form->StatusPanel().text(); }
+  QString Status() { return Form->StatusPanel().Status(); }
+  // Makes the window the active one, so that its shortcuts answer, and gives the list the focus.
+  void Activate() {
+    Form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(Form.get()));
+    Form->lvPlaylist().setFocus();
+  }
+  void Key(int AKey, Qt::KeyboardModifiers AModifiers = Qt::NoModifier) {
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key(AKey), AModifiers);
+  }
+  bool Marked(int ARow) {
+    auto* Model = Form->lvPlaylist().model();
+    return Model->data(Model->index(ARow, 1), Qt::BackgroundRole).isValid();
+  }
+  QList<int> MarkedRows() {
+    QList<int> Result;
+    for (int Row = 0; Row < Rows(); ++Row) {
+      if (Marked(Row)) {
+        Result.append(Row);
+      }
+    }
+    return Result;
+  }
   std::unique_ptr<QMimeData> OwnDrag() {
     auto* Model = Form->lvPlaylist().model();
     return std::unique_ptr<QMimeData>(Model->mimeData({Model->index(FirstSelected(), 0)}));
@@ -232,17 +273,18 @@ TEST_F(MainFormTest, WindowHasItsControlsInPlace) {
     QToolButton* Button;
     int X;
     const char* Hint;
+    const char* Key;
   };
-  const TCase Cases[] = {{&Form->btRecord(), 3, "Record voice track"},
-                         {&Form->btInsert(), 46, "Insert voice track"},
-                         {&Form->btDelete(), 92, "Delete track"},
-                         {&Form->btSettings(), 138, "Settings"}};
+  const TCase Cases[] = {{&Form->btRecord(), 3, "Record voice track", "Ctrl+R"},
+                         {&Form->btInsert(), 46, "Insert voice track", "Ins"},
+                         {&Form->btDelete(), 92, "Delete track", "Del"},
+                         {&Form->btSettings(), 138, "Settings", "Ctrl+,"}};
   for (const TCase& Case : Cases) {
     SCOPED_TRACE(Case.Hint);
     EXPECT_EQ(Case.Button->mapTo(Form.get(), QPoint()), QPoint(Case.X, 3));
     EXPECT_EQ(Case.Button->size(), QSize(40, 38));
     EXPECT_EQ(Case.Button->iconSize(), QSize(30, 30));
-    EXPECT_EQ(Case.Button->toolTip(), Case.Hint);
+    EXPECT_EQ(Case.Button->toolTip(), QString("%1 (%2)").arg(Case.Hint, Case.Key));
     EXPECT_EQ(Case.Button->accessibleName(), Case.Hint);
     EXPECT_FALSE(Case.Button->icon().pixmap(30, 30).isNull());
   }
@@ -275,7 +317,7 @@ TEST_F(MainFormTest, WithoutSettingsEveryRefreshSaysSo) {
   Settings->SetServer(QString());
   Open();
   EXPECT_EQ(Form->StatusPanel().text(), "Connection not configured. Please open Settings.");
-  Form->StatusPanel().clear();
+  Form->ShowStatus({});
   Refresh();
   EXPECT_EQ(Form->StatusPanel().text(), "Connection not configured. Please open Settings.");
   EXPECT_EQ(Rows(), 0);
@@ -298,6 +340,60 @@ TEST_F(MainFormTest, AFailedRefreshKeepsTheRowsAndTheNextOneClearsTheStatus) {
   EXPECT_EQ(Form->StatusPanel().text(), "");
   EXPECT_EQ(Rows(), 4);
   EXPECT_EQ(Cell(0, 1), "Other 1");
+}
+
+// A failed refresh shows the station's answer; whatever it holds, the panel shows one plain
+// line and never loads or lays out anything the text names.
+TEST_F(MainFormTest, TheStationsAnswerIsShownAsOnePlainLine) {
+  QByteArray Page = "<html>\n<head><title>500 Internal Server Error</title></head>\n<body>\n";
+  for (int Line = 0; Line < 26; ++Line) {
+    Page += "<p><img src=\"/dev/zero\"> line " + QByteArray::number(Line) + "</p>\n";
+  }
+  Page += "</body>\n</html>\n";
+  const QByteArray LongLine = QByteArray(3000, 'x') + "\nsecond line";
+  struct TCase {
+    const char* Name;
+    QByteArray Body;
+    QString Line;
+  };
+  const TCase Cases[] = {
+      {"image", R"(<img src="/dev/zero">)", R"(<img src="/dev/zero">)"},
+      {"page", Page, "<html>"},
+      {"long line", LongLine, QString(3000, 'x')},
+  };
+  Open();
+  const int PanelHeight = Form->StatusPanel().height();
+  const int BarHeight = Form->statusBar()->height();
+  const qint64 Before = ResidentBytes();
+  for (const TCase& Case : Cases) {
+    SCOPED_TRACE(Case.Name);
+    test::TRawHttpServer Server([&](const QByteArray&) {
+      return test::TRawReply::Answer(500, "Internal Server Error", Case.Body, "text/html");
+    });
+    Settings->SetPort(Server.Port());
+    Refresh();
+    TStatusPanel& Panel = Form->StatusPanel();
+    EXPECT_EQ(Panel.textFormat(), Qt::PlainText);
+    EXPECT_EQ(Panel.Status(), QString::fromUtf8(Case.Body));
+    EXPECT_FALSE(Panel.text().contains('\n'));
+    EXPECT_LE(Panel.fontMetrics().horizontalAdvance(Panel.text()), Panel.contentsRect().width());
+    // The first line, or as much of it as fits, with an ellipsis.
+    if (Panel.text() != Case.Line) {
+      EXPECT_TRUE(Panel.text().endsWith(QChar(0x2026)));
+      EXPECT_TRUE(Case.Line.startsWith(Panel.text().chopped(1)));
+    }
+    EXPECT_EQ(Panel.accessibleName(), Case.Line);
+    // The tool tip holds the whole text, escaped, so it too stays text.
+    EXPECT_FALSE(Panel.toolTip().contains("<img"));
+    EXPECT_TRUE(Panel.toolTip().contains(QString::fromUtf8(Case.Body.right(20)).toHtmlEscaped()));
+    QToolTip::showText(Panel.mapToGlobal(QPoint()), Panel.toolTip(), &Panel);
+    QCoreApplication::processEvents();
+    QToolTip::hideText();
+    EXPECT_EQ(Panel.height(), PanelHeight);
+    EXPECT_EQ(Form->statusBar()->height(), BarHeight);
+  }
+  EXPECT_LT(ResidentBytes() - Before, 64 * 1024 * 1024);
+  EXPECT_TRUE(Boxes.Shown().isEmpty());
 }
 
 TEST_F(MainFormTest, OnlyOnePlaylistRequestIsOutstanding) {
@@ -370,6 +466,140 @@ TEST_F(MainFormTest, DroppingARowExchangesTheTwoRowsAndSendsTheMove) {
   ASSERT_TRUE(WaitForRequest("action=move"));
   EXPECT_EQ(Requests("action=move"),
             std::vector<std::string>{"GET /?user=demo&pass=demo&action=move&pos1=2&pos2=6"});
+}
+
+TEST_F(MainFormTest, ARowIsDroppedOnRightOfTheColumnsToo) {
+  Open();
+  Select({1});
+  const auto Data = OwnDrag();
+  const int X = Form->lvPlaylist().viewport()->width() - 20;
+  ASSERT_GT(X, 420);
+  EXPECT_TRUE(DragOnto(5, *Data, X));
+  EXPECT_EQ(Cell(5, 1), "Track 2");
+  ASSERT_TRUE(WaitForRequest("action=move"));
+  EXPECT_EQ(Requests("action=move"),
+            std::vector<std::string>{"GET /?user=demo&pass=demo&action=move&pos1=2&pos2=6"});
+}
+
+// Each key runs exactly what its button or drag runs.
+TEST_F(MainFormTest, EveryCommandHasItsKey) {
+  Open();
+  Activate();
+  QSignalSpy Said(&Form->StatusPanel(), &TStatusPanel::Announced);
+
+  Select({3});
+  Key(Qt::Key_Delete);
+  ASSERT_TRUE(WaitForRequest("action=delete"));
+  EXPECT_EQ(Requests("action=delete"),
+            std::vector<std::string>{"GET /?user=demo&pass=demo&action=delete&pos=4"});
+  ASSERT_TRUE(WaitFor([this] { return Rows() == 9; }));
+  // What the edit did, then what the refresh after it changed.
+  ASSERT_TRUE(WaitFor([&] { return Said.size() >= 2; }));
+  EXPECT_EQ(Said[0][0].toString(), "Track deleted");
+  EXPECT_EQ(Said[1][0].toString(), "1 row removed");
+
+  // Ctrl+Down as a drop onto the row below; the selection goes with the row, so a second
+  // press moves it on.
+  Select({1});
+  Key(Qt::Key_Down, Qt::ControlModifier);
+  EXPECT_EQ(Cell(1, 1), "Track 3");
+  EXPECT_EQ(Cell(2, 1), "Track 2");
+  EXPECT_EQ(Selected(), QList<int>{2});
+  ASSERT_TRUE(WaitForRequest("action=move"));
+  ASSERT_TRUE(WaitFor([this] { return !Form->UpdatingPlaylist(); }));
+  Key(Qt::Key_Up, Qt::ControlModifier);
+  ASSERT_TRUE(WaitForRequest("action=move", 2));
+  EXPECT_EQ(Requests("action=move"),
+            (std::vector<std::string>{"GET /?user=demo&pass=demo&action=move&pos1=2&pos2=3",
+                                      "GET /?user=demo&pass=demo&action=move&pos1=3&pos2=2"}));
+  // Nothing above the first row, and two selected rows do not move, as with a drag.
+  Select({0});
+  Key(Qt::Key_Up, Qt::ControlModifier);
+  Select({2, 4});
+  Key(Qt::Key_Down, Qt::ControlModifier);
+
+  // F5 asks at once, through the same guard as the timer. First the refreshes after the two
+  // moves are let through.
+  ASSERT_TRUE(WaitFor([&] { return Said.size() >= 4; }));
+  EXPECT_EQ(Said[2][0].toString(), "Track moved");
+  EXPECT_EQ(Said[3][0].toString(), "Track moved");
+  ASSERT_TRUE(WaitFor([this] { return !Form->UpdatingPlaylist(); }));
+  const size_t Asked = Requests("action=getplaylist2").size();
+  Station.SetDelay(500);
+  Key(Qt::Key_F5);
+  EXPECT_TRUE(Form->UpdatingPlaylist());
+  Key(Qt::Key_F5);
+  ASSERT_TRUE(WaitFor([this] { return !Form->UpdatingPlaylist(); }));
+  EXPECT_EQ(Requests("action=getplaylist2").size(), Asked + 1);
+  Station.SetDelay(0);
+
+  Form->lvPlaylist().clearSelection();
+  Key(Qt::Key_Insert);
+  ASSERT_TRUE(WaitFor([this] { return !Boxes.Shown().isEmpty(); }));
+  EXPECT_EQ(Boxes.Shown()[0].Text, "Plase select a track in the playlist");
+
+  Key(Qt::Key_R, Qt::ControlModifier);
+  ASSERT_TRUE(WaitFor([this] { return !Started.isEmpty(); }));
+  EXPECT_EQ(Started[0], (QStringList{"/opt/suite/pellorin", "-wavenard"}));
+  Key(Qt::Key_Comma, Qt::ControlModifier);
+  ASSERT_TRUE(WaitFor([this] { return SettingsShownOver != nullptr; }));
+
+  EXPECT_EQ(Requests("action=move").size(), 2u);
+  EXPECT_EQ(Requests("action=delete").size(), 1u);
+}
+
+TEST_F(MainFormTest, TabReachesTheButtonsAndTheList) {
+  Open();
+  Activate();
+  QSet<QWidget*> Reached;
+  for (int Step = 0; Step < 6; ++Step) {
+    Key(Qt::Key_Tab);
+    Reached.insert(QApplication::focusWidget());
+  }
+  for (QWidget* Control :
+       std::initializer_list<QWidget*>{&Form->btRecord(), &Form->btInsert(), &Form->btDelete(),
+                                       &Form->btSettings(), &Form->lvPlaylist()}) {
+    EXPECT_TRUE(Reached.contains(Control)) << Control->objectName().toStdString();
+  }
+}
+
+// Rows new since the list shown before get a soft background for a while; rows that only
+// moved up because the top row played out do not.
+TEST_F(MainFormTest, NewRowsAreMarkedAfterARefresh) {
+  Open();
+  EXPECT_TRUE(MarkedRows().isEmpty()) << "the first list is not marked";
+  QSignalSpy Said(&Form->StatusPanel(), &TStatusPanel::Announced);
+
+  TTrackList Shifted;
+  const TTrackList Ten = Tracks(11);
+  for (size_t Row = 1; Row < 10; ++Row) {
+    Shifted.Append(Ten.Tracks()[Row]);
+  }
+  Station.SetPlaylist(Shifted);
+  Refresh();
+  EXPECT_TRUE(MarkedRows().isEmpty());
+  ASSERT_EQ(Said.size(), 1);
+  EXPECT_EQ(Said[0][0].toString(), "1 row removed");
+
+  TTrack VoiceTrack;
+  VoiceTrack.Title = "vt-0412";
+  VoiceTrack.DurationMs = 3000;
+  TTrackList Inserted = Shifted;
+  Inserted.Insert(4, VoiceTrack);
+  Inserted.Append(Ten.Tracks()[10]);
+  Station.SetPlaylist(Inserted);
+  Refresh();
+  EXPECT_EQ(MarkedRows(), (QList<int>{3, 10}));
+  EXPECT_EQ(Said.size(), 2);
+  EXPECT_EQ(Said.last()[0].toString(), "2 rows added");
+
+  // Nothing changed: the marks stay until their time is up, and nothing is said.
+  Refresh();
+  EXPECT_EQ(Said.size(), 2);
+  auto* Model = static_cast<TPlaylistViewModel*>(Form->lvPlaylist().model());
+  Model->MarkNewRows({false, true}, 1);
+  EXPECT_TRUE(Marked(1));
+  ASSERT_TRUE(WaitFor([&] { return MarkedRows().isEmpty(); }));
 }
 
 TEST_F(MainFormTest, DragsThatAreRefused) {

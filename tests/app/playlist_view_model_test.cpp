@@ -27,6 +27,32 @@ TEST(PlaylistViewModel, DisplayTextComesFromTheCallbackForThatCell) {
   EXPECT_EQ(Model.headerData(2, Qt::Horizontal).toString(), "Duration");
 }
 
+// New rows keep their soft background across the rebind that shows them, go with their
+// track when it is exchanged, and lose it when the time is up.
+TEST(PlaylistViewModel, MarkedRowsHaveABackgroundForAWhile) {
+  TPlaylistViewModel Model([](int, int) { return QString(); });
+  Model.Rebind(3);
+  const auto Background = [&](int ARow) { return Model.data(Model.index(ARow, 1), Qt::BackgroundRole); };
+  Model.MarkNewRows({false, true, false});
+  Model.Rebind(3);
+  EXPECT_FALSE(Background(0).isValid());
+  EXPECT_EQ(Background(1).value<QColor>(), TPlaylistViewModel::NewRowColor);
+  Model.ExchangeMarks(1, 2);
+  EXPECT_FALSE(Model.Marked(1));
+  EXPECT_TRUE(Model.Marked(2));
+  Model.ExchangeMarks(0, 1);
+  EXPECT_TRUE(Model.Marked(2)) << "two unmarked rows change nothing";
+
+  QSignalSpy Changed(&Model, &TPlaylistViewModel::dataChanged);
+  Model.MarkNewRows({false, false, true}, 1);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !Model.Marked(2); }));
+  ASSERT_EQ(Changed.size(), 1);
+  EXPECT_EQ(Changed[0][2].value<QList<int>>(), QList<int>{Qt::BackgroundRole});
+  Model.MarkNewRows({true}, 1000);
+  Model.MarkNewRows({false, false, false});
+  EXPECT_FALSE(Model.Marked(0)) << "a refresh with nothing new clears the marks";
+}
+
 TEST(PlaylistViewModel, RebindWithTheSameCountKeepsSelectionAndScrollPosition) {
   TViewFixture F(100);
   TPlaylistViewModel& Model = F.Model;

@@ -344,6 +344,113 @@ TEST(ZnVirtualTree, DragOverHandlerDecidesAndDropLeavesTheRowsToItsHandler) {
   }
 }
 
+// The playlist's own configuration: three columns of 420 pixels in a list 600 wide.
+struct TPlaylistFixture {
+  explicit TPlaylistFixture(int ARows) {
+    ConfigurePlaylistView(View, Model);
+    Model.Rebind(ARows);
+    View.resize(600, 300);
+    View.show();
+    View.SetVerticalScrollOffset(0);
+  }
+  QWidget* Client() { return View.viewport(); }
+  // A point at the height of ARow, AX pixels from the list's left edge.
+  QPoint At(int ARow, int AX) const { return {AX, View.visualRect(Model.index(ARow, 0)).center().y()}; }
+
+  TFixedDpiSource Source;
+  TDpiCache Dpi{Source};
+  TPlaylistViewModel Model{[](int ARow, int AColumn) { return QString("%1:%2").arg(ARow).arg(AColumn); }};
+  TVirtualTreePlaylist View{Dpi};
+};
+
+TEST(ZnVirtualTree, ARowIsAsWideAsTheList) {
+  TPlaylistFixture F(5);
+  const int Right = F.Client()->width() - 1;
+  struct TCase {
+    const char* Name;
+    int X;
+  };
+  const TCase Cases[] = {{"title column", 100}, {"just right of the columns", 421}, {"right edge", Right}};
+  for (const TCase& Case : Cases) {
+    SCOPED_TRACE(Case.Name);
+    // Hot tracking, drag start and drop target all ask the same hit test.
+    EXPECT_EQ(F.View.indexAt(F.At(3, Case.X)).row(), 3);
+    F.View.clearSelection();
+    Press(F.Client(), F.At(3, Case.X));
+    Release(F.Client(), F.At(3, Case.X));
+    ASSERT_EQ(F.View.selectionModel()->selectedRows().size(), 1);
+    EXPECT_EQ(F.View.selectionModel()->selectedRows().first().row(), 3);
+  }
+  EXPECT_FALSE(F.View.indexAt(QPoint(Right + 1, F.At(3, 0).y())).isValid()) << "outside the list";
+  EXPECT_FALSE(F.View.indexAt(F.At(4, 500) + QPoint(0, 40)).isValid()) << "below the last row";
+}
+
+TEST(ZnVirtualTree, KeyboardKeepsTheCurrentRowInViewWithoutScrollingSideways) {
+  TScrollFixture F;
+  F.View.SetVerticalScrollOffset(0);
+  F.View.setCurrentIndex(F.Model.index(0, 0));
+  const auto Shown = [&](int ARow) {
+    const QRect Rect = F.View.visualRect(F.Model.index(ARow, 0));
+    return Rect.top() >= 0 && Rect.bottom() < F.Client()->height();
+  };
+  struct TCase {
+    const char* Name;
+    Qt::Key Key;
+    int Presses;
+  };
+  const TCase Cases[] = {{"down", Qt::Key_Down, 30},     {"page down", Qt::Key_PageDown, 3},
+                         {"end", Qt::Key_End, 1},        {"up", Qt::Key_Up, 25},
+                         {"page up", Qt::Key_PageUp, 4}, {"home", Qt::Key_Home, 1}};
+  for (const TCase& Case : Cases) {
+    SCOPED_TRACE(Case.Name);
+    const int Before = F.View.currentIndex().row();
+    for (int I = 0; I < Case.Presses; ++I)
+      QTest::keyClick(&F.View, Case.Key);
+    EXPECT_NE(F.View.currentIndex().row(), Before);
+    EXPECT_TRUE(Shown(F.View.currentIndex().row())) << F.View.currentIndex().row();
+    EXPECT_EQ(F.HBar()->value(), 300);
+  }
+  EXPECT_EQ(F.Offset(), 0);
+}
+
+TEST(ZnVirtualTree, ASweepFromEmptySpaceSelectsNothing) {
+  TPlaylistFixture F(5);
+  const QPoint Start = F.At(4, 200) + QPoint(0, 60);
+  ASSERT_FALSE(F.View.indexAt(Start).isValid());
+  Press(F.Client(), Start);
+  for (int Row = 4; Row >= 0; --Row) {
+    QMouseEvent Move(QEvent::MouseMove, F.At(Row, 200), F.Client()->mapToGlobal(F.At(Row, 200)), Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(F.Client(), &Move);
+  }
+  Release(F.Client(), F.At(0, 200));
+  EXPECT_FALSE(F.View.selectionModel()->hasSelection());
+}
+
+TEST(ZnVirtualTree, TheHeaderItemUnderThePointerIsHighlighted) {
+  TPlaylistFixture F(5);
+  TZnHeader& Header = F.View.Header();
+  EXPECT_FALSE(Header.highlightSections()) << "selected rows do not light up columns";
+  QWidget* Bar = Header.viewport();
+  const auto Hover = [&](QPoint APoint) {
+    QMouseEvent Move(QEvent::MouseMove, APoint, Bar->mapToGlobal(APoint), Qt::NoButton, Qt::NoButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(Bar, &Move);
+  };
+  const QImage Plain = Bar->grab().toImage();
+  Hover(QPoint(200, 12));
+  EXPECT_EQ(Header.HotSection(), 1);
+  const QImage Hot = Bar->grab().toImage();
+  // Only the title column changes colour.
+  EXPECT_NE(Hot.pixel(200, 3), Plain.pixel(200, 3));
+  EXPECT_EQ(Hot.pixel(30, 3), Plain.pixel(30, 3));
+  Hover(QPoint(30, 12));
+  EXPECT_EQ(Header.HotSection(), 0);
+  QEvent Leave(QEvent::Leave);
+  QApplication::sendEvent(Bar, &Leave);
+  EXPECT_EQ(Header.HotSection(), -1);
+}
+
 TEST(ConfigurePlaylistView, ThreeColumnsAtTheirWidthsUnderA25PixelHeader) {
   TFixedDpiSource Source;
   TDpiCache Dpi(Source);

@@ -1,13 +1,59 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCoreApplication>
+#include <QMessageBox>
 #include <QTest>
+#include <QTimer>
 #include <thread>
+
+#include <QAbstractButton>
 
 #include "tests/testsupport/scripted_box_presenter.h"
 
 namespace wavenard {
 namespace {
+
+TEST(MyMessageBox, BoxTextIsCutWithAnEllipsis) {
+  const QString Emoji = QString::fromUtf8("\xF0\x9F\x8E\xB5");
+  struct TCase {
+    const char* Name;
+    QString Text;
+    QString Expected;
+  };
+  const TCase Cases[] = {
+      {"short", "Invalid position", "Invalid position"},
+      {"at the limit", QString(MaxBoxTextLength, 'a'), QString(MaxBoxTextLength, 'a')},
+      {"one more", QString(MaxBoxTextLength + 1, 'a'), QString(MaxBoxTextLength, 'a') + QChar(0x2026)},
+      {"pair across the limit", QString(MaxBoxTextLength - 1, 'a') + Emoji + "b",
+       QString(MaxBoxTextLength - 1, 'a') + QChar(0x2026)},
+  };
+  for (const TCase& Case : Cases) {
+    SCOPED_TRACE(Case.Name);
+    EXPECT_EQ(BoxText(Case.Text), Case.Expected);
+  }
+}
+
+// The real box shows text from outside as text: markup is neither laid out nor loaded.
+TEST(MyMessageBox, TheWidgetBoxShowsPlainTextCut) {
+  TWidgetBoxPresenter Boxes;
+  const QString Text = R"(<img src="/dev/zero">)" + QString(2 * MaxBoxTextLength, 'x');
+  Qt::TextFormat Format = Qt::AutoText;
+  QString Shown;
+  QTimer Closer;
+  QObject::connect(&Closer, &QTimer::timeout, [&] {
+    if (auto* Box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+      Format = Box->textFormat();
+      Shown = Box->text();
+      Box->button(QMessageBox::Ok)->click();
+    }
+  });
+  Closer.start(10);
+  EXPECT_EQ(Boxes.MyMessageBox(Text, "Error", MB_OK | MB_ICONERROR), IDOK);
+  EXPECT_EQ(Format, Qt::PlainText);
+  EXPECT_EQ(Shown, BoxText(Text));
+  EXPECT_EQ(Shown.size(), MaxBoxTextLength + 1);
+}
 
 TEST(MyMessageBox, OnTheMainThreadReturnsTheButtonPressed) {
   test::TScriptedBoxPresenter Boxes;
