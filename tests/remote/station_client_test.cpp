@@ -1,11 +1,18 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QObject>
-#include <QProcess>
 #include <QTest>
 #include <QTimer>
+
 #include <algorithm>
+#include <cstring>
 #include <map>
 
 #include "config/connection_settings.h"
@@ -41,21 +48,58 @@ QByteArray FlacFile(int ASeconds) {
 // a shell with the file on descriptor 3 that waits for its input to end.
 class TFileHolder {
  public:
+  // Started with posix_spawn rather than QProcess: the simulator's threads are running, and
+  // ThreadSanitizer does not follow a fork of a threaded process.
   TFileHolder(const QString& AFile, bool AForWriting) {
-    const QString Open = AForWriting ? u"exec 3>>\"$0\""_qs : u"exec 3<\"$0\""_qs;
-    FProcess.start(u"/bin/sh"_qs, {u"-c"_qs, Open + u"; echo held; read _"_qs, AFile});
-    FHolding = FProcess.waitForReadyRead(5000) && FProcess.readAll().startsWith("held");
+    int Out[2];
+    int In[2];
+    if (::pipe2(Out, O_CLOEXEC) != 0) {
+      return;
+    }
+    if (::pipe2(In, O_CLOEXEC) != 0) {
+      ::close(Out[0]);
+      ::close(Out[1]);
+      return;
+    }
+    posix_spawn_file_actions_t Actions;
+    posix_spawn_file_actions_init(&Actions);
+    posix_spawn_file_actions_adddup2(&Actions, In[0], 0);
+    posix_spawn_file_actions_adddup2(&Actions, Out[1], 1);
+    QByteArray Script(AForWriting ? "exec 3>>\"$0\"" : "exec 3<\"$0\"");
+    Script += "; echo held; read _";
+    QByteArray Path = QFile::encodeName(AFile);
+    QByteArray Shell("sh");
+    QByteArray Command("-c");
+    char* Argv[] = {Shell.data(), Command.data(), Script.data(), Path.data(), nullptr};
+    const bool Started = ::posix_spawn(&FPid, "/bin/sh", &Actions, nullptr, Argv, environ) == 0;
+    posix_spawn_file_actions_destroy(&Actions);
+    ::close(In[0]);
+    ::close(Out[1]);
+    FRelease = In[1];
+    if (!Started) {
+      FPid = -1;
+    } else {
+      pollfd Ready{Out[0], POLLIN, 0};
+      char Word[4] = {};
+      FHolding = ::poll(&Ready, 1, 5000) == 1 && ::read(Out[0], Word, sizeof Word) == sizeof Word &&
+                 std::memcmp(Word, "held", sizeof Word) == 0;
+    }
+    ::close(Out[0]);
   }
   ~TFileHolder() {
-    FProcess.closeWriteChannel();
-    FProcess.waitForFinished(5000);
+    // The end of its input lets the shell finish, which closes the file.
+    ::close(FRelease);
+    if (FPid > 0) {
+      ::waitpid(FPid, nullptr, 0);
+    }
   }
   TFileHolder(const TFileHolder&) = delete;
   TFileHolder& operator=(const TFileHolder&) = delete;
   bool Holding() const { return FHolding; }
 
  private:
-  QProcess FProcess;
+  pid_t FPid = -1;
+  int FRelease = -1;
   bool FHolding = false;
 };
 
