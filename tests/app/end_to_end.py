@@ -9,7 +9,6 @@ written when a window manager's close message ends the program. Keeps a screensh
 
 import argparse
 import os
-import re
 import shutil
 import subprocess
 import sys
@@ -17,6 +16,10 @@ import tempfile
 import time
 
 from Xlib import X, display, protocol
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "testsupport"))
+import station_harness as harness  # noqa: E402
+from station_harness import fail, playlist_requests, requests, wait_for, write_settings  # noqa: E402,F401
 
 USER = "e2e"
 PASSWORD = "p w&d"
@@ -28,54 +31,14 @@ HEADER_HEIGHT = 25
 DELETE_BUTTON = (92 + 20, 3 + 19)
 
 
-def fail(message):
-    print("FAILED: " + message, flush=True)
-    sys.exit(1)
-
-
-def wait_for(condition, timeout, what):
-    deadline = time.monotonic() + timeout
-    while time.monotonic() < deadline:
-        result = condition()
-        if result:
-            return result
-        time.sleep(0.05)
-    fail("timed out waiting for " + what)
-
-
-def requests(log):
-    if not os.path.exists(log):
-        return []
-    with open(log, encoding="utf-8") as f:
-        return [line.rstrip("\n") for line in f]
-
-
-def playlist_requests(log):
-    return [r for r in requests(log) if "action=getplaylist2" in r]
-
-
-def start_simulator(program, playlist, log):
-    sim = subprocess.Popen(
-        [program, "--port", "0", "--playlist", playlist, "--user", USER, "--pass", PASSWORD, "--log", log],
-        stdout=subprocess.PIPE, text=True)
-    line = sim.stdout.readline()
-    match = re.match(r"listening on http://127\.0\.0\.1:(\d+)", line)
-    if not match:
-        sim.kill()
-        fail("the simulator did not start: " + line)
-    return sim, int(match.group(1))
-
-
-def object_text_string(text):
-    return "'" + text.replace("'", "''") + "'"
-
-
 def prepare_app_folder(folder, wavenard, taglib, port):
     shutil.copy2(wavenard, folder)
     shutil.copy2(taglib, folder)
-    with open(os.path.join(folder, "settings.ini"), "w", newline="") as f:
-        f.write("object TSettings\r\n  Server = '127.0.0.1'\r\n  Port = %d\r\n  User = %s\r\n  Pass = %s\r\nend\r\n"
-                % (port, object_text_string(USER), object_text_string(PASSWORD)))
+    write_settings(folder, port, USER, PASSWORD)
+
+
+def start_simulator(program, playlist, log):
+    return harness.start_simulator(program, playlist, log, USER, PASSWORD)
 
 
 def xdotool(*args):

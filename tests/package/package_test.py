@@ -17,7 +17,9 @@ import signal
 import subprocess
 import sys
 import tempfile
-import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "testsupport"))
+from station_harness import fail, playlist_requests, start_simulator, wait_for, write_settings  # noqa: E402
 
 PROGRAM = "usr/lib/wavenard/wavenard"
 APP_FOLDER = "usr/lib/wavenard"
@@ -26,26 +28,11 @@ USER = "pkg"
 PASSWORD = "pkg"
 
 
-def fail(message):
-    print("FAILED: " + message, flush=True)
-    sys.exit(1)
-
-
 def run(*command, **kwargs):
     result = subprocess.run(command, capture_output=True, text=True, **kwargs)
     if result.returncode != 0:
         fail("%s exited with %d:\n%s%s" % (" ".join(command), result.returncode, result.stdout, result.stderr))
     return result.stdout
-
-
-def wait_for(condition, timeout, what):
-    deadline = time.monotonic() + timeout
-    while time.monotonic() < deadline:
-        result = condition()
-        if result:
-            return result
-        time.sleep(0.05)
-    fail("timed out waiting for " + what)
 
 
 def package_file(out):
@@ -165,25 +152,14 @@ def start(args):
         settings_folder = os.path.join(config_home, "Merrowin", "Wavenard_" + uid)
         os.makedirs(settings_folder)
         log = os.path.join(work, "requests.log")
-        sim = subprocess.Popen([args.station_sim, "--port", "0", "--playlist", args.playlist,
-                                "--user", USER, "--pass", PASSWORD, "--log", log],
-                               stdout=subprocess.PIPE, text=True)
+        sim, port = start_simulator(args.station_sim, args.playlist, log, USER, PASSWORD)
         app = None
         try:
-            match = re.match(r"listening on http://127\.0\.0\.1:(\d+)", sim.stdout.readline())
-            if not match:
-                fail("the simulator did not start")
-            with open(os.path.join(settings_folder, "settings.ini"), "w", newline="") as f:
-                f.write("object TSettings\r\n  Server = '127.0.0.1'\r\n  Port = %s\r\n  User = '%s'\r\n"
-                        "  Pass = '%s'\r\nend\r\n" % (match.group(1), USER, PASSWORD))
+            write_settings(settings_folder, port, USER, PASSWORD)
             env = dict(os.environ, XDG_CONFIG_HOME=config_home, QT_QPA_PLATFORM="xcb")
             app = subprocess.Popen([os.path.join(root, "usr/bin/wavenard")], cwd=work, env=env)
 
-            def first_request():
-                if not os.path.exists(log):
-                    return None
-                return [line for line in read(log).splitlines() if "action=getplaylist2" in line]
-            first = wait_for(first_request, 15, "the first playlist request")[0]
+            first = wait_for(lambda: playlist_requests(log), 15, "the first playlist request")[0]
             expected = "GET /?user=%s&pass=%s&action=getplaylist2" % (USER, PASSWORD)
             if first != expected:
                 fail("first request %r, expected %r" % (first, expected))
