@@ -2,9 +2,7 @@
 
 #include <QtGlobal>
 #include <atomic>
-#include <condition_variable>
 #include <memory>
-#include <mutex>
 #include <stdexcept>
 
 namespace wavenard {
@@ -85,11 +83,6 @@ class TThread {
   std::atomic<bool> FFinished{false};
   std::atomic<bool> FFreeOnTerminate{false};
   std::atomic<quintptr> FHandle{0};
-  // Set as the last act of the run, so waiting on it orders everything the run did before
-  // whatever the waiter does next (ThreadSanitizer cannot see through QThread::wait).
-  std::mutex FEndLock;
-  std::condition_variable FEndChanged;
-  bool FEnded = false;
   const quint64 FSerial;
 };
 
