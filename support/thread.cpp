@@ -66,19 +66,10 @@ class TThread::TRunner final : public QThread {
   TThread& FOwner;
 };
 
-TThread::TThread(bool ACreateSuspended)
-    : FRunner(std::make_unique<TRunner>(*this)),
-      FCreateSuspended(ACreateSuspended),
-      FSerial(NextSerial.fetch_add(1)) {}
+TThread::TThread() : FRunner(std::make_unique<TRunner>(*this)), FSerial(NextSerial.fetch_add(1)) {}
 
 TThread::~TThread() {
   WaitFor();
-}
-
-void TThread::AfterConstruction() {
-  if (!FCreateSuspended) {
-    Start();
-  }
 }
 
 void TThread::Start() {
