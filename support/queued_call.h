@@ -13,8 +13,9 @@ namespace wavenard {
 template <class F>
 bool QueueCall(QObject* AContext, F&& AFunction) {
   // Qt's event queue orders the queueing before the run or the drop; the call carries that
-  // ordering itself, for ThreadSanitizer. Qt moves it once, on this thread, into the object it
-  // queues, so the moved-to call is the one that runs or is dropped.
+  // ordering itself, for ThreadSanitizer. Qt moves it, on this thread, into the object it
+  // queues; each move releases, so the last copy, the one that runs or is dropped, carries
+  // everything this thread did before.
   class TCall {
    public:
     explicit TCall(F&& AFn) : FFunction(std::forward<F>(AFn)) {}
