@@ -13,10 +13,7 @@
 namespace wavenard {
 
 TAPI::TAPI(std::shared_ptr<const TSettings> ASettings, TAPICallback AReadyCallback, THttpLimits ALimits)
-    : TThread(true),
-      FReadyCallback(std::move(AReadyCallback)),
-      FSettings(std::move(ASettings)),
-      FLimits(ALimits) {
+    : FReadyCallback(std::move(AReadyCallback)), FSettings(std::move(ASettings)), FLimits(ALimits) {
   SetFreeOnTerminate(true);
 }
 

@@ -99,24 +99,13 @@ bool THandOver::Call(const std::function<void()>& AFunction) {
   if (!Queued) {
     return false;
   }
+  ++FWaiting;
   Guard.unlock();
   Completion.reset();
   Guard.lock();
   FChanged.wait(Guard, [&] { return State->Done || (FClosed && !State->Running); });
+  --FWaiting;
   return State->Delivered;
-}
-
-void THandOver::Post(std::function<void()> AFunction) {
-  auto Self = shared_from_this();
-  std::lock_guard Guard(FLock);
-  if (FClosed) {
-    return;
-  }
-  QueueCall(FContext, [Self, Function = std::move(AFunction)] {
-    if (!Self->Closed()) {
-      Function();
-    }
-  });
 }
 
 void THandOver::Close() {
@@ -125,6 +114,11 @@ void THandOver::Close() {
     FClosed = true;
   }
   FChanged.notify_all();
+}
+
+int THandOver::Waiting() const {
+  std::lock_guard Guard(FLock);
+  return FWaiting;
 }
 
 bool THandOver::Closed() const {

@@ -7,8 +7,6 @@
 
 namespace wavenard {
 
-TMsgThread::TMsgThread() : TZnThread(true) {}
-
 TMsgThread::~TMsgThread() {
   Terminate();
   SetEvent();

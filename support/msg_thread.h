@@ -24,7 +24,6 @@ struct TMessageItem {
 // in order, so a sender never waits for the receiving window.
 class TMsgThread final : public TZnThread {
  public:
-  TMsgThread();
   // Stops the thread: queued messages are dropped, a delivery under way completes. On the main
   // thread the wait keeps serving deliveries into main-thread objects, so it cannot deadlock.
   ~TMsgThread() override;

@@ -1,32 +1,34 @@
 #pragma once
 
 #include <QObject>
-#include <mutex>
+#include <type_traits>
 #include <utility>
 
-namespace wavenard {
+#include "support/thread_sanitizer.h"
 
-namespace detail {
-// Orders everything a thread did before queueing a call before the call runs (or is dropped)
-// in a way ThreadSanitizer can see; Qt's own event-queue locking is invisible to it.
-std::recursive_mutex& QueuedCallLock();
-}  // namespace detail
+namespace wavenard {
 
 // Queues AFunction to run on AContext's thread; it is dropped, unrun, when AContext dies
 // first. Returns false when it could not be queued.
 template <class F>
 bool QueueCall(QObject* AContext, F&& AFunction) {
-  struct TCall {
-    F Function;
-    explicit TCall(F&& AFn) : Function(std::forward<F>(AFn)) {}
-    TCall(TCall&& AOther) noexcept : Function(std::move(AOther.Function)) {}
-    ~TCall() { std::lock_guard Guard(detail::QueuedCallLock()); }
+  // Qt's event queue orders the queueing before the run or the drop; the call carries that
+  // ordering itself, for ThreadSanitizer. Qt moves it, on this thread, into the object it
+  // queues; each move releases, so the last copy, the one that runs or is dropped, carries
+  // everything this thread did before.
+  class TCall {
+   public:
+    explicit TCall(F&& AFn) : FFunction(std::forward<F>(AFn)) {}
+    TCall(TCall&& AOther) noexcept : FFunction(std::move(AOther.FFunction)) { TsanRelease(this); }
+    ~TCall() { TsanAcquire(this); }
     void operator()() {
-      { std::lock_guard Guard(detail::QueuedCallLock()); }
-      Function();
+      TsanAcquire(this);
+      FFunction();
     }
+
+   private:
+    std::decay_t<F> FFunction;
   };
-  std::lock_guard Guard(detail::QueuedCallLock());
   return QMetaObject::invokeMethod(AContext, TCall(std::forward<F>(AFunction)), Qt::QueuedConnection);
 }
 

@@ -1,6 +1,7 @@
 #include "support/thread.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QString>
 #include <QThread>
 #include <cerrno>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "support/queued_call.h"
+#include "support/thread_sanitizer.h"
 
 namespace wavenard {
 
@@ -64,19 +66,10 @@ class TThread::TRunner final : public QThread {
   TThread& FOwner;
 };
 
-TThread::TThread(bool ACreateSuspended)
-    : FRunner(std::make_unique<TRunner>(*this)),
-      FCreateSuspended(ACreateSuspended),
-      FSerial(NextSerial.fetch_add(1)) {}
+TThread::TThread() : FRunner(std::make_unique<TRunner>(*this)), FSerial(NextSerial.fetch_add(1)) {}
 
 TThread::~TThread() {
   WaitFor();
-}
-
-void TThread::AfterConstruction() {
-  if (!FCreateSuspended) {
-    Start();
-  }
 }
 
 void TThread::Start() {
@@ -144,17 +137,11 @@ bool TThread::WaitForEnd(int AMilliseconds) {
   if (!FStarted.load()) {
     return true;
   }
-  {
-    std::unique_lock Guard(FEndLock);
-    auto Ended = [this] { return FEnded; };
-    if (AMilliseconds < 0) {
-      FEndChanged.wait(Guard, Ended);
-    } else if (!FEndChanged.wait_for(Guard, std::chrono::milliseconds(AMilliseconds), Ended)) {
-      return false;
-    }
+  const bool Ended = AMilliseconds < 0 ? FRunner->wait() : FRunner->wait(QDeadlineTimer(AMilliseconds));
+  if (Ended) {
+    TsanAcquire(FRunner.get());
   }
-  FRunner->wait();
-  return true;
+  return Ended;
 }
 
 void TThread::Run() {
@@ -185,10 +172,8 @@ void TThread::Run() {
 
 void TThread::TRunner::run() {
   FOwner.Run();
-  // The owner may be freed as soon as this is seen; nothing touches it afterwards.
-  std::lock_guard Guard(FOwner.FEndLock);
-  FOwner.FEnded = true;
-  FOwner.FEndChanged.notify_all();
+  // Pairs with the acquire once wait() has returned, after which the owner may be freed.
+  TsanRelease(this);
 }
 
 bool TThread::WaitForAll(int AMilliseconds) {

@@ -2,9 +2,7 @@
 
 #include <QtGlobal>
 #include <atomic>
-#include <condition_variable>
 #include <memory>
-#include <mutex>
 #include <stdexcept>
 
 namespace wavenard {
@@ -20,23 +18,16 @@ class EThread : public std::runtime_error {
 void SetThreadStackSize(quint32 ABytes);
 quint32 ThreadStackSize();
 
-// The platform thread class the worker classes build on: created suspended, started once,
-// with a terminated flag, WaitFor, and free-on-terminate. A thread that frees itself is
-// deleted on the main thread after its run has ended (never from inside its own run);
-// WaitForAll joins and frees what is left when the event loop is gone.
+// The platform thread class the worker classes build on: created suspended and started once
+// by its owner, with a terminated flag, WaitFor, and free-on-terminate. (A thread that ran at
+// once would have to start before its derived part is constructed, so there is no such thread.)
+// A thread that frees itself is deleted on the main thread after its run has ended (never from
+// inside its own run); WaitForAll joins and frees what is left when the event loop is gone.
 class TThread {
  public:
-  explicit TThread(bool ACreateSuspended = true);
+  TThread();
   virtual ~TThread();
   Q_DISABLE_COPY_MOVE(TThread)
-
-  // Constructs a thread and, when it was not created suspended, starts it once it is whole.
-  template <class T, class... Args>
-  static T* Create(Args&&... AArgs) {
-    T* Thread = new T(std::forward<Args>(AArgs)...);
-    Thread->AfterConstruction();
-    return Thread;
-  }
 
   // Starts a suspended thread; a thread that has been started before is refused with EThread.
   // When the platform refuses to start it, EThread says "Thread start failed (...)" and the
@@ -47,7 +38,8 @@ class TThread {
   bool Started() const { return FStarted.load(); }
   bool Finished() const { return FFinished.load(); }
   bool ExternalThread() const { return false; }
-  bool CreatedSuspended() const { return FCreateSuspended; }
+  // Every thread is; a refused start's diagnostic says so.
+  bool CreatedSuspended() const { return true; }
   // An identifier of the running thread; 0 before it started.
   quintptr Handle() const { return FHandle.load(); }
 
@@ -63,7 +55,6 @@ class TThread {
   static bool WaitForAll(int AMilliseconds);
 
  protected:
-  void AfterConstruction();
   // "Thread start failed (F=.. Ex=.. LE=.. H=.. SP=.. ST=..)" for the thread's present state.
   EThread StartFailure(int ALastError) const;
   virtual void Execute() = 0;
@@ -79,17 +70,11 @@ class TThread {
   bool WaitForEnd(int AMilliseconds);
 
   std::unique_ptr<TRunner> FRunner;
-  const bool FCreateSuspended;
   std::atomic<bool> FTerminated{false};
   std::atomic<bool> FStarted{false};
   std::atomic<bool> FFinished{false};
   std::atomic<bool> FFreeOnTerminate{false};
   std::atomic<quintptr> FHandle{0};
-  // Set as the last act of the run, so waiting on it orders everything the run did before
-  // whatever the waiter does next (ThreadSanitizer cannot see through QThread::wait).
-  std::mutex FEndLock;
-  std::condition_variable FEndChanged;
-  bool FEnded = false;
   const quint64 FSerial;
 };
 

@@ -6,7 +6,7 @@
 namespace wavenard {
 
 TThreadTerminator::TThreadTerminator(TThread* AThread, std::shared_ptr<TTerminatorDone> ADone)
-    : TZnThread(true), FThread(AThread), FDone(std::move(ADone)) {
+    : FThread(AThread), FDone(std::move(ADone)) {
   SetFreeOnTerminate(true);
 }
 

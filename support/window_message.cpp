@@ -11,13 +11,6 @@ QEvent::Type TWindowMessageEvent::EventType() {
   return Type;
 }
 
-bool SendWindowMessage(QObject* AWindow, TWindowMessage& AMessage) {
-  if (AWindow == nullptr) {
-    return false;
-  }
-  return SendWindowMessage(*THandOver::Create(AWindow), AMessage);
-}
-
 bool SendWindowMessage(THandOver& AWindow, TWindowMessage& AMessage) {
   bool Handled = false;
   const bool Delivered = AWindow.Call([&] {

@@ -27,12 +27,10 @@ class TWindowMessageEvent final : public QEvent {
   TWindowMessage& FMessage;
 };
 
-// Delivers AMessage to AWindow in the window's own thread and returns once it was handled
-// (directly when the caller is that thread). Returns false when the window is gone or did
-// not take the message; AMessage.Result holds what the handler left there.
-bool SendWindowMessage(QObject* AWindow, TWindowMessage& AMessage);
-// The same for a window held through its hand-over, which may be destroyed meanwhile: a window
-// that is gone (or closing) gets nothing and the result is false.
+// Delivers AMessage to the window held through its hand-over in the window's own thread and
+// returns once it was handled (directly when the caller is that thread). The window may be
+// destroyed meanwhile: a window that is gone (or closing) gets nothing. Returns false when the
+// window is gone or did not take the message; AMessage.Result holds what the handler left there.
 bool SendWindowMessage(THandOver& AWindow, TWindowMessage& AMessage);
 
 }  // namespace wavenard

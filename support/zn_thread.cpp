@@ -8,7 +8,7 @@ namespace {
 
 class TAnonymousThread final : public TThread {
  public:
-  explicit TAnonymousThread(std::function<void()> AProc) : TThread(true), FProc(std::move(AProc)) {
+  explicit TAnonymousThread(std::function<void()> AProc) : FProc(std::move(AProc)) {
     SetFreeOnTerminate(true);
   }
 
@@ -21,10 +21,7 @@ class TAnonymousThread final : public TThread {
 
 }  // namespace
 
-TZnThread::TZnThread() : TZnThread(false) {}
-
-TZnThread::TZnThread(bool ACreateSuspended)
-    : TThreadEx(ACreateSuspended), FWasCreatedSuspended(ACreateSuspended) {
+TZnThread::TZnThread() {
   AutoHandleException = true;
 }
 

@@ -1,10 +1,12 @@
 """The real program under an X server, against the station simulator.
 
-Run inside xvfb-run. Starts the simulator, lays out an application folder whose settings.ini
-points at it, starts Wavenard from there and checks what reaches the station: the first playlist
-request with the account's values, the polling, a delete after a row was clicked right of the
-columns, a real drag of one row onto another, the same move from the keyboard, and the files
-written when a window manager's close message ends the program. Keeps a screenshot.
+Run inside xvfb-run and dbus-run-session. Starts the simulator, lays out an application folder
+whose settings.ini points at it, starts Wavenard from there and checks what reaches the station:
+the first playlist request with the account's values, the polling, a delete after a row was
+clicked right of the columns, a real drag of one row onto another, the same move from the
+keyboard, and the files written when a window manager's close message ends the program. Rows and
+buttons are found where the program says they are, through the accessibility bus. Keeps a
+screenshot.
 """
 
 import argparse
@@ -25,10 +27,6 @@ USER = "e2e"
 PASSWORD = "p w&d"
 # The password as the client encodes it in a query.
 ENCODED_PASSWORD = "p+w%26d"
-TOOLBAR_HEIGHT = 44
-LIST_MARGIN = 8
-HEADER_HEIGHT = 25
-DELETE_BUTTON = (92 + 20, 3 + 19)
 
 
 def prepare_app_folder(folder, wavenard, taglib, port):
@@ -54,19 +52,33 @@ def find_window():
     return int(wait_for(search, 10, "the Wavenard window"))
 
 
-def click(window, x, y):
-    xdotool("mousemove", "--window", str(window), "--sync", str(x), str(y))
+def click(point):
+    """A click at a point on the screen."""
+    xdotool("mousemove", "--sync", str(point[0]), str(point[1]))
     xdotool("click", "1")
 
 
-def drag(window, x, y1, y2):
-    """A real mouse drag, pressed on one row and released over another."""
-    xdotool("mousemove", "--window", str(window), "--sync", str(x), str(y1))
+def select_row(playlist, row):
+    """Clicks a row right of its columns and waits until the list has it selected."""
+    click(harness.right_of_columns(playlist, row))
+    wait_for(lambda: harness.row_selected(playlist, row), 10, "row %d selected" % row)
+
+
+def titles(playlist):
+    table = playlist.queryTable()
+    return [table.getAccessibleAt(row, 1).name for row in range(table.nRows)]
+
+
+def drag(start, end):
+    """A real mouse drag, pressed on one point and released over another, moved at a hand's pace
+    so the toolkit sees a drag begin and pass over the rows."""
+    (x1, y1), (x2, y2) = start, end
+    xdotool("mousemove", "--sync", str(x1), str(y1))
     xdotool("mousedown", "1")
     steps = 8
     for step in range(1, steps + 1):
         time.sleep(0.05)
-        xdotool("mousemove", "--window", str(window), "--sync", str(x), str(y1 + (y2 - y1) * step // steps))
+        xdotool("mousemove", "--sync", str(x1 + (x2 - x1) * step // steps), str(y1 + (y2 - y1) * step // steps))
     time.sleep(0.2)
     xdotool("mouseup", "1")
 
@@ -95,6 +107,7 @@ def main():
     app_folder = os.path.join(work, "app")
     os.mkdir(app_folder)
     log = os.path.join(work, "requests.log")
+    bus = harness.start_accessibility_bus()
     sim, port = start_simulator(args.station_sim, args.playlist, log)
     app = None
     try:
@@ -102,7 +115,8 @@ def main():
         settings_written = os.stat(os.path.join(app_folder, "settings.ini")).st_mtime_ns
 
         started = time.monotonic()
-        app = subprocess.Popen([os.path.join(app_folder, "wavenard")], cwd=work)
+        app = subprocess.Popen([os.path.join(app_folder, "wavenard")], cwd=work,
+                               env=dict(os.environ, **harness.ACCESSIBLE))
         wait_for(lambda: playlist_requests(log), 10, "the first playlist request")
         print("start-up to the first playlist request: %.0f ms" % ((time.monotonic() - started) * 1000), flush=True)
         first = playlist_requests(log)[0]
@@ -121,36 +135,38 @@ def main():
             fail("the playlist is not polled every five seconds: %r" % gaps)
 
         window = find_window()
-        # Row 1 (the list's second row): a little more than one and a half rows below the header,
-        # clicked right of the three columns, which end 420 px from the list's left edge.
-        row_y = TOOLBAR_HEIGHT + LIST_MARGIN + HEADER_HEIGHT + 34
-        click(window, LIST_MARGIN + 500, row_y)
-        time.sleep(0.3)
-        click(window, *DELETE_BUTTON)
+        application = harness.accessible_application("wavenard")
+        playlist = harness.accessible_list(application, "Playlist", rows=3)
+        shown = titles(playlist)
+        # Row 1 (the list's second row), clicked right of the three columns.
+        select_row(playlist, 1)
+        click(harness.center(harness.accessible_button(application, "Delete track")))
         wait_for(lambda: [r for r in requests(log) if "action=delete" in r], 10, "the delete request")
         deletes = [r for r in requests(log) if "action=delete" in r]
         if deletes != ["GET /?user=%s&pass=%s&action=delete&pos=2" % (USER, ENCODED_PASSWORD)]:
             fail("delete requests: %r" % deletes)
         # The refresh after the delete shows the shorter list.
-        wait_for(lambda: len(playlist_requests(log)) >= 4, 10, "the refresh after the delete")
+        wait_for(lambda: titles(playlist) == shown[:1] + shown[2:], 10, "the list without the deleted row")
 
-        # Row 1 dragged onto row 2 (rows are between 18 and 27 px high with the fonts at hand).
-        drag(window, LIST_MARGIN + 120, row_y, TOOLBAR_HEIGHT + LIST_MARGIN + HEADER_HEIGHT + 55)
+        # Row 1 dragged by its title onto row 2.
+        shown = titles(playlist)
+        drag(harness.cell_center(playlist, 1, 1), harness.cell_center(playlist, 2, 1))
         wait_for(lambda: [r for r in requests(log) if "action=move" in r], 10, "the move request")
         moves = [r for r in requests(log) if "action=move" in r]
         move = "GET /?user=%s&pass=%s&action=move&pos1=2&pos2=3" % (USER, ENCODED_PASSWORD)
         if moves != [move]:
             fail("move requests: %r" % moves)
+        wait_for(lambda: titles(playlist) != shown, 10, "the list after the move")
 
         # The same move from the keyboard: row 1 selected, Ctrl+Down.
-        click(window, LIST_MARGIN + 500, row_y)
-        time.sleep(0.3)
+        shown = titles(playlist)
+        select_row(playlist, 1)
         xdotool("key", "ctrl+Down")
         wait_for(lambda: len([r for r in requests(log) if "action=move" in r]) >= 2, 10, "the keyboard's move")
         moves = [r for r in requests(log) if "action=move" in r]
         if moves != [move, move]:
             fail("move requests after Ctrl+Down: %r" % moves)
-        time.sleep(0.5)
+        wait_for(lambda: titles(playlist) != shown, 10, "the list after the keyboard's move")
         subprocess.run(["import", "-window", "root", screenshot], check=True)
         print("screenshot: " + screenshot, flush=True)
 
@@ -174,6 +190,8 @@ def main():
             app.wait()
         sim.terminate()
         sim.wait()
+        bus.terminate()
+        bus.wait()
         shutil.rmtree(work, ignore_errors=True)
 
 

@@ -13,24 +13,15 @@ import shutil
 import subprocess
 import sys
 import tempfile
-import time
 import urllib.request
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from end_to_end import (click, fail, find_window, playlist_requests, prepare_app_folder, requests,  # noqa: E402
-                        start_simulator, wait_for, xdotool, HEADER_HEIGHT, LIST_MARGIN, TOOLBAR_HEIGHT)
+from end_to_end import (fail, harness, playlist_requests, prepare_app_folder, requests,  # noqa: E402
+                        select_row, start_simulator, wait_for, xdotool)
 
 # Roles of the things a user operates; each must have a name.
 CONTROL_ROLES = {"push button", "toggle button", "check box", "radio button", "combo box", "text", "spin button",
                  "tree table", "table", "tree", "list", "tool bar", "status bar", "menu", "menu item", "page tab"}
-
-
-def walk(node, depth=0):
-    yield node, depth
-    for index in range(node.childCount):
-        child = node.getChildAtIndex(index)
-        if child is not None:
-            yield from walk(child, depth + 1)
 
 
 def main():
@@ -44,39 +35,23 @@ def main():
     app_folder = os.path.join(work, "app")
     os.mkdir(app_folder)
     log = os.path.join(work, "requests.log")
-    bus = subprocess.Popen(["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"])
+    bus = harness.start_accessibility_bus()
     sim, port = start_simulator(args.station_sim, args.playlist, log)
     app = None
     try:
-        time.sleep(1)  # the launcher registers the bus's address on the session bus
         import pyatspi
         from gi.repository import GLib
 
         prepare_app_folder(app_folder, args.wavenard, args.taglib, port)
-        env = dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1")
-        app = subprocess.Popen([os.path.join(app_folder, "wavenard")], cwd=work, env=env)
+        app = subprocess.Popen([os.path.join(app_folder, "wavenard")], cwd=work,
+                               env=dict(os.environ, **harness.ACCESSIBLE))
         wait_for(lambda: playlist_requests(log), 10, "the first playlist request")
-        window = find_window()
-
-        def application():
-            desktop = pyatspi.Registry.getDesktop(0)
-            for index in range(desktop.childCount):
-                child = desktop.getChildAtIndex(index)
-                if child is not None and child.name.lower() == "wavenard":
-                    return child
-            return None
-        app_node = wait_for(application, 10, "the program on the accessibility bus")
-
-        def find_list():
-            for node, _ in walk(app_node):
-                if node.name == "Playlist" and node.getRoleName() in ("tree table", "table", "tree"):
-                    return node if node.queryTable().nRows > 0 else None
-            return None
-        playlist = wait_for(find_list, 10, "the list with its rows")
+        app_node = harness.accessible_application("wavenard")
+        playlist = harness.accessible_list(app_node, "Playlist")
 
         tree_dump = []
         unnamed = []
-        for node, depth in walk(app_node):
+        for node, depth in harness.walk(app_node):
             role = node.getRoleName()
             tree_dump.append("%s%s %r" % ("  " * depth, role, node.name))
             # Hidden ones too: the toolbar's overflow button appears when the window is narrow.
@@ -86,7 +61,7 @@ def main():
             f.write("\n".join(tree_dump) + "\n")
         if unnamed:
             fail("controls without a name: %r (tree in %s)" % (unnamed, args.artifacts))
-        names = {node.name for node, _ in walk(app_node) if node.getRoleName() == "push button"}
+        names = {node.name for node, _ in harness.walk(app_node) if node.getRoleName() == "push button"}
         for button in ("Record voice track", "Insert voice track", "Delete track", "Settings"):
             if button not in names:
                 fail("no push button %r among %r" % (button, sorted(names)))
@@ -128,9 +103,7 @@ def main():
             return any(kind.endswith("insert") and data == text for kind, _, data in heard[since:])
 
         # Row 1, clicked right of the columns: the list has the keyboard from now on.
-        row_y = TOOLBAR_HEIGHT + LIST_MARGIN + HEADER_HEIGHT + 34
-        click(window, LIST_MARGIN + 500, row_y)
-        time.sleep(0.3)
+        select_row(playlist, 1)
 
         # A failing refresh: the status panel's new text is told, and so is its emptying.
         faults = "http://127.0.0.1:%d/sim/faults" % port

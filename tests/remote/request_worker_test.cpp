@@ -334,7 +334,9 @@ TEST_F(RequestWorker, AnUnreadableFileStartsNoWorker) {
   }
   EXPECT_FALSE(Worker->Started());
   delete Worker;
-  QTest::qWait(50);
+  // No worker is left that could still call back, and no call back is queued.
+  EXPECT_TRUE(TThread::WaitForAll(0));
+  QCoreApplication::processEvents();
   EXPECT_TRUE(FResults.empty());
   EXPECT_TRUE(Server.Requests().isEmpty());
 }
