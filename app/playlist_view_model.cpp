@@ -9,8 +9,8 @@ namespace wavenard {
 TPlaylistViewModel::TPlaylistViewModel(TGetText AGetText, QObject* AParent)
     : QAbstractTableModel(AParent),
       FGetText(std::move(AGetText)),
-      FDragToken(QUuid::createUuid().toByteArray(QUuid::WithoutBraces)),
-      FMarkTimer(this) {
+      FMarkTimer(this),
+      FDragToken(QUuid::createUuid().toByteArray(QUuid::WithoutBraces)) {
   FMarkTimer.setSingleShot(true);
   connect(&FMarkTimer, &QTimer::timeout, this, [this] {
     FNewRows.clear();

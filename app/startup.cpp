@@ -14,7 +14,9 @@
 #include "config/system_ini.h"
 #include "support/message_box.h"
 #include "support/msg_thread.h"
+#include "support/screen_dpi_source.h"
 #include "support/thread.h"
+#include "support/widget_box_presenter.h"
 #include "support/windows1252.h"
 
 namespace wavenard {

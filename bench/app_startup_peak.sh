@@ -22,20 +22,15 @@ done
 awk 'BEGIN { for (i = 1; i <= 10000; i++) printf "Title of track %d\t%d:%02d\tSong\tArtist %d\n", i, 3 + i % 3, i % 60, i % 97 }' \
   >"$work/playlist.txt"
 
-"$build/tools/station-sim/station-sim" --port 0 --playlist "$work/playlist.txt" --user bench --pass bench \
-  --log "$work/requests.log" >"$work/sim.out" 2>&1 &
-sim_pid=$!
-for _ in $(seq 100); do
-  port=$(sed -n 's/^listening on http:\/\/127.0.0.1://p' "$work/sim.out")
-  [ -n "$port" ] && break
-  sleep 0.1
-done
-[ -n "$port" ] || { echo "app_startup_peak: the simulator did not start" >&2; exit 1; }
-
+# The simulator on a free port, and the application folder whose settings.ini points at it.
 mkdir "$work/app"
 cp "$build/wavenard" "$build/libquorvane_taglib.so" "$work/app/"
-printf "object TSettings\r\n  Server = '127.0.0.1'\r\n  Port = %s\r\n  User = 'bench'\r\n  Pass = 'bench'\r\nend\r\n" \
-  "$port" >"$work/app/settings.ini"
+exec {sim_out}< <(exec python3 "$(dirname "$0")/../tests/testsupport/station_harness.py" \
+  --station-sim "$build/tools/station-sim/station-sim" --playlist "$work/playlist.txt" --user bench --pass bench \
+  --log "$work/requests.log" --settings-folder "$work/app" 2>"$work/sim.err")
+sim_pid=$!
+read -r url <&"$sim_out" || true
+[[ $url == http://* ]] || { echo "app_startup_peak: the simulator did not start" >&2; cat "$work/sim.err" >&2; exit 1; }
 
 # One run: launches the program, waits for its first playlist request (and, with a second
 # argument, for the answer to be shown), then ends it as a session end would. Prints the

@@ -6,8 +6,6 @@
 #include <map>
 #include <optional>
 
-class QWidget;
-
 namespace wavenard {
 
 // Where the DPI cache learns about monitors; production reads Qt's screens, tests answer a table.
@@ -19,19 +17,6 @@ class TDpiSource {
   virtual int MonitorDpi(const QString& AMonitor) = 0;
   virtual int ScreenDpi() = 0;
   virtual std::int64_t Now() = 0;
-};
-
-// Reads the logical DPI of the screen that shows the given main window (or the primary screen).
-class TScreenDpiSource final : public TDpiSource {
- public:
-  void SetMainWindow(QWidget* AWindow) { FMainWindow = AWindow; }
-  std::optional<QString> CurrentMonitor() override;
-  int MonitorDpi(const QString& AMonitor) override;
-  int ScreenDpi() override;
-  std::int64_t Now() override;
-
- private:
-  QWidget* FMainWindow = nullptr;
 };
 
 // Multiply-then-divide rounded to nearest with halves away from zero; -1 when the result

@@ -1,10 +1,11 @@
 #include <gtest/gtest.h>
 
-#include <QApplication>
+#include <QCoreApplication>
 
-// Every test program runs inside a QApplication on the main thread, like the program itself.
+// Every test program runs inside an application object on the main thread, like the program
+// itself; the core's tests need no GUI.
 int main(int argc, char** argv) {
-  QApplication App(argc, argv);
+  QCoreApplication App(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }
