@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <mutex>
+#include <thread>
+
+#include "config/connection_settings.h"
 #include "config/object_text.h"
 #include "test_records.h"
 #include "text_helpers.h"
@@ -24,7 +29,7 @@ class TTextRecord final : public TComponent {
 };
 
 TEST(ObjectTextWriter, WritesTheConnectionRecordWithoutEmptyOrDefaultValues) {
-  TConnectionRecord Record;
+  TSettings Record;
   Record.SetServer(QStringLiteral("studiohost"));
   Record.SetPort(8080);
   Record.SetUser(QStringLiteral("presenter"));
@@ -35,10 +40,49 @@ TEST(ObjectTextWriter, WritesTheConnectionRecordWithoutEmptyOrDefaultValues) {
                                           "end\n"));
 
   // A port of 0 has no declared default and is still written; a name goes into the header.
-  TConnectionRecord Empty;
+  TSettings Empty;
   Empty.SetName(QStringLiteral("Main"));
   EXPECT_EQ(WriteObjectText(Empty), Crlf("object Main: TSettings\n  Port = 0\nend\n"));
-  EXPECT_EQ(Empty.ValueAccesses(), 1);
+}
+
+TEST(ObjectTextWriter, WritesARecordUnderItsLockSoTheTextIsNeverAMix) {
+  TSettings Record;
+  const auto Set = [&Record](const QString& AValue, qint32 APort) {
+    const std::lock_guard Hold(Record.Lock());
+    Record.SetServer(AValue);
+    Record.SetPort(APort);
+    Record.SetUser(AValue);
+    Record.SetPass(AValue);
+  };
+  Set(QStringLiteral("b"), 2);
+  const QByteArray TextB = WriteObjectText(Record);
+  Set(QStringLiteral("a"), 1);
+  const QByteArray TextA = WriteObjectText(Record);
+  bool Released = false;
+  std::thread([&] {
+    Released = Record.Lock().try_lock();
+    if (Released) {
+      Record.Lock().unlock();
+    }
+  }).join();
+  ASSERT_TRUE(Released) << "the write keeps the record locked";
+
+  std::atomic<bool> Done = false;
+  std::thread Changer([&] {
+    for (int I = 0; !Done; ++I) {
+      Set(I % 2 == 0 ? QStringLiteral("b") : QStringLiteral("a"), I % 2 == 0 ? 2 : 1);
+    }
+  });
+  int Mixed = 0;
+  for (int I = 0; I < 2000; ++I) {
+    const QByteArray Text = WriteObjectText(Record);
+    if (Text != TextA && Text != TextB) {
+      ++Mixed;
+    }
+  }
+  Done = true;
+  Changer.join();
+  EXPECT_EQ(Mixed, 0);
 }
 
 TEST(ObjectTextWriter, SplitsStringsIntoQuotedRunsAndCodes) {
