@@ -45,18 +45,21 @@ TEST(ObjectTextWriter, WritesTheConnectionRecordWithoutEmptyOrDefaultValues) {
   EXPECT_EQ(WriteObjectText(Empty), Crlf("object Main: TSettings\n  Port = 0\nend\n"));
 }
 
+// Long values keep the writer busy between two values, so another thread that changes the record
+// meanwhile would surely be seen in a writer that does not hold the lock throughout.
 TEST(ObjectTextWriter, WritesARecordUnderItsLockSoTheTextIsNeverAMix) {
   TSettings Record;
-  const auto Set = [&Record](const QString& AValue, qint32 APort) {
+  const QString Values[] = {QString(20000, u'a'), QString(20000, u'b')};
+  const auto Set = [&](int AIndex) {
     const std::lock_guard Hold(Record.Lock());
-    Record.SetServer(AValue);
-    Record.SetPort(APort);
-    Record.SetUser(AValue);
-    Record.SetPass(AValue);
+    Record.SetServer(Values[AIndex]);
+    Record.SetPort(AIndex);
+    Record.SetUser(Values[AIndex]);
+    Record.SetPass(Values[AIndex]);
   };
-  Set(QStringLiteral("b"), 2);
+  Set(1);
   const QByteArray TextB = WriteObjectText(Record);
-  Set(QStringLiteral("a"), 1);
+  Set(0);
   const QByteArray TextA = WriteObjectText(Record);
   bool Released = false;
   std::thread([&] {
@@ -68,13 +71,16 @@ TEST(ObjectTextWriter, WritesARecordUnderItsLockSoTheTextIsNeverAMix) {
   ASSERT_TRUE(Released) << "the write keeps the record locked";
 
   std::atomic<bool> Done = false;
+  std::atomic<int> Changes = 0;
   std::thread Changer([&] {
     for (int I = 0; !Done; ++I) {
-      Set(I % 2 == 0 ? QStringLiteral("b") : QStringLiteral("a"), I % 2 == 0 ? 2 : 1);
+      Set(I % 2);
+      ++Changes;
     }
   });
   int Mixed = 0;
-  for (int I = 0; I < 2000; ++I) {
+  // Written on until the record has also changed often meanwhile.
+  for (int I = 0; I < 200 || Changes < 2000; ++I) {
     const QByteArray Text = WriteObjectText(Record);
     if (Text != TextA && Text != TextB) {
       ++Mixed;
