@@ -1,16 +1,9 @@
 #include "app/error_report.h"
 
-#include "config/failures.h"
+#include "support/failure.h"
 #include "support/message_box.h"
 
 namespace wavenard {
-
-QString FailureText(const std::exception& AError) {
-  if (const auto* Failure = dynamic_cast<const ESettingsFailure*>(&AError)) {
-    return Failure->Message();
-  }
-  return QString::fromUtf8(AError.what());
-}
 
 void ShowErrorReport(TBoxPresenter& ABoxes, const std::exception& AError) {
   ABoxes.MyMessageBox(FailureText(AError), QStringLiteral("Error"), MB_OK | MB_ICONERROR);

@@ -8,9 +8,6 @@ namespace wavenard {
 
 class TBoxPresenter;
 
-// The text a failure shows the user.
-QString FailureText(const std::exception& AError);
-
 // The application's general error report: the failure's text in an "Error" box.
 void ShowErrorReport(TBoxPresenter& ABoxes, const std::exception& AError);
 

@@ -27,6 +27,7 @@
 #include "config/failures.h"
 #include "remote/request_worker.h"
 #include "support/dpi.h"
+#include "support/failure.h"
 #include "support/hand_over.h"
 #include "support/message_box.h"
 #include "support/process.h"
@@ -75,9 +76,12 @@ QString ChooseVoiceTrackFile(QWidget* AParent, const QString& AInitialDir) {
 }
 
 bool StartRecorderProcess(const QString& AProgram, const QStringList& AArguments) {
-  QString Error;
-  StartProgram(AProgram, AArguments, nullptr, Error);
-  return Error.isEmpty();
+  try {
+    StartProgram(AProgram, AArguments);
+  } catch (const EFailure&) {
+    return false;
+  }
+  return true;
 }
 
 TMainFrm::TMainFrm(TMainFrmDeps ADeps, QWidget* AParent)
@@ -316,7 +320,7 @@ void TMainFrm::RefreshPlaylist() {
     FUpdatingPlaylist = false;
     if (!FStartRefusalShown && FDeps.Boxes) {
       FStartRefusalShown = true;
-      FDeps.Boxes->MyMessageBox(QString::fromUtf8(E.what()), QStringLiteral("Error"), MB_OK | MB_ICONERROR);
+      FDeps.Boxes->MyMessageBox(E.Message(), QStringLiteral("Error"), MB_OK | MB_ICONERROR);
     }
     return;
   }

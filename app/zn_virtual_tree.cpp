@@ -253,13 +253,13 @@ void TZnVirtualTree::HandleIntDragMove(QPoint APoint) {
   if (!Target.isValid() || Target == FIntDragItem)
     return;
   if (!FOnIntDragging)
-    throw EIntDragError("Internal drag error 1");
+    throw EIntDragError(QStringLiteral("Internal drag error 1"));
   const QModelIndex Source = FIntDragItem;
   FIntDragItem = Target;
   FIntWasDragged = true;
   FOnIntDragging(*this, Source, Target);
   if (!FOnIntDragDone)
-    throw EIntDragError("Internal drag error 2");
+    throw EIntDragError(QStringLiteral("Internal drag error 2"));
   FOnIntDragDone(*this);
 }
 

@@ -7,9 +7,9 @@
 #include <QTreeView>
 #include <exception>
 #include <functional>
-#include <stdexcept>
 
 #include "support/dpi.h"
+#include "support/failure.h"
 
 class QDropEvent;
 
@@ -18,9 +18,9 @@ namespace wavenard {
 class TZnVirtualTree;
 
 // Raised by the internal drag when a handler it needs is missing.
-class EIntDragError : public std::runtime_error {
+class EIntDragError : public EFailure {
  public:
-  using std::runtime_error::runtime_error;
+  using EFailure::EFailure;
 };
 
 // Row references are column-0 indexes of the list's model.

@@ -2,13 +2,15 @@
 
 namespace wavenard {
 
+bool IsCaptureEndpoint(const TDeviceInfo& AInfo) {
+  return (AInfo.Flags & (DEVICE_INPUT | DEVICE_ENABLED | DEVICE_LOOPBACK)) == (DEVICE_INPUT | DEVICE_ENABLED);
+}
+
 void ListCaptureDevices(TDeviceSource& ASource, QList<TNumberedName>& ANames, QStringList& AIdentifiers) {
   AIdentifiers.clear();
   TDeviceInfo Info;
   for (int Number = 0; ASource.GetDeviceInfo(TDeviceList::Wasapi, Number, Info); ++Number) {
-    const bool Admitted = (Info.Flags & DEVICE_INPUT) != 0 && (Info.Flags & DEVICE_ENABLED) != 0 &&
-                          (Info.Flags & DEVICE_LOOPBACK) == 0;
-    if (Admitted) {
+    if (IsCaptureEndpoint(Info)) {
       ANames.append({Info.Name, Number});
       AIdentifiers.append(Info.Id);
     }

@@ -14,6 +14,10 @@ struct TNumberedName {
   bool operator==(const TNumberedName&) const = default;
 };
 
+// A device of the WASAPI list that can be recorded from: an enabled capture device that is not
+// the loopback of an output.
+bool IsCaptureEndpoint(const TDeviceInfo& AInfo);
+
 // Appends the enabled, non-loopback capture devices of the WASAPI list to ANames and puts their
 // identifiers, index for index with the appended names, into AIdentifiers (emptied first).
 void ListCaptureDevices(TDeviceSource& ASource, QList<TNumberedName>& ANames, QStringList& AIdentifiers);

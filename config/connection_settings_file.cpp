@@ -5,6 +5,7 @@
 #include "config/connection_settings.h"
 #include "config/failures.h"
 #include "config/folders.h"
+#include "support/failure.h"
 #include "support/message_box.h"
 
 namespace wavenard {
@@ -18,13 +19,6 @@ TRecordFile::TOptions PrivateFile() {
   Options.NewFilePermissions = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
   Options.Private = true;
   return Options;
-}
-
-QString MessageOf(const std::exception& AFailure) {
-  if (const auto* Failure = dynamic_cast<const ESettingsFailure*>(&AFailure)) {
-    return Failure->Message();
-  }
-  return QString::fromUtf8(AFailure.what());
 }
 
 }  // namespace
@@ -50,7 +44,7 @@ void TSettingsFile::Save() {
   try {
     FFile.Write(FSettings, FBoxes);
   } catch (const std::exception& Failure) {
-    FBoxes.MyMessageBox(QStringLiteral("Error saving settings: %1.").arg(MessageOf(Failure)),
+    FBoxes.MyMessageBox(QStringLiteral("Error saving settings: %1.").arg(FailureText(Failure)),
                         QStringLiteral("Error"), MB_ICONERROR | MB_OK);
   }
 }

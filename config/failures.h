@@ -1,23 +1,13 @@
 #pragma once
 
-#include <QByteArray>
-#include <QString>
-#include <exception>
-#include <utility>
+#include "support/failure.h"
 
 namespace wavenard {
 
 // A failure of the settings storage, carrying the text the user is shown.
-class ESettingsFailure : public std::exception {
+class ESettingsFailure : public EFailure {
  public:
-  explicit ESettingsFailure(QString AMessage) : FMessage(std::move(AMessage)), FWhat(FMessage.toUtf8()) {}
-
-  const QString& Message() const { return FMessage; }
-  const char* what() const noexcept override { return FWhat.constData(); }
-
- private:
-  QString FMessage;
-  QByteArray FWhat;
+  using EFailure::EFailure;
 };
 
 // The file cannot be created, opened or read, or an entry of its text cannot be read into the record.

@@ -11,6 +11,7 @@
 #include <cstdio>
 
 #include "config/failures.h"
+#include "support/failure.h"
 #include "support/message_box.h"
 #include "support/system_error.h"
 
@@ -21,24 +22,31 @@ namespace {
 // The step of a save or a read that failed; each has its own words for the user.
 enum class TStep { Create, Write, Flush, Replace, Open, Read };
 
-// A system call failed with this error code. Only travels inside this file; the operations
-// turn it into their own failure texts.
-struct TOsError {
-  int Code;
-  TStep Step;
+// A system call failed with this error code; the message is the system error text. Only travels
+// inside this file; the operations turn it into their own failure texts.
+class EOsError final : public EFailure {
+ public:
+  EOsError(int ACode, TStep AStep) : EFailure(SysErrorMessage(ACode)), FCode(ACode), FStep(AStep) {}
+
+  int Code() const { return FCode; }
+  TStep Step() const { return FStep; }
+
+ private:
+  int FCode;
+  TStep FStep;
 };
 
 [[noreturn]] void RaiseOsError(int ACode, TStep AStep = TStep::Create) {
-  throw TOsError{ACode, AStep};
+  throw EOsError(ACode, AStep);
 }
 
 [[noreturn]] void RaiseErrno(TStep AStep = TStep::Create) {
   RaiseOsError(errno != 0 ? errno : EIO, AStep);
 }
 
-QString StepFailure(const TOsError& AError, const QString& AFileName) {
+QString StepFailure(const EOsError& AError, const QString& AFileName) {
   const char* Words = "Cannot create file";
-  switch (AError.Step) {
+  switch (AError.Step()) {
     case TStep::Create:
       break;
     case TStep::Write:
@@ -58,7 +66,7 @@ QString StepFailure(const TOsError& AError, const QString& AFileName) {
       break;
   }
   return QStringLiteral("%1 \"%2\". %3")
-      .arg(QLatin1String(Words), QFileInfo(AFileName).absoluteFilePath(), SysErrorDescription(AError.Code));
+      .arg(QLatin1String(Words), QFileInfo(AFileName).absoluteFilePath(), SysErrorDescription(AError.Code()));
 }
 
 class TDescriptor {
@@ -410,8 +418,8 @@ void WriteInPlace(const TTarget& ATarget, QByteArrayView AContent) {
   QByteArray Old;
   try {
     Old = ReadAll(Handle, static_cast<qsizetype>(Info.st_size));
-  } catch (const TOsError& Error) {
-    RaiseOsError(Error.Code);
+  } catch (const EOsError& Error) {
+    RaiseOsError(Error.Code());
   }
   if (ATarget.Mode && (Info.st_mode & 07777) != *ATarget.Mode) {
     // Tightening is worth trying; a file of another owner keeps its mode.
@@ -425,12 +433,12 @@ void WriteInPlace(const TTarget& ATarget, QByteArrayView AContent) {
     if (::fsync(Handle) != 0) {
       RaiseErrno(TStep::Flush);
     }
-  } catch (const TOsError&) {
+  } catch (const EOsError&) {
     try {
       WriteAll(Handle, Old);
       [[maybe_unused]] const int Truncated = ::ftruncate(Handle, static_cast<off_t>(Old.size()));
       ::fsync(Handle);
-    } catch (const TOsError&) {
+    } catch (const EOsError&) {
       // The first failure is the one to report.
     }
     throw;
@@ -439,16 +447,16 @@ void WriteInPlace(const TTarget& ATarget, QByteArrayView AContent) {
 }
 
 // The folder refused a new file or the rename, though the file itself may still be writable.
-bool FolderRefused(const TOsError& AError) {
-  return (AError.Step == TStep::Create || AError.Step == TStep::Replace) &&
-         (AError.Code == EACCES || AError.Code == EPERM);
+bool FolderRefused(const EOsError& AError) {
+  return (AError.Step() == TStep::Create || AError.Step() == TStep::Replace) &&
+         (AError.Code() == EACCES || AError.Code() == EPERM);
 }
 
 void ReplaceContent(const TTarget& ATarget, QByteArrayView AContent,
                     const std::function<void()>& ABeforeInPlace = {}) {
   try {
     WriteBeside(ATarget, AContent);
-  } catch (const TOsError& Refused) {
+  } catch (const EOsError& Refused) {
     if (!ATarget.Exists || !FolderRefused(Refused)) {
       throw;
     }
@@ -461,9 +469,9 @@ void ReplaceContent(const TTarget& ATarget, QByteArrayView AContent,
     }
     try {
       WriteInPlace(ATarget, AContent);
-    } catch (const TOsError& Error) {
+    } catch (const EOsError& Error) {
       // Failing to open the file says no more than the folder's refusal did.
-      if (Error.Step == TStep::Create) {
+      if (Error.Step() == TStep::Create) {
         throw Refused;
       }
       throw;
@@ -561,7 +569,7 @@ bool NeedsRestoring(const QString& AFileName) {
   QByteArray Path;
   try {
     Path = Resolve(QFile::encodeName(AFileName), TStep::Open);
-  } catch (const TOsError&) {
+  } catch (const EOsError&) {
     return false;
   }
   struct stat Info {};
@@ -579,13 +587,6 @@ void CheckPathForm(const QString& AFileName) {
   if (AFileName.contains(QChar(u'\0'))) {
     throw ESettingsFailure(QStringLiteral("The path holds characters that are invalid in file names"));
   }
-}
-
-QString MessageOf(const std::exception& AFailure) {
-  if (const auto* Failure = dynamic_cast<const ESettingsFailure*>(&AFailure)) {
-    return Failure->Message();
-  }
-  return QString::fromUtf8(AFailure.what());
 }
 
 }  // namespace
@@ -606,7 +607,7 @@ void WriteRecordFile(const QString& AFileName, const std::function<QByteArray()>
     }
     const QByteArray Content = ARender();
     ReplaceContent(Target, Content, AOptions.BeforeInPlace);
-  } catch (const TOsError& Error) {
+  } catch (const EOsError& Error) {
     throw EFileFailure(StepFailure(Error, AFileName));
   }
 }
@@ -615,30 +616,26 @@ void ReadRecordFile(const QString& AFileName, const std::function<void(const QBy
   QByteArray Content;
   try {
     Content = ReadWhole(Resolve(NativeName(AFileName), TStep::Open));
-  } catch (const TOsError& Error) {
+  } catch (const EOsError& Error) {
     throw EFileFailure(StepFailure(Error, AFileName));
   }
   AApply(Content);
 }
 
 void BackupFile(const QString& AFileName, TBoxPresenter& ABoxes) {
-  QString Reason;
   try {
     CopyToBackupCopy(AFileName);
-    return;
-  } catch (const TOsError& Error) {
-    Reason = SysErrorMessage(Error.Code);
   } catch (const std::exception& Failure) {
-    Reason = MessageOf(Failure);
+    ABoxes.MyMessageBox(
+        QStringLiteral("Copy failed: %1 (%2)").arg(BackupFileName(AFileName), FailureText(Failure)),
+        QString(), MB_ICONERROR | MB_OK);
   }
-  ABoxes.MyMessageBox(QStringLiteral("Copy failed: %1 (%2)").arg(BackupFileName(AFileName), Reason),
-                      QString(), MB_ICONERROR | MB_OK);
 }
 
 void CopyToBackup(const QString& AFileName) {
   try {
     CopyToBackupCopy(AFileName);
-  } catch (const TOsError& Error) {
+  } catch (const EOsError& Error) {
     throw EFileFailure(StepFailure(Error, BackupFileName(AFileName)));
   }
 }
@@ -667,7 +664,7 @@ void RestoreFromBackup(const QString& AFileName, bool ASilent, TBoxPresenter& AB
     }
     // An empty file holds nothing to lose, so it may also be written in place.
     ReplaceContent(Target, Content);
-  } catch (const TOsError&) {
+  } catch (const EOsError&) {
     // The file stays as it was; reading it then meets the same trouble and reports it.
   } catch (const std::exception& Failure) {
     if (ASilent) {
@@ -675,7 +672,7 @@ void RestoreFromBackup(const QString& AFileName, bool ASilent, TBoxPresenter& AB
     }
     ABoxes.MyMessageBox(QStringLiteral("Unable to load file %1 (%2). Failed to restore file from backup. "
                                        "Loading default settings.")
-                            .arg(AFileName, MessageOf(Failure)),
+                            .arg(AFileName, FailureText(Failure)),
                         QStringLiteral("Error"), MB_ICONERROR | MB_OK);
   }
 }
@@ -702,7 +699,7 @@ std::optional<QString> KeepAside(const QString& AFileName, const QString& ASuffi
     bool Readable = true;
     try {
       Content = ReadWhole(Path, &Info);
-    } catch (const TOsError&) {
+    } catch (const EOsError&) {
       Readable = false;
     }
     if (!Readable) {
@@ -722,7 +719,7 @@ std::optional<QString> KeepAside(const QString& AFileName, const QString& ASuffi
     const QByteArray Name = NameFree(Temp.Path(), KeptPath, true);
     Temp.Release();
     return QFile::decodeName(Name);
-  } catch (const TOsError& Error) {
+  } catch (const EOsError& Error) {
     throw EFileFailure(StepFailure(Error, Kept));
   }
 }

@@ -10,6 +10,7 @@
 #include "config/object_text.h"
 
 #include "config/identifier_chars.h"
+#include "support/hex_digits.h"
 #include "support/windows1252.h"
 
 namespace wavenard {
@@ -126,10 +127,6 @@ class TLexer final {
   }
 
  private:
-  static bool IsHexDigit(char16_t C) {
-    return (C >= u'0' && C <= u'9') || (C >= u'A' && C <= u'F') || (C >= u'a' && C <= u'f');
-  }
-
   // The code point at APos and the number of code units it takes.
   char32_t CodePointAt(qsizetype APos, int& ALength) const {
     const QChar C = FText[APos];

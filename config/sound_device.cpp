@@ -1,5 +1,7 @@
 #include "config/sound_device.h"
 
+#include "audio/capture_devices.h"
+
 namespace wavenard {
 
 namespace {
@@ -9,10 +11,6 @@ bool SameText(const QString& A, const QString& B) {
 }
 
 using TDeviceFilter = bool (*)(const TDeviceInfo&);
-
-bool AdmitCaptureEndpoint(const TDeviceInfo& AInfo) {
-  return (AInfo.Flags & (DEVICE_INPUT | DEVICE_ENABLED | DEVICE_LOOPBACK)) == (DEVICE_INPUT | DEVICE_ENABLED);
-}
 
 bool AdmitPlaybackEndpoint(const TDeviceInfo& AInfo) {
   return (AInfo.Flags & (DEVICE_INPUT | DEVICE_ENABLED | DEVICE_LOOPBACK)) == DEVICE_ENABLED;
@@ -74,7 +72,7 @@ qint32 TSoundDevice::DeviceIdx(TDeviceSource& ASource) const {
                    : ScanList(ASource, TDeviceList::Playback, nullptr, *this, -1);
   }
   if (Method == 1) {
-    return Capture ? ScanList(ASource, TDeviceList::Wasapi, AdmitCaptureEndpoint, *this, -3)
+    return Capture ? ScanList(ASource, TDeviceList::Wasapi, IsCaptureEndpoint, *this, -3)
                    : ScanList(ASource, TDeviceList::Wasapi, AdmitPlaybackEndpoint, *this, -1);
   }
   return -1;

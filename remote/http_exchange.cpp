@@ -71,7 +71,7 @@ bool IsRedirect(long AStatus) {
   return AStatus == 301 || AStatus == 302 || AStatus == 303 || AStatus == 307 || AStatus == 308;
 }
 
-QString FailureText(CURL* AEasy, CURLcode ACode, const char* AErrorBuffer) {
+QString CurlFailureText(CURL* AEasy, CURLcode ACode, const char* AErrorBuffer) {
   const QString CurlText =
       QString::fromUtf8(AErrorBuffer[0] != '\0' ? AErrorBuffer : curl_easy_strerror(ACode));
   if (ACode != CURLE_SEND_ERROR && ACode != CURLE_RECV_ERROR) {
@@ -198,8 +198,6 @@ QString THttpAnswer::StatusText() const {
   return ReasonPhrase.isEmpty() ? Code : Code + u' ' + QString::fromUtf8(ReasonPhrase);
 }
 
-ENetworkFailure::ENetworkFailure(const QString& AMessage) : std::runtime_error(AMessage.toStdString()) {}
-
 THttpAnswer PerformHttpExchange(const QString& AURL, const QByteArray* AForm, const THttpLimits& ALimits,
                                 const std::function<bool()>& AAborted, const TTransferProgress& AProgress) {
   const std::optional<TRequestAddress> Address = ParseRequestURL(AURL);
@@ -266,7 +264,7 @@ THttpAnswer PerformHttpExchange(const QString& AURL, const QByteArray* AForm, co
                                 .arg(QLocale::c().formattedDataSize(ALimits.MaxAnswerBytes, 0)));
     }
     if (Code != CURLE_OK) {
-      throw ENetworkFailure(FailureText(Handle, Code, ErrorBuffer));
+      throw ENetworkFailure(CurlFailureText(Handle, Code, ErrorBuffer));
     }
     long Status = 0;
     char* Location = nullptr;

@@ -4,7 +4,8 @@
 #include <QString>
 #include <chrono>
 #include <functional>
-#include <stdexcept>
+
+#include "support/failure.h"
 
 namespace wavenard {
 
@@ -40,16 +41,15 @@ struct THttpAnswer {
 };
 
 // A failure of the exchange; its message is what the user is shown.
-class ENetworkFailure : public std::runtime_error {
+class ENetworkFailure : public EFailure {
  public:
-  explicit ENetworkFailure(const QString& AMessage);
-  QString Message() const { return QString::fromUtf8(what()); }
+  using EFailure::EFailure;
 };
 
 // The exchange was given up because its requester went away.
-class EExchangeAborted : public std::runtime_error {
+class EExchangeAborted : public EFailure {
  public:
-  EExchangeAborted() : std::runtime_error("exchange aborted") {}
+  EExchangeAborted() : EFailure(QStringLiteral("exchange aborted")) {}
 };
 
 // How much of a request body has gone out, of how much; called on the exchange's thread.

@@ -6,17 +6,13 @@
 
 #include "config/connection_settings.h"
 #include "remote/query_encoding.h"
+#include "support/hex_digits.h"
 
 namespace wavenard {
 
 namespace {
 
 constexpr int DefaultHttpPort = 80;
-
-bool IsHexDigit(char16_t AChar) {
-  return (AChar >= u'0' && AChar <= u'9') || (AChar >= u'A' && AChar <= u'F') ||
-         (AChar >= u'a' && AChar <= u'f');
-}
 
 bool HasPercentEscape(QStringView AText) {
   for (qsizetype I = 0; I + 2 < AText.size(); ++I) {

@@ -8,6 +8,7 @@
 #include "remote/playlist_reading.h"
 #include "remote/request_url.h"
 #include "remote/upload_body.h"
+#include "support/failure.h"
 #include "support/hand_over.h"
 
 namespace wavenard {
@@ -67,7 +68,7 @@ void TAPI::Execute() {
     // The receiver counts on one result per worker, also when reading the answer failed.
     if (!FCallbackDone) {
       FPlaylist.reset();
-      Fail(QString::fromUtf8(E.what()));
+      Fail(FailureText(E));
     }
   }
 }

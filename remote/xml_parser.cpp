@@ -1,5 +1,6 @@
 #include "remote/xml_parser.h"
 
+#include "support/hex_digits.h"
 #include "support/windows1252.h"
 
 #include <algorithm>
@@ -130,17 +131,11 @@ quint32 CharacterCode(const char16_t* ABegin, const char16_t* AEnd) {
   }
   quint64 Code = 0;
   for (const char16_t* P = ABegin; P < AEnd; ++P) {
-    quint64 Digit;
-    if (*P >= u'0' && *P <= u'9') {
-      Digit = *P - u'0';
-    } else if (Base == 16 && *P >= u'a' && *P <= u'f') {
-      Digit = *P - u'a' + 10;
-    } else if (Base == 16 && *P >= u'A' && *P <= u'F') {
-      Digit = *P - u'A' + 10;
-    } else {
+    const int Digit = HexDigitValue(*P);
+    if (Digit < 0 || quint64(Digit) >= Base) {
       return Unreadable;
     }
-    Code = Code * Base + Digit;
+    Code = Code * Base + quint64(Digit);
     if (Code > 0xFFFFFFFFu) {
       return Unreadable;
     }

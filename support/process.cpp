@@ -7,6 +7,7 @@
 #include <mutex>
 #include <vector>
 
+#include "support/failure.h"
 #include "support/system_error.h"
 #include "support/thread.h"
 
@@ -121,8 +122,7 @@ QStringList SplitCommandLine(const QString& ALine) {
   return Words;
 }
 
-void StartProgram(const QString& AProgram, const QStringList& AArguments, pid_t* AProcess, QString& AError) {
-  AError.clear();
+void StartProgram(const QString& AProgram, const QStringList& AArguments, pid_t* AProcess) {
   std::vector<QByteArray> Words;
   Words.reserve(AArguments.size() + 1);
   Words.push_back(AProgram.toLocal8Bit());
@@ -145,8 +145,7 @@ void StartProgram(const QString& AProgram, const QStringList& AArguments, pid_t*
   const int Code = posix_spawnp(&Pid, Argv[0], &Actions, nullptr, Argv.data(), environ);
   posix_spawn_file_actions_destroy(&Actions);
   if (Code != 0) {
-    AError = SysErrorMessage(Code);
-    return;
+    throw EFailure(SysErrorMessage(Code));
   }
   if (AProcess != nullptr) {
     *AProcess = Pid;
@@ -165,8 +164,13 @@ void StartProcess(const QString& ACommandLine, pid_t* AProcess, QString& AError)
     AError = SysErrorMessage(ENOENT);
     return;
   }
+  AError.clear();
   const QString Program = Words.takeFirst();
-  StartProgram(Program, Words, AProcess, AError);
+  try {
+    StartProgram(Program, Words, AProcess);
+  } catch (const EFailure& Failure) {
+    AError = Failure.Message();
+  }
 }
 
 }  // namespace wavenard

@@ -18,7 +18,9 @@ void StartProcess(const QString& ACommandLine, pid_t* AProcess, QString& AError)
 // keeps the next character. An unterminated quote runs to the end of the line.
 QStringList SplitCommandLine(const QString& ALine);
 
-// Starts a program with its arguments kept apart, so a path with blanks stays one word.
-void StartProgram(const QString& AProgram, const QStringList& AArguments, pid_t* AProcess, QString& AError);
+// Starts a program with its arguments kept apart, so a path with blanks stays one word. With
+// AProcess given, the new process id is stored there and the caller must reap it. Raises EFailure
+// with the system error message when the program cannot be started.
+void StartProgram(const QString& AProgram, const QStringList& AArguments, pid_t* AProcess = nullptr);
 
 }  // namespace wavenard

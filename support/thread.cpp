@@ -74,7 +74,7 @@ TThread::~TThread() {
 
 void TThread::Start() {
   if (FStarted.exchange(true)) {
-    throw EThread("Cannot call Start on a running or finished thread");
+    throw EThread(QStringLiteral("Cannot call Start on a running or finished thread"));
   }
   // Held until the runner has been asked how the start went: a self-freeing thread whose run
   // is already over cannot be freed meanwhile.
@@ -103,8 +103,7 @@ EThread TThread::StartFailure(int ALastError) const {
                      .arg(ALastError)
                      .arg(Handle())
                      .arg(CreatedSuspended() ? 1 : 0)
-                     .arg(Started() ? 1 : 0)
-                     .toStdString());
+                     .arg(Started() ? 1 : 0));
 }
 
 void TThread::SetFreeOnTerminate(bool AValue) {

@@ -3,13 +3,15 @@
 #include <QtGlobal>
 #include <atomic>
 #include <memory>
-#include <stdexcept>
+
+#include "support/failure.h"
 
 namespace wavenard {
 
-class EThread : public std::runtime_error {
+// A thread that cannot be started, or is started a second time.
+class EThread : public EFailure {
  public:
-  using std::runtime_error::runtime_error;
+  using EFailure::EFailure;
 };
 
 // The stack size of the threads this layer starts from now on (TThread and the process

@@ -1,23 +1,13 @@
 #pragma once
 
-#include <QByteArray>
-#include <QString>
-#include <exception>
-#include <utility>
+#include "support/failure.h"
 
 namespace wavenard {
 
 // A recording that cannot start or go on, carrying the reason the user is shown.
-class ERecordingFailure final : public std::exception {
+class ERecordingFailure final : public EFailure {
  public:
-  explicit ERecordingFailure(QString AMessage) : FMessage(std::move(AMessage)), FWhat(FMessage.toUtf8()) {}
-
-  const QString& Message() const { return FMessage; }
-  const char* what() const noexcept override { return FWhat.constData(); }
-
- private:
-  QString FMessage;
-  QByteArray FWhat;
+  using EFailure::EFailure;
 };
 
 }  // namespace wavenard

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <thread>
 
+#include "config/connection_settings.h"
 #include "config/failures.h"
 #include "config/object_text.h"
 #include "test_records.h"
@@ -17,7 +18,7 @@ struct TConnectionValues {
   QString User;
 };
 
-void Fill(TConnectionRecord& ARecord) {
+void Fill(TSettings& ARecord) {
   ARecord.SetServer(QStringLiteral("old"));
   ARecord.SetPort(1);
   ARecord.SetUser(QStringLiteral("u"));
@@ -77,7 +78,7 @@ TEST(ObjectTextReader, AppliesTextsOrRejectsThemWhole) {
        {}},
   };
   for (const auto& Case : Cases) {
-    TConnectionRecord Record;
+    TSettings Record;
     Fill(Record);
     const QByteArray Text = QByteArray(Case.Text).replace("\n", "\r\n");
     if (Case.Failure != nullptr) {
@@ -102,7 +103,7 @@ TEST(ObjectTextReader, AppliesTextsOrRejectsThemWhole) {
 TEST(ObjectTextReader, RefusesMalformedAndOversizedNumbersAsSyntax) {
   for (const char* Number :
        {"1-2", "-", "--1", "1E", "1.2.3", "99999999999999999999", "$", "$1FFFFFFFFFFFFFFFF", "1E999"}) {
-    TConnectionRecord Record;
+    TSettings Record;
     try {
       ReadObjectText(QByteArray("object TSettings\r\n  Port = ") + Number + "\r\nend\r\n", Record);
       ADD_FAILURE() << "accepted: " << Number;
@@ -119,7 +120,7 @@ TEST(ObjectTextReader, RefusesALineFromFourThousandNinetyFiveBytes) {
     Line += "'\r";
     return "object TSettings\r\n" + Line + "\nend\r\n";
   };
-  TConnectionRecord Record;
+  TSettings Record;
   EXPECT_NO_THROW(ReadObjectText(TextWithLine(4094), Record));
   EXPECT_EQ(Record.Server().size(), 4094 - 14);
   EXPECT_THROW(ReadObjectText(TextWithLine(4095), Record), ESyntaxFailure);
@@ -136,14 +137,14 @@ TEST(ObjectTextReader, DecodesUtf8AfterItsMarkAndWindows1252Otherwise) {
       {"\xEF\xBB\xBFobject T\xC3\xA9\xCC\x81_\xD9\xA3\r\n  Server = 'x'\r\nend", QStringLiteral("x")},
   };
   for (const auto& Case : Cases) {
-    TConnectionRecord Record;
+    TSettings Record;
     ReadObjectText(Case.Text, Record);
     EXPECT_EQ(Record.Server(), Case.Server);
   }
 }
 
 TEST(ObjectTextReader, TakesTheHeaderNameAsTheRecordName) {
-  TConnectionRecord Record;
+  TSettings Record;
   ReadObjectText("object Main: TSettings\r\nend\r\n", Record);
   EXPECT_EQ(Record.Name(), QStringLiteral("Main"));
   ReadObjectText("object TSettings\r\nend\r\n", Record);
@@ -314,7 +315,7 @@ TEST(ObjectTextReader, NeverFailsOtherThanBySyntaxOnDamagedTexts) {
 }
 
 TEST(ObjectTextReader, AppliesARecordUnderItsLockSoReadersNeverSeeAMix) {
-  TConnectionRecord Record;
+  TSettings Record;
   const QByteArray Texts[] = {
       "object TSettings\r\n  Server = 'a'\r\n  Port = 1\r\n  User = 'a'\r\n  Pass = 'a'\r\nend\r\n",
       "object TSettings\r\n  Server = 'b'\r\n  Port = 2\r\n  User = 'b'\r\n  Pass = 'b'\r\nend\r\n",

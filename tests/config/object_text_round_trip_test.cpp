@@ -3,6 +3,7 @@
 #include <cmath>
 #include <limits>
 
+#include "config/connection_settings.h"
 #include "config/object_text.h"
 #include "test_records.h"
 #include "text_helpers.h"
@@ -118,11 +119,11 @@ TEST(ObjectTextRoundTrip, KeepsValuesTooSmallForTheFixedForm) {
 }
 
 TEST(ObjectTextRoundTrip, KeepsTheConnectionRecord) {
-  TConnectionRecord Written;
+  TSettings Written;
   Written.SetServer(QStringLiteral("studio.example:80"));
   Written.SetPort(-1);
   Written.SetPass(QStringLiteral("p'\u00E4ss"));
-  TConnectionRecord Read;
+  TSettings Read;
   ReadObjectText(WriteObjectText(Written), Read);
   EXPECT_EQ(Read.Server(), Written.Server());
   EXPECT_EQ(Read.Port(), -1);
@@ -171,11 +172,11 @@ TEST(ObjectTextRoundTrip, WritesOnlyANameThatReadsBack) {
       {QString(256, u'x'), false},
   };
   for (const auto& Case : Cases) {
-    TConnectionRecord Named;
+    TSettings Named;
     ReadObjectText("\xEF\xBB\xBFobject TSettings\r\n  Name = '" + Case.Name.toUtf8() + "'\r\nend\r\n", Named);
     ASSERT_EQ(Named.Name(), Case.Name);
     const QByteArray Text = WriteObjectText(Named);
-    TConnectionRecord Read;
+    TSettings Read;
     ReadObjectText(Text, Read);
     EXPECT_EQ(Read.Name(), Case.Written ? Case.Name : QString()) << Text.constData();
   }

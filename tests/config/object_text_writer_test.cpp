@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <mutex>
+#include <thread>
+
+#include "config/connection_settings.h"
 #include "config/object_text.h"
 #include "test_records.h"
 #include "text_helpers.h"
@@ -24,7 +29,7 @@ class TTextRecord final : public TComponent {
 };
 
 TEST(ObjectTextWriter, WritesTheConnectionRecordWithoutEmptyOrDefaultValues) {
-  TConnectionRecord Record;
+  TSettings Record;
   Record.SetServer(QStringLiteral("studiohost"));
   Record.SetPort(8080);
   Record.SetUser(QStringLiteral("presenter"));
@@ -35,10 +40,55 @@ TEST(ObjectTextWriter, WritesTheConnectionRecordWithoutEmptyOrDefaultValues) {
                                           "end\n"));
 
   // A port of 0 has no declared default and is still written; a name goes into the header.
-  TConnectionRecord Empty;
+  TSettings Empty;
   Empty.SetName(QStringLiteral("Main"));
   EXPECT_EQ(WriteObjectText(Empty), Crlf("object Main: TSettings\n  Port = 0\nend\n"));
-  EXPECT_EQ(Empty.ValueAccesses(), 1);
+}
+
+// Long values keep the writer busy between two values, so another thread that changes the record
+// meanwhile would surely be seen in a writer that does not hold the lock throughout.
+TEST(ObjectTextWriter, WritesARecordUnderItsLockSoTheTextIsNeverAMix) {
+  TSettings Record;
+  const QString Values[] = {QString(20000, u'a'), QString(20000, u'b')};
+  const auto Set = [&](int AIndex) {
+    const std::lock_guard Hold(Record.Lock());
+    Record.SetServer(Values[AIndex]);
+    Record.SetPort(AIndex);
+    Record.SetUser(Values[AIndex]);
+    Record.SetPass(Values[AIndex]);
+  };
+  Set(1);
+  const QByteArray TextB = WriteObjectText(Record);
+  Set(0);
+  const QByteArray TextA = WriteObjectText(Record);
+  bool Released = false;
+  std::thread([&] {
+    Released = Record.Lock().try_lock();
+    if (Released) {
+      Record.Lock().unlock();
+    }
+  }).join();
+  ASSERT_TRUE(Released) << "the write keeps the record locked";
+
+  std::atomic<bool> Done = false;
+  std::atomic<int> Changes = 0;
+  std::thread Changer([&] {
+    for (int I = 0; !Done; ++I) {
+      Set(I % 2);
+      ++Changes;
+    }
+  });
+  int Mixed = 0;
+  // Written on until the record has also changed often meanwhile.
+  for (int I = 0; I < 200 || Changes < 2000; ++I) {
+    const QByteArray Text = WriteObjectText(Record);
+    if (Text != TextA && Text != TextB) {
+      ++Mixed;
+    }
+  }
+  Done = true;
+  Changer.join();
+  EXPECT_EQ(Mixed, 0);
 }
 
 TEST(ObjectTextWriter, SplitsStringsIntoQuotedRunsAndCodes) {

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 
+#include "config/connection_settings.h"
 #include "config/failures.h"
 #include "config/object_text.h"
 #include "tests/config/qt_print.h"
@@ -61,9 +62,9 @@ TEST(TRecordFile, ADamagedFileIsKeptAsideOnceBeforeTheFirstSaveReplacesIt) {
 TEST(TRecordFile, AGoodFileIsReadAndReplacedWithoutAKeptCopy) {
   test::TTempFolder Folder;
   test::TScriptedBoxPresenter Boxes;
-  const QString Name = Folder.Write("settings.ini", "object TConnectionRecord\n  Server = 'a'\nend\n");
+  const QString Name = Folder.Write("settings.ini", "object TSettings\n  Server = 'a'\nend\n");
   TRecordFile File(Name);
-  test::TConnectionRecord Record;
+  TSettings Record;
   File.Read(Record);
   EXPECT_EQ(Record.Server(), "a");
   File.Write(Record, Boxes);

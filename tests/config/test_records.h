@@ -3,87 +3,13 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
-#include <atomic>
 #include <memory>
-#include <mutex>
 
 #include "config/collection.h"
 #include "config/component.h"
 #include "config/property_table.h"
 
 namespace wavenard::test {
-
-// The connection record's shape: four values behind a re-entrant lock, which the record also takes
-// around a whole read or write of its text.
-class TConnectionRecord final : public TComponent {
- public:
-  QString Server() const {
-    const std::lock_guard Hold(FLock);
-    return FServer;
-  }
-  void SetServer(const QString& AValue) {
-    const std::lock_guard Hold(FLock);
-    FServer = AValue;
-  }
-  qint32 Port() const {
-    const std::lock_guard Hold(FLock);
-    return FPort;
-  }
-  void SetPort(qint32 AValue) {
-    const std::lock_guard Hold(FLock);
-    FPort = AValue;
-  }
-  QString User() const {
-    const std::lock_guard Hold(FLock);
-    return FUser;
-  }
-  void SetUser(const QString& AValue) {
-    const std::lock_guard Hold(FLock);
-    FUser = AValue;
-  }
-  QString Pass() const {
-    const std::lock_guard Hold(FLock);
-    return FPass;
-  }
-  void SetPass(const QString& AValue) {
-    const std::lock_guard Hold(FLock);
-    FPass = AValue;
-  }
-
-  std::recursive_mutex& Lock() const { return FLock; }
-  // How many whole reads or writes have held the lock so far.
-  int ValueAccesses() const { return FValueAccesses; }
-
-  const TPropertyTable& PropertyTable() const override {
-    static const TPropertyTable Table(
-        QStringLiteral("TSettings"), &ComponentProperties(),
-        {
-            StringProperty(QStringLiteral("Server"),
-                           Methods(&TConnectionRecord::Server, &TConnectionRecord::SetServer)),
-            IntegerProperty(QStringLiteral("Port"),
-                            Methods(&TConnectionRecord::Port, &TConnectionRecord::SetPort)),
-            StringProperty(QStringLiteral("User"),
-                           Methods(&TConnectionRecord::User, &TConnectionRecord::SetUser)),
-            StringProperty(QStringLiteral("Pass"),
-                           Methods(&TConnectionRecord::Pass, &TConnectionRecord::SetPass)),
-        });
-    return Table;
-  }
-
-  void BeginValueAccess() const override {
-    FLock.lock();
-    ++FValueAccesses;
-  }
-  void EndValueAccess() const override { FLock.unlock(); }
-
- private:
-  mutable std::recursive_mutex FLock;
-  mutable std::atomic<int> FValueAccesses = 0;
-  QString FServer;
-  qint32 FPort = 0;
-  QString FUser;
-  QString FPass;
-};
 
 enum class TDevType { odMixer, odRegular, odNotUsed };
 
