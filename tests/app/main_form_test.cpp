@@ -16,6 +16,7 @@
 #include <QToolTip>
 #include <algorithm>
 
+#include "app/error_report.h"
 #include "app/main_form.h"
 #include "app/status_panel.h"
 #include "app/virtual_tree_playlist.h"
@@ -73,7 +74,8 @@ bool WaitFor(const std::function<bool()>& ACondition, int ATimeout = 10000) {
   return QTest::qWaitFor(ACondition, ATimeout);
 }
 
-class MainFormTest : public ::testing::Test {
+// The fixture is the window's host as well: it records what the window asks of it.
+class MainFormTest : public ::testing::Test, public TMainFrmHost {
  protected:
   void SetUp() override {
     Station.SetPlaylist(Tracks(10));
@@ -89,41 +91,35 @@ class MainFormTest : public ::testing::Test {
     EXPECT_TRUE(TThread::WaitForAll(5000));
   }
 
-  TMainFrmDeps Deps() {
-    TMainFrmDeps Result;
-    Result.Settings = Settings;
-    Result.Boxes = &Boxes;
-    Result.Dpi = &Dpi;
-    Result.ApplicationFolder = QStringLiteral("/opt/suite/");
-    Result.ChooseFile = [this](QWidget*, const QString& AFolder) {
-      ChooserFolders.append(AFolder);
-      return ChooseFile ? ChooseFile() : QString();
-    };
-    Result.StartProgram = [this](const QString& AProgram, const QStringList& AArguments) {
-      Started.append(QStringList{AProgram} + AArguments);
-      return false;
-    };
-    Result.VoiceTracksFolder = [] { return QStringLiteral("/voice/tracks"); };
-    Result.ReadSettings = [this] {
-      Calls.append("read");
-      if (ReadFailure) {
-        throw ESyntaxFailure(*ReadFailure);
-      }
-    };
-    Result.SaveSettings = [this] { Calls.append("settings.ini"); };
-    Result.SaveSystemSettings = [this] {
-      Calls.append("system.ini");
-      if (DuringSystemSave) {
-        DuringSystemSave();
-      }
-    };
-    Result.ShowSettings = [this](QWidget* AParent) { SettingsShownOver = AParent; };
-    return Result;
+  void ReadSettings() override {
+    Calls.append("read");
+    if (ReadFailure) {
+      throw ESyntaxFailure(*ReadFailure);
+    }
   }
+  void SaveSettings() override { Calls.append("settings.ini"); }
+  void SaveSystemSettings() override {
+    Calls.append("system.ini");
+    if (DuringSystemSave) {
+      DuringSystemSave();
+    }
+  }
+  void ShowSettings(QWidget* AParent) override { SettingsShownOver = AParent; }
+  QString VoiceTracksFolder() const override { return QStringLiteral("/voice/tracks"); }
+  void ReportError(const std::exception& AError) override { ShowErrorReport(Boxes, AError); }
 
   // Creates and shows the window and waits for its first playlist answer.
   void Open() {
-    Form = std::make_unique<TMainFrm>(Deps());
+    Form = std::make_unique<TMainFrm>(
+        Settings, *this, Boxes, Dpi, QStringLiteral("/opt/suite/"),
+        [this](QWidget*, const QString& AFolder) {
+          ChooserFolders.append(AFolder);
+          return ChooseFile ? ChooseFile() : QString();
+        },
+        [this](const QString& AProgram, const QStringList& AArguments) {
+          Started.append(QStringList{AProgram} + AArguments);
+          return false;
+        });
     Form->show();
     ASSERT_TRUE(WaitFor([this] { return !Form->UpdatingPlaylist(); }));
   }
