@@ -18,7 +18,6 @@
 #include <algorithm>
 #include <utility>
 
-#include "app/error_report.h"
 #include "app/playlist_changes.h"
 #include "app/playlist_view_setup.h"
 #include "app/status_panel.h"
@@ -84,12 +83,20 @@ bool StartRecorderProcess(const QString& AProgram, const QStringList& AArguments
   return true;
 }
 
-TMainFrm::TMainFrm(TMainFrmDeps ADeps, QWidget* AParent)
+TMainFrm::TMainFrm(std::shared_ptr<TSettings> ASettings, TMainFrmHost& AHost, TBoxPresenter& ABoxes,
+                   TDpiCache& ADpi, QString AApplicationFolder, TFileChooser AChooseFile,
+                   TProgramStarter AStartProgram, QWidget* AParent)
     : QMainWindow(AParent),
-      FDeps(std::move(ADeps)),
+      FSettings(std::move(ASettings)),
+      FHost(AHost),
+      FBoxes(ABoxes),
+      FDpi(ADpi),
+      FApplicationFolder(std::move(AApplicationFolder)),
+      FChooseFile(std::move(AChooseFile)),
+      FStartProgram(std::move(AStartProgram)),
       FHandOver(THandOver::Create(this)),
-      FModel([this](int ARow, int AColumn) { return lvPlaylistGetText(ARow, AColumn); }),
-      FTimer(this) {
+      FTimer(this),
+      FProgressTimer(this) {
   setObjectName(QStringLiteral("MainFrm"));
   setWindowTitle(QStringLiteral("Wavenard"));
   setWindowIcon(QIcon(QStringLiteral(":/icons/wavenard.svg")));
@@ -97,9 +104,7 @@ TMainFrm::TMainFrm(TMainFrmDeps ADeps, QWidget* AParent)
 
   // A failure here goes to the general report; the window is created all the same and works
   // with the settings as they are.
-  if (FDeps.ReadSettings) {
-    Guarded([this] { FDeps.ReadSettings(); });
-  }
+  Guarded([this] { FHost.ReadSettings(); });
 
   CreateToolbar();
   CreateList();
@@ -141,9 +146,7 @@ TMainFrm::~TMainFrm() {
   // The rows let go of their items before the list is freed, so nothing draws from it.
   FModel.Rebind(0);
   FPlaylist.reset();
-  if (FDeps.SaveSettings) {
-    Guarded([this] { FDeps.SaveSettings(); });
-  }
+  Guarded([this] { FHost.SaveSettings(); });
 }
 
 void TMainFrm::CreateToolbar() {
@@ -211,17 +214,20 @@ void TMainFrm::CreateList() {
   auto* Client = new QWidget(this);
   auto* Layout = new QVBoxLayout(Client);
   Layout->setContentsMargins(ListMargin, ListMargin, ListMargin, ListMargin);
-  FPlaylistView = new TVirtualTreePlaylist(*FDeps.Dpi, Client);
+  FPlaylistView = new TVirtualTreePlaylist(FDpi, Client);
   FPlaylistView->setObjectName(QStringLiteral("lvPlaylist"));
   ConfigurePlaylistView(*FPlaylistView, FModel);
-  FPlaylistView->SetOnDragOver([this](TZnVirtualTree& ASender, const QDropEvent& AEvent) {
-    return lvPlaylistDragOver(ASender, AEvent);
+  // The handlers answer through their reference parameters and keep their failures to
+  // themselves, as Qt lets no exception through a signal.
+  connect(&FModel, &TPlaylistViewModel::GetText, this, &TMainFrm::lvPlaylistGetText);
+  connect(FPlaylistView, &TZnVirtualTree::DragOver, this, [this](const QDropEvent& AEvent, bool& AAccept) {
+    Guarded([&] { lvPlaylistDragOver(AEvent, AAccept); });
   });
-  FPlaylistView->SetOnDragDrop(
-      [this](TZnVirtualTree& ASender, const QDropEvent& AEvent) { lvPlaylistDragDrop(ASender, AEvent); });
-  FPlaylistView->SetOnDragAction(
-      [this](TZnVirtualTree&, const QDropEvent& AEvent) { return lvPlaylistDragAction(AEvent); });
-  FPlaylistView->SetErrorReport([this](const std::exception& AError) { ReportError(AError); });
+  connect(FPlaylistView, &TZnVirtualTree::DragDrop, this,
+          [this](const QDropEvent& AEvent) { Guarded([&] { lvPlaylistDragDrop(AEvent); }); });
+  connect(FPlaylistView, &TZnVirtualTree::DragAction, this, &TMainFrm::lvPlaylistDragAction);
+  connect(FPlaylistView, &TZnVirtualTree::Failed, this,
+          [this](const std::exception& AError) { FHost.ReportError(AError); });
   Layout->addWidget(FPlaylistView);
   setCentralWidget(Client);
   FPlaylistView->setFocus();
@@ -253,15 +259,7 @@ void TMainFrm::Guarded(F AAction) {
   try {
     AAction();
   } catch (const std::exception& E) {
-    ReportError(E);
-  }
-}
-
-void TMainFrm::ReportError(const std::exception& AError) const {
-  if (FDeps.ReportError) {
-    FDeps.ReportError(AError);
-  } else if (FDeps.Boxes) {
-    ShowErrorReport(*FDeps.Boxes, AError);
+    FHost.ReportError(E);
   }
 }
 
@@ -283,14 +281,12 @@ void TMainFrm::closeEvent(QCloseEvent* AEvent) {
 
 void TMainFrm::FormShow() {
   const int TextHeight = FPlaylistView->fontMetrics().size(Qt::TextSingleLine, QStringLiteral("Cy")).height();
-  FPlaylistView->SetDefaultRowHeight(TextHeight + FDeps.Dpi->ScaleByDPI(RowPadding));
+  FPlaylistView->SetDefaultRowHeight(TextHeight + FDpi.ScaleByDPI(RowPadding));
   RefreshPlaylist();
 }
 
 void TMainFrm::FormClose() {
-  if (FDeps.SaveSystemSettings) {
-    Guarded([this] { FDeps.SaveSystemSettings(); });
-  }
+  Guarded([this] { FHost.SaveSystemSettings(); });
 }
 
 void TMainFrm::BeginClosing() {
@@ -318,9 +314,9 @@ void TMainFrm::RefreshPlaylist() {
   } catch (const EThread& E) {
     // No answer will come: the next tick asks again, and the user hears of it once.
     FUpdatingPlaylist = false;
-    if (!FStartRefusalShown && FDeps.Boxes) {
+    if (!FStartRefusalShown) {
       FStartRefusalShown = true;
-      FDeps.Boxes->MyMessageBox(E.Message(), QStringLiteral("Error"), MB_OK | MB_ICONERROR);
+      FBoxes.MyMessageBox(E.Message(), QStringLiteral("Error"), MB_OK | MB_ICONERROR);
     }
     return;
   }
@@ -337,7 +333,7 @@ TAPI* TMainFrm::NewWorker(void (TMainFrm::*AMethod)(TAPI&), const QString& ADone
                             (this->*AMethod)(ASender);
                           });
                         }};
-  return new TAPI(FDeps.Settings, std::move(Callback), FDeps.Limits);
+  return new TAPI(FSettings, std::move(Callback));
 }
 
 void TMainFrm::OnPlaylistResult(TAPI& ASender) {
@@ -375,8 +371,8 @@ void TMainFrm::ShowPlaylistChanges(const TPlaylist* AOld, const TPlaylist& ANew)
 void TMainFrm::OnTrackEditResult(TAPI& ASender) {
   if (ASender.Success()) {
     RefreshPlaylist();
-  } else if (FDeps.Boxes) {
-    FDeps.Boxes->MyMessageBox(ASender.Error(), QStringLiteral("Error"), MB_OK | MB_ICONERROR);
+  } else {
+    FBoxes.MyMessageBox(ASender.Error(), QStringLiteral("Error"), MB_OK | MB_ICONERROR);
   }
 }
 
@@ -384,20 +380,23 @@ void TMainFrm::UpdatePlaylistView() {
   UpdatePlaylistRows(*FPlaylistView, FModel, FPlaylist ? FPlaylist->Count() : 0);
 }
 
-QString TMainFrm::lvPlaylistGetText(int ARow, int AColumn) const {
+void TMainFrm::lvPlaylistGetText(int ARow, int AColumn, QString& ACellText) const {
   // Rows bind to the list by index; a row without an item shows nothing.
   if (!FPlaylist || ARow < 0 || ARow >= FPlaylist->Count()) {
-    return {};
+    return;
   }
   switch (AColumn) {
     case 0:
-      return QString::number(ARow + 1);
+      ACellText = QString::number(ARow + 1);
+      break;
     case 1:
-      return FPlaylist->Items(ARow).Title;
+      ACellText = FPlaylist->Items(ARow).Title;
+      break;
     case 2:
-      return FPlaylist->Items(ARow).Duration;
+      ACellText = FPlaylist->Items(ARow).Duration;
+      break;
     default:
-      return {};
+      break;
   }
 }
 
@@ -417,7 +416,11 @@ int TMainFrm::SelectedCount() const {
 
 // A row of this list moves; one FLAC file from a file manager is inserted after the row it is
 // dropped on. Anything else dragged in from elsewhere must never touch the station's playlist.
-bool TMainFrm::lvPlaylistDragOver(TZnVirtualTree& ASender, const QDropEvent& AEvent) {
+void TMainFrm::lvPlaylistDragOver(const QDropEvent& AEvent, bool& AAccept) {
+  AAccept = AcceptsDrop(AEvent);
+}
+
+bool TMainFrm::AcceptsDrop(const QDropEvent& AEvent) {
   if (FModel.IsOwnDrag(AEvent.mimeData())) {
     return SelectedCount() == 1;
   }
@@ -426,13 +429,13 @@ bool TMainFrm::lvPlaylistDragOver(TZnVirtualTree& ASender, const QDropEvent& AEv
   if (!Reason.isEmpty()) {
     SetStatusNotice(Reason);
   }
-  const int Row = ASender.indexAt(AEvent.position().toPoint()).row();
+  const int Row = FPlaylistView->indexAt(AEvent.position().toPoint()).row();
   return IsVoiceTrack && !FClosing && FPlaylist && Row >= 0 && Row < FPlaylist->Count();
 }
 
 // A dropped file is copied, never moved: the file manager keeps the presenter's file.
-Qt::DropAction TMainFrm::lvPlaylistDragAction(const QDropEvent& AEvent) const {
-  return FModel.IsOwnDrag(AEvent.mimeData()) ? Qt::MoveAction : Qt::CopyAction;
+void TMainFrm::lvPlaylistDragAction(const QDropEvent& AEvent, Qt::DropAction& AAction) const {
+  AAction = FModel.IsOwnDrag(AEvent.mimeData()) ? Qt::MoveAction : Qt::CopyAction;
 }
 
 QString TMainFrm::DroppedVoiceTrack(const QDropEvent& AEvent, QString& AReason) const {
@@ -452,11 +455,11 @@ QString TMainFrm::DroppedVoiceTrack(const QDropEvent& AEvent, QString& AReason) 
   return Path;
 }
 
-void TMainFrm::lvPlaylistDragDrop(TZnVirtualTree& ASender, const QDropEvent& AEvent) {
-  if (!lvPlaylistDragOver(ASender, AEvent) || !FPlaylist) {
+void TMainFrm::lvPlaylistDragDrop(const QDropEvent& AEvent) {
+  if (!AcceptsDrop(AEvent) || !FPlaylist) {
     return;
   }
-  const int Target = ASender.indexAt(AEvent.position().toPoint()).row();
+  const int Target = FPlaylistView->indexAt(AEvent.position().toPoint()).row();
   if (!FModel.IsOwnDrag(AEvent.mimeData())) {
     QString Reason;
     const QString FileName = DroppedVoiceTrack(AEvent, Reason);
@@ -512,16 +515,13 @@ void TMainFrm::btDeleteClick() {
 void TMainFrm::btInsertClick() {
   const int Row = FirstSelectedRow();
   if (Row < 0) {
-    if (FDeps.Boxes) {
-      FDeps.Boxes->MyMessageBox(QStringLiteral("Plase select a track in the playlist"),
-                                QStringLiteral("Error"), MB_OK | MB_ICONWARNING);
-    }
+    FBoxes.MyMessageBox(QStringLiteral("Plase select a track in the playlist"), QStringLiteral("Error"),
+                        MB_OK | MB_ICONWARNING);
     return;
   }
   // Taken now: a refresh while the dialog is open does not move it.
   const int Position = Row + 2;
-  const QString Folder = FDeps.VoiceTracksFolder ? FDeps.VoiceTracksFolder() : QString();
-  const QString FileName = FDeps.ChooseFile ? FDeps.ChooseFile(this, Folder) : QString();
+  const QString FileName = FChooseFile(this, FHost.VoiceTracksFolder());
   if (FileName.isEmpty() || FClosing) {
     return;
   }
@@ -529,12 +529,12 @@ void TMainFrm::btInsertClick() {
 }
 
 void TMainFrm::AskInsertDroppedFile(int ARow, const QString& ATitle, const QString& AFileName) {
-  if (FClosing || !FDeps.Boxes) {
+  if (FClosing) {
     return;
   }
   const QString Question = QStringLiteral("Insert \"%1\" after row %2 \"%3\"?")
                                .arg(QFileInfo(AFileName).fileName(), QString::number(ARow + 1), ATitle);
-  if (FDeps.Boxes->MyMessageBox(Question, QStringLiteral("Insert voice track"), MB_YESNO | MB_ICONQUESTION) ==
+  if (FBoxes.MyMessageBox(Question, QStringLiteral("Insert voice track"), MB_YESNO | MB_ICONQUESTION) ==
           IDYES &&
       !FClosing) {
     // The same position as the button's: right after the row.
@@ -550,14 +550,12 @@ void TMainFrm::InsertVoiceTrackFile(int APosition, const QString& AFileName) {
   Upload->State = std::make_shared<TUploadState>();
   TAPICallback Callback{FHandOver,
                         [this, Upload](TAPI& ASender) { Guarded([&] { OnInsertResult(ASender, Upload); }); }};
-  std::unique_ptr<TAPI> Worker(new TAPI(FDeps.Settings, std::move(Callback), FDeps.Limits));
+  std::unique_ptr<TAPI> Worker(new TAPI(FSettings, std::move(Callback)));
   Worker->SetUploadState(Upload->State);
   try {
     Worker->InsertVoiceTrack(APosition, AFileName);
   } catch (const EFileFailure& E) {
-    if (FDeps.Boxes) {
-      FDeps.Boxes->MyMessageBox(E.Message(), QStringLiteral("Error"), MB_OK | MB_ICONERROR);
-    }
+    FBoxes.MyMessageBox(E.Message(), QStringLiteral("Error"), MB_OK | MB_ICONERROR);
     return;
   }
   // Started: it frees itself from now on. Its result comes through the event loop, so it is
@@ -594,13 +592,12 @@ void TMainFrm::CancelUpload() {
   const auto Found =
       std::find_if(FUploads.begin(), FUploads.end(),
                    [](const std::shared_ptr<TUpload>& AUpload) { return !AUpload->State->Cancelled; });
-  if (Found == FUploads.end() || !FDeps.Boxes) {
+  if (Found == FUploads.end()) {
     return;
   }
   const std::shared_ptr<TUpload> Upload = *Found;
-  const int Answer =
-      FDeps.Boxes->MyMessageBox(QStringLiteral("Cancel the upload of \"%1\"?").arg(Upload->Name),
-                                QStringLiteral("Wavenard"), MB_YESNO | MB_ICONQUESTION);
+  const int Answer = FBoxes.MyMessageBox(QStringLiteral("Cancel the upload of \"%1\"?").arg(Upload->Name),
+                                         QStringLiteral("Wavenard"), MB_YESNO | MB_ICONQUESTION);
   // The transfer ends at its next look at the flag; its result then says it was cancelled,
   // unless the answer came first (also while the box was open).
   if (Answer == IDYES) {
@@ -651,15 +648,11 @@ void TMainFrm::ShowStatus(const QString& AText, bool ASpoken) {
 
 void TMainFrm::btRecordClick() {
   // The recorder's absence is not an error the user needs to hear about.
-  if (FDeps.StartProgram) {
-    FDeps.StartProgram(FDeps.ApplicationFolder + RecorderProgram, {RecorderSwitch});
-  }
+  FStartProgram(FApplicationFolder + RecorderProgram, {RecorderSwitch});
 }
 
 void TMainFrm::btSettingsClick() {
-  if (FDeps.ShowSettings) {
-    FDeps.ShowSettings(this);
-  }
+  FHost.ShowSettings(this);
 }
 
 }  // namespace wavenard

@@ -2,12 +2,12 @@
 
 #include <QMainWindow>
 #include <QTimer>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <vector>
 
 #include "app/playlist_view_model.h"
-#include "remote/http_exchange.h"
 #include "remote/playlist.h"
 
 class QAction;
@@ -25,7 +25,6 @@ class THandOver;
 class TSettings;
 class TStatusPanel;
 class TVirtualTreePlaylist;
-class TZnVirtualTree;
 struct TUploadState;
 
 // Asks the user for one file, starting in AInitialDir; empty when the user cancels.
@@ -38,26 +37,23 @@ QString ChooseVoiceTrackFile(QWidget* AParent, const QString& AInitialDir);
 // Starts a program through the process launcher.
 bool StartRecorderProcess(const QString& AProgram, const QStringList& AArguments);
 
-// What the playlist window works with. Every action may be left empty, then it does nothing.
-struct TMainFrmDeps {
-  std::shared_ptr<TSettings> Settings;
-  TBoxPresenter* Boxes = nullptr;
-  TDpiCache* Dpi = nullptr;
-  // The application folder, ending with the path delimiter.
-  QString ApplicationFolder;
-  TFileChooser ChooseFile = ChooseVoiceTrackFile;
-  TProgramStarter StartProgram = StartRecorderProcess;
-  std::function<QString()> VoiceTracksFolder;
+// What the playlist window asks of the program around it: the settings files and dialog, the
+// player's voice-tracks folder and the general error report. It outlives the window.
+class TMainFrmHost {
+ public:
+  virtual ~TMainFrmHost() = default;
+
   // Reads "settings.ini" into the connection settings; may raise.
-  std::function<void()> ReadSettings;
+  virtual void ReadSettings() = 0;
   // Writes "settings.ini"; shows its own failures.
-  std::function<void()> SaveSettings;
+  virtual void SaveSettings() = 0;
   // Writes "system.ini"; shows its own failures.
-  std::function<void()> SaveSystemSettings;
-  std::function<void(QWidget* AParent)> ShowSettings;
+  virtual void SaveSystemSettings() = 0;
+  // The settings dialog, modal over AParent.
+  virtual void ShowSettings(QWidget* AParent) = 0;
+  virtual QString VoiceTracksFolder() const = 0;
   // Where a failure that would leave an event handler ends.
-  std::function<void(const std::exception& AError)> ReportError;
-  THttpLimits Limits;
+  virtual void ReportError(const std::exception& AError) = 0;
 };
 
 // The program's main window: the station's playlist, polled every five seconds, with the
@@ -68,7 +64,11 @@ class TMainFrm final : public QMainWindow {
  public:
   static constexpr int PollInterval = 5000;
 
-  explicit TMainFrm(TMainFrmDeps ADeps, QWidget* AParent = nullptr);
+  // AApplicationFolder ends with the path delimiter. The host, the boxes and the DPI cache
+  // outlive the window.
+  TMainFrm(std::shared_ptr<TSettings> ASettings, TMainFrmHost& AHost, TBoxPresenter& ABoxes, TDpiCache& ADpi,
+           QString AApplicationFolder, TFileChooser AChooseFile = ChooseVoiceTrackFile,
+           TProgramStarter AStartProgram = StartRecorderProcess, QWidget* AParent = nullptr);
   // Frees the playlist and saves the connection settings.
   ~TMainFrm() override;
   Q_DISABLE_COPY_MOVE(TMainFrm)
@@ -120,9 +120,11 @@ class TMainFrm final : public QMainWindow {
   void OnPlaylistResult(TAPI& ASender);
   void OnTrackEditResult(TAPI& ASender);
   void UpdatePlaylistView();
-  QString lvPlaylistGetText(int ARow, int AColumn) const;
-  bool lvPlaylistDragOver(TZnVirtualTree& ASender, const QDropEvent& AEvent);
-  void lvPlaylistDragDrop(TZnVirtualTree& ASender, const QDropEvent& AEvent);
+  void lvPlaylistGetText(int ARow, int AColumn, QString& ACellText) const;
+  void lvPlaylistDragOver(const QDropEvent& AEvent, bool& AAccept);
+  void lvPlaylistDragDrop(const QDropEvent& AEvent);
+  // Whether the drop is accepted, as lvPlaylistDragOver answers.
+  bool AcceptsDrop(const QDropEvent& AEvent);
   // Exchanges the two rows at once and asks the station to move ASource to ATarget.
   void MoveRow(int ASource, int ATarget);
   // Marks the rows of ANew that the list shown before lacked; says what changed.
@@ -134,7 +136,6 @@ class TMainFrm final : public QMainWindow {
   int SelectedCount() const;
   // ADone, when given, is announced when the request succeeds; a failure announces its text.
   TAPI* NewWorker(void (TMainFrm::*AMethod)(TAPI&), const QString& ADone = {});
-  void ReportError(const std::exception& AError) const;
   template <class F>
   void Guarded(F AAction);
 
@@ -153,7 +154,7 @@ class TMainFrm final : public QMainWindow {
   void OnInsertResult(TAPI& ASender, const std::shared_ptr<TUpload>& AUpload);
   // The one local FLAC file of a drag from outside, or empty; AReason tells why it is refused.
   QString DroppedVoiceTrack(const QDropEvent& AEvent, QString& AReason) const;
-  Qt::DropAction lvPlaylistDragAction(const QDropEvent& AEvent) const;
+  void lvPlaylistDragAction(const QDropEvent& AEvent, Qt::DropAction& AAction) const;
   void AskInsertDroppedFile(int ARow, const QString& ATitle, const QString& AFileName);
   // The status panel shows the upload in flight, else a notice, else the playlist's status.
   void SetPlaylistStatus(const QString& AText);
@@ -162,7 +163,13 @@ class TMainFrm final : public QMainWindow {
   void UpdateStatusPanel();
   QString UploadProgressText(const TUpload& AUpload) const;
 
-  TMainFrmDeps FDeps;
+  const std::shared_ptr<TSettings> FSettings;
+  TMainFrmHost& FHost;
+  TBoxPresenter& FBoxes;
+  TDpiCache& FDpi;
+  const QString FApplicationFolder;
+  const TFileChooser FChooseFile;
+  const TProgramStarter FStartProgram;
   std::shared_ptr<THandOver> FHandOver;
   std::unique_ptr<TPlaylist> FPlaylist;
   bool FUpdatingPlaylist = false;

@@ -6,9 +6,8 @@
 
 namespace wavenard {
 
-TPlaylistViewModel::TPlaylistViewModel(TGetText AGetText, QObject* AParent)
+TPlaylistViewModel::TPlaylistViewModel(QObject* AParent)
     : QAbstractTableModel(AParent),
-      FGetText(std::move(AGetText)),
       FMarkTimer(this),
       FDragToken(QUuid::createUuid().toByteArray(QUuid::WithoutBraces)) {
   FMarkTimer.setSingleShot(true);
@@ -70,9 +69,11 @@ int TPlaylistViewModel::columnCount(const QModelIndex& AParent) const {
 QVariant TPlaylistViewModel::data(const QModelIndex& AIndex, int ARole) const {
   if (ARole == Qt::BackgroundRole && AIndex.isValid() && Marked(AIndex.row()))
     return NewRowColor;
-  if (ARole != Qt::DisplayRole || !AIndex.isValid() || !FGetText)
+  if (ARole != Qt::DisplayRole || !AIndex.isValid())
     return {};
-  return FGetText(AIndex.row(), AIndex.column());
+  QString CellText;
+  emit GetText(AIndex.row(), AIndex.column(), CellText);
+  return CellText;
 }
 
 QVariant TPlaylistViewModel::headerData(int ASection, Qt::Orientation AOrientation, int ARole) const {

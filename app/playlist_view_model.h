@@ -4,7 +4,6 @@
 #include <QByteArray>
 #include <QColor>
 #include <QTimer>
-#include <functional>
 #include <vector>
 
 class QMimeData;
@@ -12,18 +11,16 @@ class QMimeData;
 namespace wavenard {
 
 // The rows of the playlist view. It stores no rows: the owner says how many there are, and
-// every cell text is asked for when the view needs it.
+// every cell text is asked for through GetText when the view needs it.
 class TPlaylistViewModel final : public QAbstractTableModel {
   Q_OBJECT
 
  public:
-  using TGetText = std::function<QString(int ARow, int AColumn)>;
-
   static constexpr int ColumnCount = 3;
   // The type of the rows dragged out of a playlist view.
   static inline const QString MimeType = QStringLiteral("application/x-wavenard-playlist-rows");
 
-  explicit TPlaylistViewModel(TGetText AGetText, QObject* AParent = nullptr);
+  explicit TPlaylistViewModel(QObject* AParent = nullptr);
   Q_DISABLE_COPY_MOVE(TPlaylistViewModel)
 
   // Binds the rows anew. With the count unchanged the rows stay and only their texts are
@@ -57,8 +54,12 @@ class TPlaylistViewModel final : public QAbstractTableModel {
   bool dropMimeData(const QMimeData* AData, Qt::DropAction AAction, int ARow, int AColumn,
                     const QModelIndex& AParent) override;
 
+ signals:
+  // Asks for the text of a cell while the view needs it; ACellText comes in empty and is
+  // shown as the receiver leaves it. Connected directly (the default on the main thread).
+  void GetText(int ARow, int AColumn, QString& ACellText) const;
+
  private:
-  TGetText FGetText;
   int FRowCount = 0;
   std::vector<bool> FNewRows;
   QTimer FMarkTimer;

@@ -31,8 +31,7 @@ struct TQuitSignals::TSaved {
   struct sigaction Int {};
 };
 
-TQuitSignals::TQuitSignals(std::function<void()> AOnQuit, QObject* AParent)
-    : QObject(AParent), FOnQuit(std::move(AOnQuit)), FSaved(std::make_unique<TSaved>()) {
+TQuitSignals::TQuitSignals(QObject* AParent) : QObject(AParent), FSaved(std::make_unique<TSaved>()) {
   if (pipe2(FPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
     qWarning("No pipe for the quit signals: %s", strerror(errno));
     FPipe[0] = FPipe[1] = -1;
@@ -66,9 +65,7 @@ void TQuitSignals::Drain() {
   char Bytes[64];
   while (read(FPipe[0], Bytes, sizeof Bytes) > 0) {
   }
-  if (FOnQuit) {
-    FOnQuit();
-  }
+  emit QuitRequested();
 }
 
 }  // namespace wavenard

@@ -59,23 +59,35 @@ TApplicationRun::~TApplicationRun() {
 }
 
 TMainFrm& TApplicationRun::CreateMainWindow() {
-  TMainFrmDeps Deps;
-  Deps.Settings = FSettings;
-  Deps.Boxes = FEnvironment.Boxes;
-  Deps.Dpi = &FDpi;
-  Deps.ApplicationFolder = FFolders.ApplicationFolder();
-  Deps.ChooseFile = FEnvironment.ChooseFile;
-  Deps.StartProgram = FEnvironment.StartProgram;
-  Deps.ReportError = FEnvironment.ReportError;
-  Deps.VoiceTracksFolder = [this] { return FPlayerIni->GetVoiceTracksFolder(); };
-  Deps.ReadSettings = [this] { FSettingsFile->Read(); };
-  Deps.SaveSettings = [this] { FSettingsFile->Save(); };
-  Deps.SaveSystemSettings = [this] { FSystemIni->Save(); };
-  Deps.ShowSettings = [this](QWidget* AParent) {
-    ShowSettings(*FSettings, *FSystemIni, *FEnvironment.Devices, AParent);
-  };
-  FMainFrm = std::make_unique<TMainFrm>(std::move(Deps));
+  TMainFrmHost& Host = *this;
+  FMainFrm =
+      std::make_unique<TMainFrm>(FSettings, Host, *FEnvironment.Boxes, FDpi, FFolders.ApplicationFolder(),
+                                 FEnvironment.ChooseFile, FEnvironment.StartProgram);
   return *FMainFrm;
+}
+
+void TApplicationRun::ReadSettings() {
+  FSettingsFile->Read();
+}
+
+void TApplicationRun::SaveSettings() {
+  FSettingsFile->Save();
+}
+
+void TApplicationRun::SaveSystemSettings() {
+  FSystemIni->Save();
+}
+
+void TApplicationRun::ShowSettings(QWidget* AParent) {
+  wavenard::ShowSettings(*FSettings, *FSystemIni, *FEnvironment.Devices, AParent);
+}
+
+QString TApplicationRun::VoiceTracksFolder() const {
+  return FPlayerIni->GetVoiceTracksFolder();
+}
+
+void TApplicationRun::ReportError(const std::exception& AError) {
+  ShowErrorReport(*FEnvironment.Boxes, AError);
 }
 
 void TApplicationRun::CloseDown() {
@@ -109,14 +121,15 @@ int RunWavenard(TWavenardApplication& AApplication) {
   Environment.DpiSource = &DpiSource;
   Environment.Devices = &Devices;
   Environment.Random = QRandomGenerator::global();
-  Environment.ReportError = [&AApplication](const std::exception& AError) { AApplication.Report(AError); };
 
   int Result = 0;
   try {
     TApplicationRun Run(std::move(Environment));
     TMainFrm& Window = Run.CreateMainWindow();
     DpiSource.SetMainWindow(&Window);
-    TQuitSignals Signals([&Window] { CloseForSessionEnd(Window); });
+    TQuitSignals Signals;
+    QObject::connect(&Signals, &TQuitSignals::QuitRequested, &Window,
+                     [&Window] { CloseForSessionEnd(Window); });
     Window.show();
     Result = QApplication::exec();
     DpiSource.SetMainWindow(nullptr);

@@ -2,7 +2,6 @@
 
 #include <QByteArray>
 #include <QString>
-#include <exception>
 #include <functional>
 #include <memory>
 
@@ -34,7 +33,6 @@ struct TStartupEnvironment {
   TSpecialFolderLookup SpecialFolders = GetSpecialFolderPath;
   // Draws the player record's identifier.
   QRandomGenerator* Random = nullptr;
-  std::function<void(const std::exception& AError)> ReportError;
   TFileChooser ChooseFile = ChooseVoiceTrackFile;
   TProgramStarter StartProgram = StartRecorderProcess;
   // Shutdown's wait for the request workers still running (at most AMilliseconds).
@@ -42,14 +40,15 @@ struct TStartupEnvironment {
 };
 
 // The process-wide values of one run. The constructor creates them in start-up order; the
-// destructor releases them in the reverse order. Main thread only.
-class TApplicationRun final {
+// destructor releases them in the reverse order. Main thread only. It is the playlist window's
+// host: the settings files and dialog, and the general error report in a box.
+class TApplicationRun final : private TMainFrmHost {
  public:
   // How long shutdown waits, once, for request workers still running.
   static constexpr int WorkerJoinLimit = 2000;
 
   explicit TApplicationRun(TStartupEnvironment AEnvironment);
-  ~TApplicationRun();
+  ~TApplicationRun() override;
   Q_DISABLE_COPY_MOVE(TApplicationRun)
 
   // Creates the playlist window, which reads the connection settings file.
@@ -71,6 +70,13 @@ class TApplicationRun final {
   TMainFrm* MainWindow() { return FMainFrm.get(); }
 
  private:
+  void ReadSettings() override;
+  void SaveSettings() override;
+  void SaveSystemSettings() override;
+  void ShowSettings(QWidget* AParent) override;
+  QString VoiceTracksFolder() const override;
+  void ReportError(const std::exception& AError) override;
+
   TStartupEnvironment FEnvironment;
   TDpiCache FDpi;
   std::unique_ptr<TTagLibrary> FTagLibrary;

@@ -2,6 +2,7 @@
 
 #include <QDropEvent>
 #include <QKeyEvent>
+#include <QMetaMethod>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -132,13 +133,18 @@ void TZnVirtualTree::UpdateScrollBars() {
   updateGeometries();
 }
 
+template <class S>
+bool TZnVirtualTree::Assigned(S ASignal) const {
+  return isSignalConnected(QMetaMethod::fromSignal(ASignal));
+}
+
 template <class F>
 void TZnVirtualTree::Guarded(F AAction) {
   try {
     AAction();
   } catch (const std::exception& E) {
-    if (FErrorReport)
-      FErrorReport(E);
+    if (Assigned(&TZnVirtualTree::Failed))
+      emit Failed(E);
     else
       qWarning("%s", E.what());
   }
@@ -190,8 +196,7 @@ void TZnVirtualTree::mousePressEvent(QMouseEvent* AEvent) {
   Guarded([&] {
     // Without a handler the switch alone allows the drag; a handler may refuse it.
     bool Allow = true;
-    if (FOnIntDragAllow)
-      FOnIntDragAllow(*this, Allow);
+    emit IntDragAllow(Allow);
     // With Qt's own drag enabled a press on a row is already a pending drag: the two
     // modes exclude each other.
     const bool ToolkitDrag = dragEnabled() || state() == DraggingState;
@@ -212,8 +217,8 @@ void TZnVirtualTree::mouseReleaseEvent(QMouseEvent* AEvent) {
   FAutoScrollTimer.stop();
   // Cleared here, so a later click that starts no drag does not report this one again.
   const bool WasDragged = std::exchange(FIntWasDragged, false);
-  if (WasDragged && FOnIntDragEnd)
-    Guarded([this] { FOnIntDragEnd(*this); });
+  if (WasDragged)
+    Guarded([this] { emit IntDragEnd(); });
 }
 
 void TZnVirtualTree::mouseMoveEvent(QMouseEvent* AEvent) {
@@ -252,15 +257,15 @@ void TZnVirtualTree::HandleIntDragMove(QPoint APoint) {
   const QModelIndex Target = RowAt(APoint);
   if (!Target.isValid() || Target == FIntDragItem)
     return;
-  if (!FOnIntDragging)
+  if (!Assigned(&TZnVirtualTree::IntDragging))
     throw EIntDragError(QStringLiteral("Internal drag error 1"));
   const QModelIndex Source = FIntDragItem;
   FIntDragItem = Target;
   FIntWasDragged = true;
-  FOnIntDragging(*this, Source, Target);
-  if (!FOnIntDragDone)
+  emit IntDragging(Source, Target);
+  if (!Assigned(&TZnVirtualTree::IntDragDone))
     throw EIntDragError(QStringLiteral("Internal drag error 2"));
-  FOnIntDragDone(*this);
+  emit IntDragDone();
 }
 
 void TZnVirtualTree::DoIntDragAutoScroll() {
@@ -309,9 +314,9 @@ void TZnVirtualTree::StopAutoScroll() {
 }
 
 void TZnVirtualTree::HandleDragOver(QDragMoveEvent* AEvent) {
-  if (FOnDragOver) {
+  if (Assigned(&TZnVirtualTree::DragOver)) {
     bool Accept = false;
-    Guarded([&] { Accept = FOnDragOver(*this, *AEvent); });
+    Guarded([&] { emit DragOver(*AEvent, Accept); });
     if (Accept) {
       AEvent->setDropAction(DropActionFor(*AEvent));
       AEvent->accept();
@@ -328,8 +333,7 @@ void TZnVirtualTree::HandleDragOver(QDragMoveEvent* AEvent) {
 
 Qt::DropAction TZnVirtualTree::DropActionFor(const QDropEvent& AEvent) {
   Qt::DropAction Action = Qt::MoveAction;
-  if (FOnDragAction)
-    Guarded([&] { Action = FOnDragAction(*this, AEvent); });
+  Guarded([&] { emit DragAction(AEvent, Action); });
   return Action;
 }
 
@@ -352,11 +356,11 @@ void TZnVirtualTree::dragLeaveEvent(QDragLeaveEvent* AEvent) {
 
 void TZnVirtualTree::dropEvent(QDropEvent* AEvent) {
   StopAutoScroll();
-  if (!FOnDragDrop) {
+  if (!Assigned(&TZnVirtualTree::DragDrop)) {
     QTreeView::dropEvent(AEvent);
     return;
   }
-  Guarded([&] { FOnDragDrop(*this, *AEvent); });
+  Guarded([&] { emit DragDrop(*AEvent); });
   // Accepted as the action the handler has carried out; the model removes no rows for it.
   AEvent->setDropAction(DropActionFor(*AEvent));
   AEvent->accept();

@@ -1,42 +1,23 @@
 #pragma once
 
+#include <QDropEvent>
 #include <QHeaderView>
 #include <QPersistentModelIndex>
 #include <QPoint>
 #include <QTimer>
 #include <QTreeView>
 #include <exception>
-#include <functional>
 
 #include "support/dpi.h"
 #include "support/failure.h"
 
-class QDropEvent;
-
 namespace wavenard {
-
-class TZnVirtualTree;
 
 // Raised by the internal drag when a handler it needs is missing.
 class EIntDragError : public EFailure {
  public:
   using EFailure::EFailure;
 };
-
-// Row references are column-0 indexes of the list's model.
-using TIntDragAllowEvent = std::function<void(TZnVirtualTree& ASender, bool& AAllowDrag)>;
-using TIntDragExchangeItemsEvent =
-    std::function<void(TZnVirtualTree& ASender, const QModelIndex& ASource, const QModelIndex& ATarget)>;
-using TIntDragDoneEvent = std::function<void(TZnVirtualTree& ASender)>;
-// A plain notification.
-using TIntDragEndEvent = std::function<void(TZnVirtualTree& ASender)>;
-// Drag over answers whether the drop is accepted; the event tells where, what and from whom.
-using TDragOverEvent = std::function<bool(TZnVirtualTree& ASender, const QDropEvent& AEvent)>;
-using TDragDropEvent = std::function<void(TZnVirtualTree& ASender, const QDropEvent& AEvent)>;
-// The action an accepted drag is shown and dropped with.
-using TDragActionEvent = std::function<Qt::DropAction(TZnVirtualTree& ASender, const QDropEvent& AEvent)>;
-// Failures of the list's own handlers end here: Qt lets no exception through its event loop.
-using TErrorReport = std::function<void(const std::exception& AError)>;
 
 // A header whose section under the pointer is highlighted.
 class TZnHeader final : public QHeaderView {
@@ -82,19 +63,6 @@ class TZnVirtualTree : public QTreeView {
   int IntDragAutoScrollInterval() const { return FAutoScrollInterval; }
   void SetIntDragAutoScrollInterval(int AValue);
 
-  void SetOnIntDragAllow(TIntDragAllowEvent AEvent) { FOnIntDragAllow = std::move(AEvent); }
-  void SetOnIntDragging(TIntDragExchangeItemsEvent AEvent) { FOnIntDragging = std::move(AEvent); }
-  void SetOnIntDragDone(TIntDragDoneEvent AEvent) { FOnIntDragDone = std::move(AEvent); }
-  void SetOnIntDragEnd(TIntDragEndEvent AEvent) { FOnIntDragEnd = std::move(AEvent); }
-
-  // Drag over and drop of ordinary drag and drop. Without a drag-over handler QTreeView decides.
-  void SetOnDragOver(TDragOverEvent AEvent) { FOnDragOver = std::move(AEvent); }
-  void SetOnDragDrop(TDragDropEvent AEvent) { FOnDragDrop = std::move(AEvent); }
-  // Without one an accepted drag is a move.
-  void SetOnDragAction(TDragActionEvent AEvent) { FOnDragAction = std::move(AEvent); }
-  // Without a report a failure is logged as a warning.
-  void SetErrorReport(TErrorReport AReport) { FErrorReport = std::move(AReport); }
-
   // Scrolling while something is dragged or the mouse selects within one row of the top or
   // bottom edge: first step after the delay, then one row every interval. Qt's own
   // auto-scroll stays off because it also scrolls sideways.
@@ -126,6 +94,31 @@ class TZnVirtualTree : public QTreeView {
   // Scrolls up or down just enough to show ARow; the horizontal position stays.
   void ShowRow(const QModelIndex& ARow);
 
+  // The list's events. Row references are column-0 indexes of the list's model. An event
+  // without a receiver counts as unassigned. Receivers answer through the reference
+  // parameters, so they are connected directly (the default for a receiver on the main
+  // thread). A receiver handles its own failures; one that still escapes it ends in Failed.
+ signals:
+  // Asked at a left press whether an internal drag may start; AAllowDrag comes in true.
+  void IntDragAllow(bool& AAllowDrag);
+  // The dragged row ASource is to exchange its data with the row ATarget under the pointer.
+  void IntDragging(const QModelIndex& ASource, const QModelIndex& ATarget);
+  // After each exchange.
+  void IntDragDone();
+  // At the release after an internal drag that exchanged rows.
+  void IntDragEnd();
+  // Drag over of ordinary drag and drop: whether the drop is accepted (AAccept comes in false);
+  // the event tells where, what and from whom. Without a receiver QTreeView decides.
+  void DragOver(const QDropEvent& AEvent, bool& AAccept);
+  // The drop of an accepted drag. Without a receiver QTreeView drops.
+  void DragDrop(const QDropEvent& AEvent);
+  // The action an accepted drag is shown and dropped with; AAction comes in as a move.
+  void DragAction(const QDropEvent& AEvent, Qt::DropAction& AAction);
+  // A failure of the list's own handling (the internal drag's errors), which would otherwise
+  // leave an event handler: Qt lets no exception through its event loop. Without a receiver
+  // it is logged as a warning.
+  void Failed(const std::exception& AError);
+
  protected:
   void leaveEvent(QEvent* AEvent) override;
   void mousePressEvent(QMouseEvent* AEvent) override;
@@ -153,6 +146,9 @@ class TZnVirtualTree : public QTreeView {
   void DoAutoScroll();
   void StopAutoScroll();
   void ScrollOneLine(int ADirection);
+  // Whether ASignal, one of this list's events, has a receiver.
+  template <class S>
+  bool Assigned(S ASignal) const;
   template <class F>
   void Guarded(F AAction);
 
@@ -163,19 +159,11 @@ class TZnVirtualTree : public QTreeView {
 
   bool FNowIntDragging = false;
   QPersistentModelIndex FIntDragItem;
-  TIntDragDoneEvent FOnIntDragDone;
-  TIntDragExchangeItemsEvent FOnIntDragging;
   bool FInternalDrag = false;
-  TIntDragAllowEvent FOnIntDragAllow;
   QTimer FAutoScrollTimer;
-  TIntDragEndEvent FOnIntDragEnd;
   bool FIntWasDragged = false;
   int FAutoScrollInterval = 100;
 
-  TDragOverEvent FOnDragOver;
-  TDragDropEvent FOnDragDrop;
-  TDragActionEvent FOnDragAction;
-  TErrorReport FErrorReport;
   bool FAutoScroll = false;
   int FAutoScrollDelay = 1000;
   int FAutoScrollRepeat = 200;

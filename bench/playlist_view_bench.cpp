@@ -40,6 +40,19 @@ std::unique_ptr<TPlaylist> MakePlaylist(int AFirst, int ACount) {
 
 struct TShownList {
   TShownList() {
+    QObject::connect(&Model, &TPlaylistViewModel::GetText, [](int ARow, int AColumn, QString& ACellText) {
+      switch (AColumn) {
+        case 0:
+          ACellText = QString::number(ARow + 1);
+          break;
+        case 1:
+          ACellText = QStringLiteral("Artist %1 - Title of track %1").arg(ARow);
+          break;
+        default:
+          ACellText = QStringLiteral("3:45");
+          break;
+      }
+    });
     ConfigurePlaylistView(View, Model);
     View.resize(608, 350);
     View.show();
@@ -50,16 +63,7 @@ struct TShownList {
 
   TFixedDpi DpiSource;
   TDpiCache Dpi{DpiSource};
-  TPlaylistViewModel Model{[](int ARow, int AColumn) {
-    switch (AColumn) {
-      case 0:
-        return QString::number(ARow + 1);
-      case 1:
-        return QStringLiteral("Artist %1 - Title of track %1").arg(ARow);
-      default:
-        return QStringLiteral("3:45");
-    }
-  }};
+  TPlaylistViewModel Model;
   TVirtualTreePlaylist View{Dpi};
 };
 

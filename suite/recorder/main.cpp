@@ -31,12 +31,9 @@ int main(int argc, char** argv) {
     const wavenard::TRecorderSettings Settings(
         wavenard::TFolders::ForExecutable(QCoreApplication::applicationFilePath()));
     wavenard::TMediaDeviceSource Devices;
-    wavenard::TRecorderWindowDeps Deps;
-    Deps.ChooseInput = [&Settings, &Devices] {
-      return wavenard::ChooseInput(Settings.Microphone(), Devices);
-    };
-    Deps.VoiceTracksFolder = Settings.VoiceTracksFolder();
-    wavenard::TRecorderWindow Window(std::move(Deps));
+    wavenard::TRecorderWindow Window(
+        [&Settings, &Devices] { return wavenard::ChooseInput(Settings.Microphone(), Devices); },
+        Settings.VoiceTracksFolder());
     Window.show();
     // The end of the desktop session closes the window as the user would, so a running
     // recording is stopped and kept whole.

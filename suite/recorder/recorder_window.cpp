@@ -27,8 +27,13 @@ QLabel* NewLabel(QWidget* AParent) {
 
 }  // namespace
 
-TRecorderWindow::TRecorderWindow(TRecorderWindowDeps ADeps, QWidget* AParent)
-    : QWidget(AParent), FDeps(std::move(ADeps)), FMeterTimer(this) {
+TRecorderWindow::TRecorderWindow(TInputChooser AChooseInput, QString AVoiceTracksFolder, TRecorderClock ANow,
+                                 QWidget* AParent)
+    : QWidget(AParent),
+      FChooseInput(std::move(AChooseInput)),
+      FVoiceTracksFolder(std::move(AVoiceTracksFolder)),
+      FNow(std::move(ANow)),
+      FMeterTimer(this) {
   setObjectName(QStringLiteral("RecorderFrm"));
   setWindowTitle(QStringLiteral("Pellorin"));
 
@@ -74,7 +79,7 @@ TRecorderWindow::TRecorderWindow(TRecorderWindowDeps ADeps, QWidget* AParent)
   connect(&FMeterTimer, &QTimer::timeout, this, &TRecorderWindow::tmrMeterTimer);
 
   ChooseDevice();
-  FFileLabel->setText(QStringLiteral("Folder: ") + FDeps.VoiceTracksFolder);
+  FFileLabel->setText(QStringLiteral("Folder: ") + FVoiceTracksFolder);
   ShowState();
 }
 
@@ -102,7 +107,7 @@ void TRecorderWindow::closeEvent(QCloseEvent* AEvent) {
 }
 
 QAudioDevice TRecorderWindow::ChooseDevice() {
-  const TInputChoice Choice = FDeps.ChooseInput();
+  const TInputChoice Choice = FChooseInput();
   QString Note = Choice.Note;
   const QAudioDevice Device = AudioInputFor(Choice, Note);
   FDeviceLabel->setText(QStringLiteral("Input: ") +
@@ -118,7 +123,7 @@ void TRecorderWindow::btRecordClick() {
   }
   const QAudioDevice Device = ChooseDevice();
   try {
-    FRecording.Start(Device, FDeps.VoiceTracksFolder, FDeps.Now());
+    FRecording.Start(Device, FVoiceTracksFolder, FNow());
     FFileLabel->setText(QStringLiteral("File: ") + FRecording.FileName());
     FStatusLabel->setText(QStringLiteral("Recording…"));
     FShownLevel = 0;

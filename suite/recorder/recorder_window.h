@@ -16,15 +16,10 @@ class QPushButton;
 
 namespace wavenard {
 
-// What the window takes from its surroundings; tests replace each part.
-struct TRecorderWindowDeps {
-  // The microphone of the suite's settings, chosen afresh for every recording.
-  std::function<TInputChoice()> ChooseInput;
-  // The folder the voice tracks go to; created when missing.
-  QString VoiceTracksFolder;
-  // The time that names a new recording.
-  std::function<QDateTime()> Now = [] { return QDateTime::currentDateTime(); };
-};
+// The microphone of the suite's settings, chosen afresh for every recording.
+using TInputChooser = std::function<TInputChoice()>;
+// The time that names a new recording.
+using TRecorderClock = std::function<QDateTime()>;
 
 // The recorder's window: Record and Stop, the elapsed time, a level meter, the input device and
 // the file being written. Closing it while recording stops and keeps the recording.
@@ -32,7 +27,11 @@ class TRecorderWindow final : public QWidget {
   Q_OBJECT
 
  public:
-  explicit TRecorderWindow(TRecorderWindowDeps ADeps, QWidget* AParent = nullptr);
+  // AVoiceTracksFolder is where the recordings go; it is created when missing. Tests replace
+  // the microphone choice and the clock.
+  TRecorderWindow(
+      TInputChooser AChooseInput, QString AVoiceTracksFolder,
+      TRecorderClock ANow = [] { return QDateTime::currentDateTime(); }, QWidget* AParent = nullptr);
   Q_DISABLE_COPY_MOVE(TRecorderWindow)
 
   QPushButton& btRecord() { return *FRecordButton; }
@@ -59,7 +58,9 @@ class TRecorderWindow final : public QWidget {
   void tmrMeterTimer();
   void ShowState();
 
-  TRecorderWindowDeps FDeps;
+  const TInputChooser FChooseInput;
+  const QString FVoiceTracksFolder;
+  const TRecorderClock FNow;
   TRecording FRecording;
   QTimer FMeterTimer;
   // Since Record; the elapsed time shown. Sound may arrive in bursts, so the clock is smoother

@@ -16,6 +16,7 @@
 #include <QToolTip>
 #include <algorithm>
 
+#include "app/error_report.h"
 #include "app/main_form.h"
 #include "app/status_panel.h"
 #include "app/virtual_tree_playlist.h"
@@ -73,7 +74,8 @@ bool WaitFor(const std::function<bool()>& ACondition, int ATimeout = 10000) {
   return QTest::qWaitFor(ACondition, ATimeout);
 }
 
-class MainFormTest : public ::testing::Test {
+// The fixture is the window's host as well: it records what the window asks of it.
+class MainFormTest : public ::testing::Test, public TMainFrmHost {
  protected:
   void SetUp() override {
     Station.SetPlaylist(Tracks(10));
@@ -89,41 +91,35 @@ class MainFormTest : public ::testing::Test {
     EXPECT_TRUE(TThread::WaitForAll(5000));
   }
 
-  TMainFrmDeps Deps() {
-    TMainFrmDeps Result;
-    Result.Settings = Settings;
-    Result.Boxes = &Boxes;
-    Result.Dpi = &Dpi;
-    Result.ApplicationFolder = QStringLiteral("/opt/suite/");
-    Result.ChooseFile = [this](QWidget*, const QString& AFolder) {
-      ChooserFolders.append(AFolder);
-      return ChooseFile ? ChooseFile() : QString();
-    };
-    Result.StartProgram = [this](const QString& AProgram, const QStringList& AArguments) {
-      Started.append(QStringList{AProgram} + AArguments);
-      return false;
-    };
-    Result.VoiceTracksFolder = [] { return QStringLiteral("/voice/tracks"); };
-    Result.ReadSettings = [this] {
-      Calls.append("read");
-      if (ReadFailure) {
-        throw ESyntaxFailure(*ReadFailure);
-      }
-    };
-    Result.SaveSettings = [this] { Calls.append("settings.ini"); };
-    Result.SaveSystemSettings = [this] {
-      Calls.append("system.ini");
-      if (DuringSystemSave) {
-        DuringSystemSave();
-      }
-    };
-    Result.ShowSettings = [this](QWidget* AParent) { SettingsShownOver = AParent; };
-    return Result;
+  void ReadSettings() override {
+    Calls.append("read");
+    if (ReadFailure) {
+      throw ESyntaxFailure(*ReadFailure);
+    }
   }
+  void SaveSettings() override { Calls.append("settings.ini"); }
+  void SaveSystemSettings() override {
+    Calls.append("system.ini");
+    if (DuringSystemSave) {
+      DuringSystemSave();
+    }
+  }
+  void ShowSettings(QWidget* AParent) override { SettingsShownOver = AParent; }
+  QString VoiceTracksFolder() const override { return QStringLiteral("/voice/tracks"); }
+  void ReportError(const std::exception& AError) override { ShowErrorReport(Boxes, AError); }
 
   // Creates and shows the window and waits for its first playlist answer.
   void Open() {
-    Form = std::make_unique<TMainFrm>(Deps());
+    Form = std::make_unique<TMainFrm>(
+        Settings, *this, Boxes, Dpi, QStringLiteral("/opt/suite/"),
+        [this](QWidget*, const QString& AFolder) {
+          ChooserFolders.append(AFolder);
+          return ChooseFile ? ChooseFile() : QString();
+        },
+        [this](const QString& AProgram, const QStringList& AArguments) {
+          Started.append(QStringList{AProgram} + AArguments);
+          return false;
+        });
     Form->show();
     ASSERT_TRUE(WaitFor([this] { return !Form->UpdatingPlaylist(); }));
   }
@@ -169,6 +165,11 @@ class MainFormTest : public ::testing::Test {
   }
   bool WaitForRequest(const std::string& AText, size_t ACount = 1) {
     return WaitFor([&] { return Requests(AText).size() >= ACount; });
+  }
+  // Serves the event loop until every worker has ended: each request started so far is in the
+  // station's log, and its result has been delivered or dropped.
+  static bool WorkersEnded() {
+    return WaitFor([] { return TThread::WaitForAll(0); });
   }
 
   // Sends a drag of AData over row ATarget and drops it there; returns whether the list
@@ -399,12 +400,16 @@ TEST_F(MainFormTest, TheStationsAnswerIsShownAsOnePlainLine) {
 TEST_F(MainFormTest, OnlyOnePlaylistRequestIsOutstanding) {
   Open();
   Station.SetDelay(1500);
-  for (int Tick = 0; Tick < 5; ++Tick) {
+  Form->tmrMainTimer();
+  ASSERT_TRUE(WaitForRequest("action=getplaylist2", 2));
+  // The station holds the answer: the ticks meanwhile are dropped.
+  for (int Tick = 0; Tick < 4; ++Tick) {
     Form->tmrMainTimer();
-    QTest::qWait(50);
+    QCoreApplication::processEvents();
   }
   EXPECT_TRUE(Form->UpdatingPlaylist());
   ASSERT_TRUE(WaitFor([this] { return !Form->UpdatingPlaylist(); }));
+  ASSERT_TRUE(WorkersEnded());
   EXPECT_EQ(Requests("action=getplaylist2").size(), 2u);
   // The guard is down again: the next tick asks.
   Station.SetDelay(0);
@@ -440,7 +445,7 @@ TEST_F(MainFormTest, ALongerListIsRebuiltAtTheSameScrollOffset) {
 TEST_F(MainFormTest, DeleteSendsTheFirstSelectedRowOnly) {
   Open();
   Form->btDelete().click();
-  QTest::qWait(100);
+  ASSERT_TRUE(WorkersEnded());
   EXPECT_TRUE(Requests("action=delete").empty());
 
   Select({7, 3});
@@ -629,7 +634,7 @@ TEST_F(MainFormTest, DragsThatAreRefused) {
     EXPECT_EQ(Cell(1, 1), "Track 2");
     EXPECT_EQ(Cell(5, 1), "Track 6");
   }
-  QTest::qWait(200);
+  ASSERT_TRUE(WorkersEnded());
   EXPECT_TRUE(Requests("action=move").empty());
 }
 
@@ -684,7 +689,7 @@ TEST_F(MainFormTest, InsertOfAnUnreadableFileShowsItsFailure) {
   Boxes.Clear();
   ChooseFile = [] { return QString(); };
   Form->btInsert().click();
-  QTest::qWait(200);
+  ASSERT_TRUE(WorkersEnded());
   EXPECT_TRUE(Boxes.Shown().isEmpty());
   EXPECT_TRUE(Requests("POST").empty());
 }
@@ -748,11 +753,14 @@ TEST_F(MainFormTest, EscCancelsTheUploadAfterAsking) {
   ASSERT_TRUE(WaitFor([this] { return Status().startsWith("Uploading \"take 1.flac\": "); }));
 
   Boxes.AnswerNext(IDNO);
+  QSignalSpy ProgressShown(Form->findChild<QTimer*>("tmrUploadProgress"), &QTimer::timeout);
   QTest::keyClick(&Form->lvPlaylist(), Qt::Key_Escape);
   ASSERT_EQ(Boxes.Shown().size(), 1);
   EXPECT_EQ(Boxes.Shown()[0].Text, "Cancel the upload of \"take 1.flac\"?");
   EXPECT_EQ(Boxes.Shown()[0].Flags & 0x0F, MB_YESNO);
-  QTest::qWait(300);
+  // The next look at the upload still shows it: a cancelled one would be gone from the panel.
+  ASSERT_TRUE(ProgressShown.wait());
+  EXPECT_TRUE(Status().startsWith("Uploading \"take 1.flac\": ")) << Status().toStdString();
   EXPECT_TRUE(Form->Uploading());
 
   Boxes.AnswerNext(IDYES);
@@ -809,7 +817,7 @@ TEST_F(MainFormTest, AFlacFileDroppedOnARowIsInsertedAfterItLikeWithTheButton) {
   ASSERT_TRUE(WaitFor([&] { return Boxes.Shown().size() == 1; }));
   EXPECT_EQ(Boxes.Shown()[0].Text, "Insert \"Take 1.FLAC\" after row 7 \"Track 7\"?");
   EXPECT_EQ(Boxes.Shown()[0].Flags & 0x0F, MB_YESNO);
-  QTest::qWait(200);
+  ASSERT_TRUE(WorkersEnded());
   EXPECT_EQ(Posts().size(), 1) << "No sends nothing";
 
   Boxes.AnswerNext(IDYES);
@@ -835,7 +843,7 @@ TEST_F(MainFormTest, OtherDropsFromOutsideAreRefused) {
   QMimeData Remote;
   Remote.setUrls({QUrl("http://example.org/take.flac")});
   EXPECT_FALSE(DragOnto(5, Remote));
-  QTest::qWait(200);
+  ASSERT_TRUE(WorkersEnded());
   EXPECT_TRUE(Boxes.Shown().isEmpty());
   EXPECT_TRUE(Requests("POST").empty());
   EXPECT_TRUE(Requests("action=move").empty());
@@ -865,7 +873,8 @@ TEST_F(MainFormTest, RecordStartsTheRecorderAndSettingsOnlyOpensTheDialog) {
   const size_t Before = Station.Requests().size();
   Form->btSettings().click();
   EXPECT_EQ(SettingsShownOver, Form.get());
-  QTest::qWait(200);
+  EXPECT_FALSE(Form->UpdatingPlaylist());
+  ASSERT_TRUE(WorkersEnded());
   EXPECT_EQ(Station.Requests().size(), Before);
   EXPECT_EQ(Calls, QStringList{"read"});
 }
@@ -917,8 +926,9 @@ TEST_F(MainFormTest, NothingReachesTheWindowWhileAShutdownBoxIsOpen) {
   Form->tmrMain().start();
   ASSERT_TRUE(WaitForRequest("action=getplaylist2", 2));
   ASSERT_TRUE(Form->UpdatingPlaylist());
-  // A failed save shows a modal box: its event loop runs while the answer arrives and ticks fall due.
-  DuringSystemSave = [] { QTest::qWait(800); };
+  // A failed save shows a modal box: its event loop runs until the outstanding worker has
+  // ended, and delivers nothing to the closing window.
+  DuringSystemSave = [] { EXPECT_TRUE(WorkersEnded()); };
   Form->close();
   EXPECT_TRUE(Form->UpdatingPlaylist());
   EXPECT_FALSE(Form->tmrMain().isActive());

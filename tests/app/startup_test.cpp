@@ -212,7 +212,8 @@ TEST(QuitSignalsTest, TerminationAndInterruptArriveOnTheEventLoop) {
   for (int Signal : {SIGTERM, SIGINT}) {
     SCOPED_TRACE(Signal);
     int Quits = 0;
-    TQuitSignals Signals([&] { ++Quits; });
+    TQuitSignals Signals;
+    QObject::connect(&Signals, &TQuitSignals::QuitRequested, [&] { ++Quits; });
     ASSERT_EQ(raise(Signal), 0);
     // Nothing runs inside the handler itself.
     EXPECT_EQ(Quits, 0);

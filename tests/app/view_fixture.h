@@ -29,11 +29,19 @@ class TProbeTree final : public TZnVirtualTree {
   bool Idle() const { return state() == NoState; }
 };
 
+// Cells that read "row:column".
+inline void ShowRowAndColumn(TPlaylistViewModel& AModel) {
+  QObject::connect(&AModel, &TPlaylistViewModel::GetText, [](int ARow, int AColumn, QString& ACellText) {
+    ACellText = QString("%1:%2").arg(ARow).arg(AColumn);
+  });
+}
+
 // A shown list of ARows rows whose cells read "row:column", with no header or frame, so
 // viewport coordinates are the list's own.
 struct TViewFixture {
   explicit TViewFixture(int ARows, int ADpi = 96, QSize ASize = QSize(300, 200)) {
     DpiSource.Dpi = ADpi;
+    ShowRowAndColumn(Model);
     Model.Rebind(ARows);
     View.setModel(&Model);
     View.setHeaderHidden(true);
@@ -68,7 +76,7 @@ struct TViewFixture {
 
   TFixedDpiSource DpiSource;
   TDpiCache Dpi{DpiSource};
-  TPlaylistViewModel Model{[](int ARow, int AColumn) { return QString("%1:%2").arg(ARow).arg(AColumn); }};
+  TPlaylistViewModel Model;
   TProbeTree View{Dpi};
 };
 

@@ -123,12 +123,14 @@ struct TIntDragFixture : TViewFixture {
   explicit TIntDragFixture(bool AInternalDrag = true) : TViewFixture(8) {
     View.SetInternalDrag(AInternalDrag);
     View.setDragEnabled(false);
-    View.SetOnIntDragging([this](TZnVirtualTree&, const QModelIndex& ASource, const QModelIndex& ATarget) {
-      Exchanges.emplace_back(ASource.row(), ATarget.row());
-    });
-    View.SetOnIntDragDone([this](TZnVirtualTree&) { ++Done; });
-    View.SetOnIntDragEnd([this](TZnVirtualTree&) { ++Ends; });
-    View.SetErrorReport([this](const std::exception& AError) { Errors << AError.what(); });
+    QObject::connect(&View, &TZnVirtualTree::IntDragging,
+                     [this](const QModelIndex& ASource, const QModelIndex& ATarget) {
+                       Exchanges.emplace_back(ASource.row(), ATarget.row());
+                     });
+    QObject::connect(&View, &TZnVirtualTree::IntDragDone, [this] { ++Done; });
+    QObject::connect(&View, &TZnVirtualTree::IntDragEnd, [this] { ++Ends; });
+    QObject::connect(&View, &TZnVirtualTree::Failed,
+                     [this](const std::exception& AError) { Errors << AError.what(); });
   }
   // Presses on AFrom, moves over each row in AOver and releases on the last.
   void Drag(int AFrom, std::vector<int> AOver) {
@@ -152,7 +154,7 @@ struct TIntDragFixture : TViewFixture {
 TEST(ZnVirtualTree, InternalDragOffCallsNoEventAndStartsNoTimer) {
   TIntDragFixture F(false);
   int Asked = 0;
-  F.View.SetOnIntDragAllow([&](TZnVirtualTree&, bool&) { ++Asked; });
+  QObject::connect(&F.View, &TZnVirtualTree::IntDragAllow, [&](bool&) { ++Asked; });
   F.Drag(2, {3, 4});
   EXPECT_FALSE(F.PressStarted);
   EXPECT_EQ(Asked, 0);
@@ -163,14 +165,17 @@ TEST(ZnVirtualTree, InternalDragOffCallsNoEventAndStartsNoTimer) {
 TEST(ZnVirtualTree, PlaylistConfigurationNeverStartsAnInternalDrag) {
   TFixedDpiSource Source;
   TDpiCache Dpi(Source);
-  TPlaylistViewModel Model([](int, int) { return QString("x"); });
+  TPlaylistViewModel Model;
+  QObject::connect(&Model, &TPlaylistViewModel::GetText,
+                   [](int, int, QString& ACellText) { ACellText = "x"; });
   Model.Rebind(8);
   TVirtualTreePlaylist View(Dpi);
   ConfigurePlaylistView(View, Model);
   int Calls = 0;
-  View.SetOnIntDragAllow([&](TZnVirtualTree&, bool&) { ++Calls; });
-  View.SetOnIntDragging([&](TZnVirtualTree&, const QModelIndex&, const QModelIndex&) { ++Calls; });
-  View.SetOnIntDragEnd([&](TZnVirtualTree&) { ++Calls; });
+  QObject::connect(&View, &TZnVirtualTree::IntDragAllow, [&](bool&) { ++Calls; });
+  QObject::connect(&View, &TZnVirtualTree::IntDragging,
+                   [&](const QModelIndex&, const QModelIndex&) { ++Calls; });
+  QObject::connect(&View, &TZnVirtualTree::IntDragEnd, [&] { ++Calls; });
   View.resize(500, 300);
   View.show();
   QWidget* Client = View.viewport();
@@ -198,7 +203,7 @@ TEST(ZnVirtualTree, InternalDragStartsOnlyOnAnAllowedPressOnARow) {
     TIntDragFixture F;
     bool AllowSeen = false;
     if (C.AllowHandler != 0)
-      F.View.SetOnIntDragAllow([&](TZnVirtualTree&, bool& AAllow) {
+      QObject::connect(&F.View, &TZnVirtualTree::IntDragAllow, [&](bool& AAllow) {
         AllowSeen = AAllow;
         AAllow = C.AllowHandler > 0;
       });
@@ -254,7 +259,7 @@ TEST(ZnVirtualTree, LeavingTheListStopsExchangesButNotTheEdgeScrolling) {
 TEST(ZnVirtualTree, MissingInternalDragHandlersAreReported) {
   {
     TIntDragFixture F;
-    F.View.SetOnIntDragging({});
+    QObject::disconnect(&F.View, &TZnVirtualTree::IntDragging, nullptr, nullptr);
     F.Drag(2, {3});
     EXPECT_EQ(F.Errors, QStringList{"Internal drag error 1"});
     EXPECT_EQ(F.Done, 0);
@@ -262,7 +267,7 @@ TEST(ZnVirtualTree, MissingInternalDragHandlersAreReported) {
   }
   {
     TIntDragFixture F;
-    F.View.SetOnIntDragDone({});
+    QObject::disconnect(&F.View, &TZnVirtualTree::IntDragDone, nullptr, nullptr);
     F.Drag(2, {3, 4});
     EXPECT_EQ(F.Errors, (QStringList{"Internal drag error 2", "Internal drag error 2"}));
     EXPECT_EQ(F.Exchanges, (std::vector<std::pair<int, int>>{{2, 3}, {3, 4}}))
@@ -318,10 +323,11 @@ TEST(ZnVirtualTree, DragOverHandlerDecidesAndDropLeavesTheRowsToItsHandler) {
     TViewFixture F(8);
     int Drops = 0;
     QModelIndex DropRow;
-    F.View.SetOnDragOver([&](TZnVirtualTree&, const QDropEvent&) { return Accept; });
-    F.View.SetOnDragDrop([&](TZnVirtualTree& ASender, const QDropEvent& AEvent) {
+    QObject::connect(&F.View, &TZnVirtualTree::DragOver,
+                     [&](const QDropEvent&, bool& AAccept) { AAccept = Accept; });
+    QObject::connect(&F.View, &TZnVirtualTree::DragDrop, [&](const QDropEvent& AEvent) {
       ++Drops;
-      DropRow = ASender.indexAt(AEvent.position().toPoint());
+      DropRow = F.View.indexAt(AEvent.position().toPoint());
     });
     const auto Data = F.OwnDrag();
     const QPoint Point = F.RowPoint(5);
@@ -347,6 +353,7 @@ TEST(ZnVirtualTree, DragOverHandlerDecidesAndDropLeavesTheRowsToItsHandler) {
 // The playlist's own configuration: three columns of 420 pixels in a list 600 wide.
 struct TPlaylistFixture {
   explicit TPlaylistFixture(int ARows) {
+    ShowRowAndColumn(Model);
     ConfigurePlaylistView(View, Model);
     Model.Rebind(ARows);
     View.resize(600, 300);
@@ -359,7 +366,7 @@ struct TPlaylistFixture {
 
   TFixedDpiSource Source;
   TDpiCache Dpi{Source};
-  TPlaylistViewModel Model{[](int ARow, int AColumn) { return QString("%1:%2").arg(ARow).arg(AColumn); }};
+  TPlaylistViewModel Model;
   TVirtualTreePlaylist View{Dpi};
 };
 
@@ -454,7 +461,7 @@ TEST(ZnVirtualTree, TheHeaderItemUnderThePointerIsHighlighted) {
 TEST(ConfigurePlaylistView, ThreeColumnsAtTheirWidthsUnderA25PixelHeader) {
   TFixedDpiSource Source;
   TDpiCache Dpi(Source);
-  TPlaylistViewModel Model([](int, int) { return QString(); });
+  TPlaylistViewModel Model;
   TVirtualTreePlaylist View(Dpi);
   ConfigurePlaylistView(View, Model);
   View.resize(800, 300);

@@ -131,11 +131,9 @@ class SoundServerTest : public ::testing::Test {
   QString Tracks() const { return App.Path() + "tracks"; }
 
   std::unique_ptr<TRecorderWindow> NewWindow(const TRecorderSettings& ASettings) {
-    TRecorderWindowDeps Deps;
-    Deps.ChooseInput = [&ASettings, this] { return ChooseInput(ASettings.Microphone(), Devices); };
-    Deps.VoiceTracksFolder = ASettings.VoiceTracksFolder();
-    Deps.Now = [] { return QDateTime(QDate(2026, 12, 10), QTime(14, 3, 22)); };
-    auto Window = std::make_unique<TRecorderWindow>(std::move(Deps));
+    auto Window = std::make_unique<TRecorderWindow>(
+        [&ASettings, this] { return ChooseInput(ASettings.Microphone(), Devices); },
+        ASettings.VoiceTracksFolder(), [] { return QDateTime(QDate(2026, 12, 10), QTime(14, 3, 22)); });
     Window->show();
     return Window;
   }
