@@ -8,8 +8,8 @@ namespace wavenard {
 
 TPlaylistViewModel::TPlaylistViewModel(QObject* AParent)
     : QAbstractTableModel(AParent),
-      FDragToken(QUuid::createUuid().toByteArray(QUuid::WithoutBraces)),
-      FMarkTimer(this) {
+      FMarkTimer(this),
+      FDragToken(QUuid::createUuid().toByteArray(QUuid::WithoutBraces)) {
   FMarkTimer.setSingleShot(true);
   connect(&FMarkTimer, &QTimer::timeout, this, [this] {
     FNewRows.clear();
