@@ -10,12 +10,14 @@ screenshot.
 """
 
 import argparse
+import contextlib
 import os
 import shutil
 import subprocess
 import sys
 import tempfile
 import time
+import types
 
 from Xlib import X, display, protocol
 
@@ -37,6 +39,48 @@ def prepare_app_folder(folder, wavenard, taglib, port):
 
 def start_simulator(program, playlist, log):
     return harness.start_simulator(program, playlist, log, USER, PASSWORD)
+
+
+def parse_arguments():
+    parser = argparse.ArgumentParser()
+    for name in ("wavenard", "taglib", "station_sim", "playlist", "artifacts"):
+        parser.add_argument("--" + name.replace("_", "-"), required=True)
+    args = parser.parse_args()
+    os.makedirs(args.artifacts, exist_ok=True)
+    return args
+
+
+@contextlib.contextmanager
+def session(args, prefix):
+    """A work folder holding an application folder whose settings.ini points at a running
+    simulator, and the accessibility bus; start_program adds the program. All of it ends with
+    the session, the program first."""
+    work = tempfile.mkdtemp(prefix=prefix)
+    app_folder = os.path.join(work, "app")
+    os.mkdir(app_folder)
+    log = os.path.join(work, "requests.log")
+    bus = harness.start_accessibility_bus()
+    sim, port = start_simulator(args.station_sim, args.playlist, log)
+    state = types.SimpleNamespace(work=work, app_folder=app_folder, log=log, port=port, app=None)
+    try:
+        prepare_app_folder(app_folder, args.wavenard, args.taglib, port)
+        yield state
+    finally:
+        if state.app is not None and state.app.poll() is None:
+            state.app.kill()
+            state.app.wait()
+        sim.terminate()
+        sim.wait()
+        bus.terminate()
+        bus.wait()
+        shutil.rmtree(work, ignore_errors=True)
+
+
+def start_program(state):
+    """Starts the program from the session's application folder, offered to the accessibility bus."""
+    state.app = subprocess.Popen([os.path.join(state.app_folder, "wavenard")], cwd=state.work,
+                                 env=dict(os.environ, **harness.ACCESSIBLE))
+    return state.app
 
 
 def xdotool(*args):
@@ -96,27 +140,15 @@ def send_close(window):
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    for name in ("wavenard", "taglib", "station_sim", "playlist", "artifacts"):
-        parser.add_argument("--" + name.replace("_", "-"), required=True)
-    args = parser.parse_args()
-    os.makedirs(args.artifacts, exist_ok=True)
+    args = parse_arguments()
     screenshot = os.path.join(args.artifacts, "wavenard-e2e.png")
 
-    work = tempfile.mkdtemp(prefix="wavenard-e2e-")
-    app_folder = os.path.join(work, "app")
-    os.mkdir(app_folder)
-    log = os.path.join(work, "requests.log")
-    bus = harness.start_accessibility_bus()
-    sim, port = start_simulator(args.station_sim, args.playlist, log)
-    app = None
-    try:
-        prepare_app_folder(app_folder, args.wavenard, args.taglib, port)
+    with session(args, "wavenard-e2e-") as state:
+        app_folder, log = state.app_folder, state.log
         settings_written = os.stat(os.path.join(app_folder, "settings.ini")).st_mtime_ns
 
         started = time.monotonic()
-        app = subprocess.Popen([os.path.join(app_folder, "wavenard")], cwd=work,
-                               env=dict(os.environ, **harness.ACCESSIBLE))
+        app = start_program(state)
         wait_for(lambda: playlist_requests(log), 10, "the first playlist request")
         print("start-up to the first playlist request: %.0f ms" % ((time.monotonic() - started) * 1000), flush=True)
         first = playlist_requests(log)[0]
@@ -184,15 +216,6 @@ def main():
         if os.stat(os.path.join(app_folder, "settings.ini")).st_mtime_ns == settings_written:
             fail("settings.ini was not written")
         print("end-to-end: passed", flush=True)
-    finally:
-        if app is not None and app.poll() is None:
-            app.kill()
-            app.wait()
-        sim.terminate()
-        sim.wait()
-        bus.terminate()
-        bus.wait()
-        shutil.rmtree(work, ignore_errors=True)
 
 
 if __name__ == "__main__":

@@ -7,17 +7,13 @@ reader speaks: the status panel's text when a refresh fails and when it is empti
 outcome of a delete pressed on the keyboard, and the summary of the refresh after it.
 """
 
-import argparse
 import os
-import shutil
-import subprocess
 import sys
-import tempfile
 import urllib.request
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from end_to_end import (fail, harness, playlist_requests, prepare_app_folder, requests,  # noqa: E402
-                        select_row, start_simulator, wait_for, xdotool)
+from end_to_end import (fail, harness, parse_arguments, playlist_requests, requests, select_row,  # noqa: E402
+                        session, start_program, wait_for, xdotool)
 
 # Roles of the things a user operates; each must have a name.
 CONTROL_ROLES = {"push button", "toggle button", "check box", "radio button", "combo box", "text", "spin button",
@@ -25,26 +21,14 @@ CONTROL_ROLES = {"push button", "toggle button", "check box", "radio button", "c
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    for name in ("wavenard", "taglib", "station_sim", "playlist", "artifacts"):
-        parser.add_argument("--" + name.replace("_", "-"), required=True)
-    args = parser.parse_args()
-    os.makedirs(args.artifacts, exist_ok=True)
+    args = parse_arguments()
 
-    work = tempfile.mkdtemp(prefix="wavenard-a11y-")
-    app_folder = os.path.join(work, "app")
-    os.mkdir(app_folder)
-    log = os.path.join(work, "requests.log")
-    bus = harness.start_accessibility_bus()
-    sim, port = start_simulator(args.station_sim, args.playlist, log)
-    app = None
-    try:
+    with session(args, "wavenard-a11y-") as state:
         import pyatspi
         from gi.repository import GLib
 
-        prepare_app_folder(app_folder, args.wavenard, args.taglib, port)
-        app = subprocess.Popen([os.path.join(app_folder, "wavenard")], cwd=work,
-                               env=dict(os.environ, **harness.ACCESSIBLE))
+        log, port = state.log, state.port
+        start_program(state)
         wait_for(lambda: playlist_requests(log), 10, "the first playlist request")
         app_node = harness.accessible_application("wavenard")
         playlist = harness.accessible_list(app_node, "Playlist")
@@ -128,15 +112,6 @@ def main():
             fail("announcements in the order %r" % order)
         print("heard: %r" % heard, flush=True)
         print("screen reader: passed", flush=True)
-    finally:
-        if app is not None and app.poll() is None:
-            app.kill()
-            app.wait()
-        sim.terminate()
-        sim.wait()
-        bus.terminate()
-        bus.wait()
-        shutil.rmtree(work, ignore_errors=True)
 
 
 if __name__ == "__main__":
