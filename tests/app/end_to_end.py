@@ -135,7 +135,9 @@ def send_close(window):
     delete = d.intern_atom("WM_DELETE_WINDOW")
     event = protocol.event.ClientMessage(window=w, client_type=protocols, data=(32, [delete, X.CurrentTime, 0, 0, 0]))
     w.send_event(event, event_mask=X.NoEventMask)
-    d.flush()
+    # A round trip, not a flush: the server has handled the message before this connection
+    # closes, which can otherwise drop it.
+    d.sync()
     d.close()
 
 
