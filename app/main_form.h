@@ -38,7 +38,8 @@ QString ChooseVoiceTrackFile(QWidget* AParent, const QString& AInitialDir);
 bool StartRecorderProcess(const QString& AProgram, const QStringList& AArguments);
 
 // What the playlist window asks of the program around it: the settings files and dialog, the
-// player's voice-tracks folder and the general error report. It outlives the window.
+// one folder takes are recorded into and chosen from, and the general error report. It outlives
+// the window.
 class TMainFrmHost {
  public:
   virtual ~TMainFrmHost() = default;

@@ -83,7 +83,7 @@ void TApplicationRun::ShowSettings(QWidget* AParent) {
 }
 
 QString TApplicationRun::VoiceTracksFolder() const {
-  return FPlayerIni->GetVoiceTracksFolder();
+  return FPlayerIni->TakesFolder();
 }
 
 void TApplicationRun::ReportError(const std::exception& AError) {

@@ -285,4 +285,12 @@ void TPlayerIni::Read() {
   }
 }
 
+QString TPlayerIni::TakesFolder() const {
+  const QString Folder = GetVoiceTracksFolder();
+  if (!Folder.isEmpty()) {
+    return Folder;
+  }
+  return FFolders.ExpandSettingsPath(QStringLiteral("\\") + QString::fromUtf16(DefaultTakesFolder));
+}
+
 }  // namespace wavenard

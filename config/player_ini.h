@@ -74,6 +74,10 @@ class TPlayerIni final : public TPlayerSettings {
   // The folder VoiceTracksFolder names, below the settings folder when it begins with a single
   // backslash, without a trailing delimiter. It need not exist.
   QString GetVoiceTracksFolder() const { return FFolders.ExpandSettingsPath(FVoiceTracksFolder); }
+  // The one folder takes are recorded into, offered from and chosen from: GetVoiceTracksFolder(),
+  // or DefaultTakesFolder below the settings folder when that is empty. No trailing delimiter.
+  QString TakesFolder() const;
+  static constexpr char16_t DefaultTakesFolder[] = u"VoiceTracks";
 
   const QString& VoiceTracksFolder() const { return FVoiceTracksFolder; }
   void SetVoiceTracksFolder(const QString& AValue) { FVoiceTracksFolder = AValue; }

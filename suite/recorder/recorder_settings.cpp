@@ -57,11 +57,7 @@ const TInputDevice& TRecorderSettings::Microphone() const {
 }
 
 QString TRecorderSettings::VoiceTracksFolder() const {
-  const QString Folder = FPlayerIni->GetVoiceTracksFolder();
-  if (!Folder.isEmpty()) {
-    return Folder;
-  }
-  return FFolders.ExpandSettingsPath(QStringLiteral("\\") + QString::fromUtf16(DefaultVoiceTracksFolder));
+  return FPlayerIni->TakesFolder();
 }
 
 }  // namespace wavenard

@@ -19,9 +19,6 @@ class TSystemIni;
 // values, as Wavenard's read does.
 class TRecorderSettings final {
  public:
-  // The folder below the settings folder that holds voice tracks when player.ini names none.
-  static constexpr char16_t DefaultVoiceTracksFolder[] = u"VoiceTracks";
-
   explicit TRecorderSettings(TFolders AFolders);
   ~TRecorderSettings();
   Q_DISABLE_COPY_MOVE(TRecorderSettings)
