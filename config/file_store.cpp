@@ -1,14 +1,18 @@
 #include "config/file_store.h"
 
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <new>
+#include <vector>
 
 #include "config/failures.h"
 #include "support/failure.h"
@@ -19,21 +23,31 @@ namespace wavenard {
 
 namespace {
 
-// The step of a save or a read that failed; each has its own words for the user.
-enum class TStep { Create, Write, Flush, Replace, Open, Read };
+// The step of a save or a read that failed; each has its own words for the user. Size: the file
+// is too large to be read; Owner: the file belongs to another user and cannot be replaced.
+enum class TStep { Create, Write, Flush, Replace, Open, Read, Size, Owner };
 
-// A system call failed with this error code; the message is the system error text. Only travels
-// inside this file; the operations turn it into their own failure texts.
+// A system call failed with this error code, or a file was refused for a reason the system does
+// not name (ADescription). The message is the system error text, or that description. Only
+// travels inside this file; the operations turn it into their own failure texts.
 class EOsError final : public EFailure {
  public:
-  EOsError(int ACode, TStep AStep) : EFailure(SysErrorMessage(ACode)), FCode(ACode), FStep(AStep) {}
+  EOsError(int ACode, TStep AStep)
+      : EFailure(SysErrorMessage(ACode)),
+        FCode(ACode),
+        FStep(AStep),
+        FDescription(SysErrorDescription(ACode)) {}
+  EOsError(int ACode, TStep AStep, const QString& ADescription)
+      : EFailure(ADescription), FCode(ACode), FStep(AStep), FDescription(ADescription) {}
 
   int Code() const { return FCode; }
   TStep Step() const { return FStep; }
+  const QString& Description() const { return FDescription; }
 
  private:
   int FCode;
   TStep FStep;
+  QString FDescription;
 };
 
 [[noreturn]] void RaiseOsError(int ACode, TStep AStep = TStep::Create) {
@@ -62,11 +76,39 @@ QString StepFailure(const EOsError& AError, const QString& AFileName) {
       Words = "Cannot open file";
       break;
     case TStep::Read:
+    case TStep::Size:
       Words = "Cannot read file";
+      break;
+    case TStep::Owner:
+      Words = "Cannot replace file";
       break;
   }
   return QStringLiteral("%1 \"%2\". %3")
-      .arg(QLatin1String(Words), QFileInfo(AFileName).absoluteFilePath(), SysErrorDescription(AError.Code()));
+      .arg(QLatin1String(Words), QFileInfo(AFileName).absoluteFilePath(), AError.Description());
+}
+
+[[noreturn]] void RaiseTooLarge() {
+  throw EOsError(EFBIG, TStep::Size, QStringLiteral("The file is larger than 16 MiB"));
+}
+
+// Who a file belongs to, for a message: the user's name where the system knows it.
+QString OwnerName(uid_t AOwner) {
+  std::vector<char> Buffer(16384);
+  struct passwd Entry {};
+  struct passwd* Found = nullptr;
+  if (::getpwuid_r(AOwner, &Entry, Buffer.data(), Buffer.size(), &Found) == 0 && Found != nullptr &&
+      Found->pw_name != nullptr && *Found->pw_name != '\0') {
+    return QStringLiteral("\"%1\" (uid %2)").arg(QString::fromLocal8Bit(Found->pw_name)).arg(AOwner);
+  }
+  return QStringLiteral("uid %1").arg(AOwner);
+}
+
+// A file that is not the user's own is never written into: it would hand what it holds to its
+// owner, who also decides who else may read it.
+[[noreturn]] void RaiseNotOwn(uid_t AOwner) {
+  throw EOsError(EPERM, TStep::Owner,
+                 QStringLiteral("It belongs to another user, %1, and the folder does not let it be replaced")
+                     .arg(OwnerName(AOwner)));
 }
 
 class TDescriptor {
@@ -120,28 +162,37 @@ QByteArray FolderOf(const QByteArray& APath) {
   return Slash == 0 ? QByteArrayLiteral("/") : APath.left(Slash);
 }
 
+// The whole rest of the file, at most MaxSettingsFileSize bytes: a file that grows beyond that
+// while it is read is refused like one that was too large from the start.
 QByteArray ReadAll(int AHandle, qsizetype ASizeHint) {
-  QByteArray Content;
-  Content.reserve(ASizeHint);
-  char Buffer[65536];
-  for (;;) {
-    const ssize_t Count = ::read(AHandle, Buffer, sizeof Buffer);
-    if (Count < 0) {
-      if (errno == EINTR) {
-        continue;
+  try {
+    QByteArray Content;
+    Content.reserve(std::min<qsizetype>(ASizeHint, MaxSettingsFileSize));
+    char Buffer[65536];
+    for (;;) {
+      const ssize_t Count = ::read(AHandle, Buffer, sizeof Buffer);
+      if (Count < 0) {
+        if (errno == EINTR) {
+          continue;
+        }
+        RaiseErrno(TStep::Read);
       }
-      RaiseErrno(TStep::Read);
+      if (Count == 0) {
+        return Content;
+      }
+      if (Content.size() + Count > MaxSettingsFileSize) {
+        RaiseTooLarge();
+      }
+      Content.append(Buffer, Count);
     }
-    if (Count == 0) {
-      return Content;
-    }
-    Content.append(Buffer, Count);
+  } catch (const std::bad_alloc&) {
+    RaiseOsError(ENOMEM, TStep::Read);
   }
 }
 
 // The whole content of a regular file, never read through a link: APath names the file itself.
 // Anything else (a folder, a device, a pipe) is refused rather than read, so a stray entry can
-// neither block nor flood the program.
+// neither block nor flood the program, and so is a file too large to be settings.
 QByteArray ReadWhole(const QByteArray& APath, struct stat* AInfo = nullptr) {
   const int Handle = OpenFile(APath, O_RDONLY | O_NONBLOCK | O_NOFOLLOW);
   if (Handle < 0) {
@@ -158,30 +209,14 @@ QByteArray ReadWhole(const QByteArray& APath, struct stat* AInfo = nullptr) {
   if (!S_ISREG(Info.st_mode)) {
     RaiseOsError(EINVAL, TStep::Open);
   }
+  if (Info.st_size > MaxSettingsFileSize) {
+    RaiseTooLarge();
+  }
   QByteArray Content = ReadAll(Handle, static_cast<qsizetype>(Info.st_size));
   if (AInfo != nullptr) {
     *AInfo = Info;
   }
   return Content;
-}
-
-// A link that others may have planted is not followed. The user's own links are, and root's, and
-// those of the folder's owner; in a folder that nobody else may write every link is the user's.
-bool LinkTrusted(const QByteArray& APath, const struct stat& ALink) {
-  const uid_t User = ::geteuid();
-  if (ALink.st_uid == User || ALink.st_uid == 0) {
-    return true;
-  }
-  struct stat Folder {};
-  if (::stat(FolderOf(APath).constData(), &Folder) != 0) {
-    return false;
-  }
-  if (Folder.st_uid == ALink.st_uid) {
-    return true;
-  }
-  const bool OthersMayWrite =
-      (Folder.st_mode & (S_IWGRP | S_IWOTH)) != 0 || (Folder.st_uid != User && Folder.st_uid != 0);
-  return !OthersMayWrite;
 }
 
 constexpr int MaxLinks = 40;
@@ -230,8 +265,12 @@ struct TTarget {
   QByteArray Path;
   bool Exists = false;
   std::optional<mode_t> Mode;  // none: the default for new files, less the umask
-  // The owner and group the file is to keep, as far as the system lets this user give them.
+  // The owner and group of the file it replaces, or of the file it copies; the new file keeps the
+  // owner only when that is the user, and the group only when the user belongs to it.
   std::optional<std::pair<uid_t, gid_t>> Ownership;
+
+  // The file in place belongs to another user, so it may be replaced but never written into.
+  bool Foreign() const { return Exists && Ownership && Ownership->first != ::geteuid(); }
 };
 
 // Finds where a file's new content goes and refuses a file that may not be replaced.
@@ -265,7 +304,8 @@ TTarget PrepareTarget(const QString& AFileName, TLinks ALinks) {
   if ((Info.st_mode & S_IWUSR) == 0) {
     RaiseOsError(EACCES);
   }
-  if (::access(Target.Path.constData(), W_OK) != 0) {
+  // Another user's file is only ever replaced, so whether the user may write it does not matter.
+  if (Info.st_uid == ::geteuid() && ::access(Target.Path.constData(), W_OK) != 0) {
     RaiseErrno();
   }
   Target.Exists = true;
@@ -274,13 +314,17 @@ TTarget PrepareTarget(const QString& AFileName, TLinks ALinks) {
   return Target;
 }
 
-QByteArray RandomSuffix() {
+QByteArray RandomLetters(int ACount) {
   static constexpr char Letters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-  QByteArray Suffix(".tmp");
-  for (int I = 0; I < 6; ++I) {
-    Suffix += Letters[QRandomGenerator::global()->bounded(int(sizeof Letters - 1))];
+  QByteArray Result;
+  for (int I = 0; I < ACount; ++I) {
+    Result += Letters[QRandomGenerator::global()->bounded(int(sizeof Letters - 1))];
   }
-  return Suffix;
+  return Result;
+}
+
+QByteArray RandomSuffix() {
+  return ".tmp" + RandomLetters(6);
 }
 
 // A name beside APath that nobody uses yet, created by ACreate (which fails with EEXIST when the
@@ -334,15 +378,29 @@ void SyncFolder(const QByteArray& APath) {
   }
 }
 
-// Gives a new file the owner and group it is to keep. Only the administrator may give a file to
-// another user; an ordinary user may still give it a group of their own, so the group is tried on
-// its own when both at once are refused.
+bool MemberOf(gid_t AGroup) {
+  if (::getegid() == AGroup) {
+    return true;
+  }
+  const int Count = ::getgroups(0, nullptr);
+  if (Count <= 0) {
+    return false;
+  }
+  std::vector<gid_t> Groups(static_cast<size_t>(Count));
+  const int Got = ::getgroups(Count, Groups.data());
+  return Got > 0 && std::find(Groups.begin(), Groups.begin() + Got, AGroup) != Groups.begin() + Got;
+}
+
+// A new file always belongs to the user who writes it: even the administrator never gives one to
+// another user, since that user could then read what it holds. It keeps the group of the file it
+// stands for when that is the user's own file, or a group the user belongs to, so the others of
+// that group keep their access.
 void KeepOwnership(int AHandle, const std::pair<uid_t, gid_t>& AOwnership) {
   struct stat Info {};
-  if (::fstat(AHandle, &Info) != 0 || (Info.st_uid == AOwnership.first && Info.st_gid == AOwnership.second)) {
+  if (::fstat(AHandle, &Info) != 0 || Info.st_gid == AOwnership.second) {
     return;
   }
-  if (::fchown(AHandle, AOwnership.first, AOwnership.second) != 0 && Info.st_gid != AOwnership.second) {
+  if (AOwnership.first == ::geteuid() || MemberOf(AOwnership.second)) {
     [[maybe_unused]] const int Ignored = ::fchown(AHandle, static_cast<uid_t>(-1), AOwnership.second);
   }
 }
@@ -415,6 +473,13 @@ void WriteInPlace(const TTarget& ATarget, QByteArrayView AContent) {
   if (!S_ISREG(Info.st_mode)) {
     RaiseOsError(EINVAL);
   }
+  if (Info.st_uid != ::geteuid()) {
+    RaiseNotOwn(Info.st_uid);
+  }
+  // A file with another name elsewhere may be someone else's file under a name they chose here.
+  if (Info.st_nlink != 1) {
+    RaiseOsError(EACCES);
+  }
   QByteArray Old;
   try {
     Old = ReadAll(Handle, static_cast<qsizetype>(Info.st_size));
@@ -452,13 +517,31 @@ bool FolderRefused(const EOsError& AError) {
          (AError.Code() == EACCES || AError.Code() == EPERM);
 }
 
+// In a folder with the sticky bit only the file's owner, the folder's owner and the administrator
+// may replace a file. Known before anything is written, so no byte of the new content is ever put
+// beside a file that it could not replace.
+bool FolderLetsReplace(const TTarget& ATarget) {
+  struct stat Folder {};
+  if (::stat(FolderOf(ATarget.Path).constData(), &Folder) != 0) {
+    return true;  // the write itself then meets the trouble and names it
+  }
+  const uid_t User = ::geteuid();
+  return (Folder.st_mode & S_ISVTX) == 0 || Folder.st_uid == User || User == 0;
+}
+
 void ReplaceContent(const TTarget& ATarget, QByteArrayView AContent,
                     const std::function<void()>& ABeforeInPlace = {}) {
+  if (ATarget.Foreign() && !FolderLetsReplace(ATarget)) {
+    RaiseNotOwn(ATarget.Ownership->first);
+  }
   try {
     WriteBeside(ATarget, AContent);
   } catch (const EOsError& Refused) {
     if (!ATarget.Exists || !FolderRefused(Refused)) {
       throw;
+    }
+    if (ATarget.Foreign()) {
+      RaiseNotOwn(ATarget.Ownership->first);
     }
     try {
       if (ABeforeInPlace) {
@@ -480,16 +563,25 @@ void ReplaceContent(const TTarget& ATarget, QByteArrayView AContent,
 }
 
 constexpr int MaxKeptNames = 100;
+constexpr int MaxRandomNames = 100;
 
+// ABase, then ABase with ".1" to ".99", then ABase with a random suffix: names that others may
+// have taken in advance in a shared folder never stop a file from being kept.
 QByteArray KeptName(const QByteArray& ABase, int AIndex) {
-  return AIndex == 0 ? ABase : ABase + '.' + QByteArray::number(AIndex);
+  if (AIndex == 0) {
+    return ABase;
+  }
+  if (AIndex < MaxKeptNames) {
+    return ABase + '.' + QByteArray::number(AIndex);
+  }
+  return ABase + '.' + RandomLetters(8);
 }
 
 // Gives the file at APath the first free one of ABase's names, keeping every name that is taken.
 // AMove renames (a temporary file); otherwise the file gets a second name (a file that cannot be
 // read, so that it outlives the save that replaces it).
 QByteArray NameFree(const QByteArray& APath, const QByteArray& ABase, bool AMove) {
-  for (int Index = 0; Index < MaxKeptNames; ++Index) {
+  for (int Index = 0; Index < MaxKeptNames + MaxRandomNames; ++Index) {
     const QByteArray Name = KeptName(ABase, Index);
     int Result = -1;
     if (AMove) {
@@ -579,6 +671,19 @@ bool NeedsRestoring(const QString& AFileName) {
   return S_ISREG(Info.st_mode) && Info.st_size == 0;
 }
 
+// A backup copy that may stand in for its file: a regular file of the user's own, not a link,
+// that can be opened and holds at least one byte and no more than settings ever do. Anything else
+// is no copy of the user's settings: someone else may have put it there, or it holds nothing.
+bool IsGoodBackup(const QByteArray& APath, struct stat& AInfo) {
+  const int Handle = OpenFile(APath, O_RDONLY | O_NONBLOCK | O_NOFOLLOW);
+  if (Handle < 0) {
+    return false;
+  }
+  TDescriptor File(Handle);
+  return ::fstat(Handle, &AInfo) == 0 && S_ISREG(AInfo.st_mode) && AInfo.st_uid == ::geteuid() &&
+         AInfo.st_size > 0 && AInfo.st_size <= MaxSettingsFileSize;
+}
+
 // Names the copy cannot even try; these are not file-system failures.
 void CheckPathForm(const QString& AFileName) {
   if (AFileName.isEmpty()) {
@@ -590,6 +695,23 @@ void CheckPathForm(const QString& AFileName) {
 }
 
 }  // namespace
+
+// The user's own links are followed, and root's; in a folder that nobody else may write every link
+// is the user's. Any other link may have been planted, the folder's owner's included: whoever owns
+// a folder that is not the user's own must not choose which of the user's files is written.
+bool LinkTrusted(const QByteArray& APath, const struct stat& ALink) {
+  const uid_t User = ::geteuid();
+  if (ALink.st_uid == User || ALink.st_uid == 0) {
+    return true;
+  }
+  struct stat Folder {};
+  if (::stat(FolderOf(APath).constData(), &Folder) != 0) {
+    return false;
+  }
+  const bool OthersMayWrite =
+      (Folder.st_mode & (S_IWGRP | S_IWOTH)) != 0 || (Folder.st_uid != User && Folder.st_uid != 0);
+  return !OthersMayWrite;
+}
 
 QString BackupFileName(const QString& AFileName) {
   return AFileName + QStringLiteral(".bak");
@@ -619,7 +741,12 @@ void ReadRecordFile(const QString& AFileName, const std::function<void(const QBy
   } catch (const EOsError& Error) {
     throw EFileFailure(StepFailure(Error, AFileName));
   }
-  AApply(Content);
+  try {
+    AApply(Content);
+  } catch (const std::bad_alloc&) {
+    // A text that needs more memory than there is cannot be read, like a file that cannot.
+    throw EFileFailure(StepFailure(EOsError(ENOMEM, TStep::Read), AFileName));
+  }
 }
 
 void BackupFile(const QString& AFileName, TBoxPresenter& ABoxes) {
@@ -645,8 +772,7 @@ bool HasBackup(const QString& AFileName) {
     return false;
   }
   struct stat Info {};
-  return ::lstat(QFile::encodeName(BackupFileName(AFileName)).constData(), &Info) == 0 &&
-         S_ISREG(Info.st_mode);
+  return IsGoodBackup(QFile::encodeName(BackupFileName(AFileName)), Info);
 }
 
 void RestoreFromBackup(const QString& AFileName, bool ASilent, TBoxPresenter& ABoxes) {
@@ -657,6 +783,9 @@ void RestoreFromBackup(const QString& AFileName, bool ASilent, TBoxPresenter& AB
     CheckPathForm(AFileName);
     struct stat Source {};
     const QByteArray Content = ReadWhole(NativeName(BackupFileName(AFileName)), &Source);
+    if (Source.st_uid != ::geteuid() || Content.isEmpty()) {
+      return;  // no longer the copy that was checked
+    }
     TTarget Target = PrepareTarget(AFileName, TLinks::Follow);
     if (!Target.Exists) {
       Target.Mode = Source.st_mode & 07777;
@@ -691,7 +820,8 @@ std::optional<QString> KeepAside(const QString& AFileName, const QString& ASuffi
     if (S_ISDIR(Info.st_mode)) {
       RaiseOsError(EISDIR);
     }
-    if (S_ISREG(Info.st_mode) && Info.st_size == 0) {
+    // A file too large to be settings is nothing of the user's worth a copy.
+    if (S_ISREG(Info.st_mode) && (Info.st_size == 0 || Info.st_size > MaxSettingsFileSize)) {
       return std::nullopt;
     }
     const QByteArray KeptPath = NativeName(Kept);
@@ -699,7 +829,10 @@ std::optional<QString> KeepAside(const QString& AFileName, const QString& ASuffi
     bool Readable = true;
     try {
       Content = ReadWhole(Path, &Info);
-    } catch (const EOsError&) {
+    } catch (const EOsError& Error) {
+      if (Error.Step() == TStep::Size) {
+        return std::nullopt;
+      }
       Readable = false;
     }
     if (!Readable) {

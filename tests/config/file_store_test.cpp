@@ -94,17 +94,25 @@ TEST_F(FileStore, NewFilesGetTheAskedPermissionsAndReplacedFilesKeepTheirOwn) {
   EXPECT_EQ(Folder.Read("settings.ini"), "b");
 }
 
-TEST_F(FileStore, AReplacedFileKeepsItsOwner) {
+TEST_F(FileStore, AReplacedFileBelongsToTheAdministratorWhoWroteItAndKeepsOnlyTheGroupOfTheirOwnFile) {
   if (::geteuid() != 0) {
-    GTEST_SKIP() << "only the administrator writes files of other users";
+    GTEST_SKIP() << "only the administrator can set up files of other users";
   }
-  const QString Name = Folder.Write("settings.ini", "old");
-  ASSERT_EQ(::chown(QFile::encodeName(Name).constData(), 4321, 4322), 0);
-  Write(Name, "new");
-  struct stat Info {};
-  ASSERT_EQ(::stat(QFile::encodeName(Name).constData(), &Info), 0);
-  EXPECT_EQ(Info.st_uid, 4321u);
-  EXPECT_EQ(Info.st_gid, 4322u);
+  struct TCase {
+    uid_t Owner;
+    gid_t Group;
+    gid_t GroupAfter;
+  };
+  for (const TCase& C : {TCase{0, 4322, 4322}, TCase{4321, 4322, 0}}) {
+    const QString Name = Folder.Write("settings.ini", "old");
+    ASSERT_EQ(::chown(QFile::encodeName(Name).constData(), C.Owner, C.Group), 0);
+    Write(Name, "new");
+    struct stat Info {};
+    ASSERT_EQ(::stat(QFile::encodeName(Name).constData(), &Info), 0);
+    EXPECT_EQ(Info.st_uid, 0u) << "never handed to the owner of the file it replaced";
+    EXPECT_EQ(Info.st_gid, C.GroupAfter) << C.Owner;
+    EXPECT_EQ(Folder.Read("settings.ini"), "new");
+  }
 }
 
 TEST_F(FileStore, WritingThroughALinkReplacesTheLinkedFile) {

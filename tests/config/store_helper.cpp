@@ -2,8 +2,11 @@
 // ordinary user where the administrator would pass every permission check:
 //   system FOLDER [LIMIT]  reads and saves "system.ini" in FOLDER as the program does; with
 //                          LIMIT no file may grow beyond that many bytes, as on a full disk
-//   settings FOLDER    saves "settings.ini" in FOLDER with the server "saved"
-//   read FILE          prints the file's content
+//   system-read FOLDER     reads "system.ini" in FOLDER as the program does and prints its
+//                          MySqlHost, or why it could not be read
+//   settings FOLDER        reads "settings.ini" in FOLDER as the program does, then saves it with
+//                          the server "saved" and the password "station-secret"
+//   read FILE              prints the file's content
 // Prints every box's text on a line of its own and a failure's message, and exits with 1 on a
 // failure.
 #include <sys/resource.h>
@@ -54,10 +57,27 @@ int Run(const QStringList& AArguments) {
     Record.Save();
     return 0;
   }
+  if (Command == QLatin1String("system-read")) {
+    TSystemIni Record(TFolders(Path, Path), Boxes, NoSpecialFolder);
+    qint32 Tag = 0;
+    Record.Read(Tag);
+    if (!Record.ReadSuccessful()) {
+      std::cout << "not read: " << Record.ReadErrorText().toStdString() << '\n';
+    }
+    std::cout << "MySqlHost: " << Record.MySqlHost.toStdString() << '\n';
+    return 0;
+  }
   if (Command == QLatin1String("settings")) {
     TSettings Settings;
-    Settings.SetServer(QStringLiteral("saved"));
     TSettingsFile File(Settings, TFolders(Path, Path), Boxes);
+    try {
+      File.Read();
+    } catch (const ESettingsFailure& Failure) {
+      // The window is created all the same and saves at its end.
+      std::cout << "read failure: " << Failure.Message().toStdString() << '\n';
+    }
+    Settings.SetServer(QStringLiteral("saved"));
+    Settings.SetPass(QStringLiteral("station-secret"));
     File.Save();
     return 0;
   }
