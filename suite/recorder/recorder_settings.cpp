@@ -20,14 +20,15 @@ class TNoBoxes final : public TBoxPresenter {
   int Present(const TBoxRequest&) override { return IDOK; }
 };
 
-// Reads AFileName, or its backup copy when the file is missing or empty, into ARecord.
+// Reads AFileName, or its backup copy when the file is missing or empty, into ARecord. Only a
+// backup copy that Wavenard would restore stands in for the file: one of the user's own.
 void ReadOnly(const QString& AFileName, TComponent& ARecord) {
   QString Source = AFileName;
   if (QFileInfo(Source).size() == 0) {
-    Source = BackupFileName(AFileName);
-    if (QFileInfo(Source).size() == 0) {
+    if (!HasBackup(AFileName)) {
       return;
     }
+    Source = BackupFileName(AFileName);
   }
   try {
     TRecordFile(Source).Read(ARecord);

@@ -15,8 +15,9 @@ class TSystemIni;
 // What the recorder takes from the suite's settings: the microphone from "system.ini" and the
 // voice-tracks folder from "player.ini", found through the same folders as Wavenard's. The
 // files are only read, never written or restored: a file that is missing or empty is read from
-// its backup copy instead, and a file that cannot be read leaves the record's construction
-// values, as Wavenard's read does.
+// its backup copy instead when that is one Wavenard would restore from, and a file that cannot be
+// read (too large, or more than the memory holds) leaves the record's construction values, as
+// Wavenard's read does.
 class TRecorderSettings final {
  public:
   explicit TRecorderSettings(TFolders AFolders);

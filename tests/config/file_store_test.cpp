@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <csignal>
+#include <new>
 #include <stdexcept>
 
 #include "config/failures.h"
@@ -235,6 +236,14 @@ TEST_F(FileStore, FailuresOfTheReaderPassThroughWithTheirKind) {
       ESyntaxFailure);
   EXPECT_THROW(ReadRecordFile(Name, [](const QByteArray&) { throw EFileFailure("bad entry"); }),
                EFileFailure);
+  // A text that needs more memory than there is fails like a file that cannot be read.
+  try {
+    ReadRecordFile(Name, [](const QByteArray&) { throw std::bad_alloc(); });
+    ADD_FAILURE() << "no failure";
+  } catch (const EFileFailure& Failure) {
+    EXPECT_EQ(Failure.Message(),
+              QStringLiteral("Cannot read file \"%1\". %2").arg(Name, SysErrorDescription(ENOMEM)));
+  }
 }
 
 enum class TFileState { Missing, Empty, Broken, Unreadable, Folder };

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
@@ -298,6 +299,44 @@ TEST_F(RecorderSettingsTest, WithoutFilesOrWithAnEmptyFolderNameTheDefaultFolder
   EXPECT_EQ(Recorder.VoiceTracksFolder(), App.Path() + "VoiceTracks");
   EXPECT_EQ(Recorder.Microphone().Method, -2);
   EXPECT_EQ(App.Read("system.ini"), "this is not object text");
+}
+
+TEST_F(RecorderSettingsTest, FilesTooLargeOrBackupsOfAnotherUserLeaveTheDefaults) {
+  const TFolders Folders(App.Path(), App.Path());
+  for (const char* Name : {"system.ini", "player.ini"}) {
+    QFile File(App.File(Name));
+    ASSERT_TRUE(File.open(QIODevice::WriteOnly));
+    if (!File.resize(qint64(1) << 40)) {
+      GTEST_SKIP() << "skipped: this file system holds no sparse file of 1 TiB";
+    }
+  }
+  {
+    const TRecorderSettings Recorder(Folders);
+    EXPECT_EQ(Recorder.VoiceTracksFolder(), App.Path() + "VoiceTracks");
+    EXPECT_EQ(Recorder.Microphone().Method, -2);
+  }
+
+  if (::geteuid() != 0) {
+    return;  // only the administrator can give a backup copy to another user
+  }
+  // Backup copies of empty files: read while they are the user's own, never once another user's,
+  // who would then choose the microphone and where the takes go.
+  App.Write("system.ini", "");
+  App.Write("player.ini", "");
+  App.Write("system.ini.bak",
+            "object TSystemIni\r\n  Inputs = <\r\n    item\r\n      Method = 1\r\n    end>\r\nend\r\n");
+  App.Write("player.ini.bak", "object TPlayerIni\r\n  VoiceTracksFolder = '/srv/theirs\\'\r\nend\r\n");
+  {
+    const TRecorderSettings Recorder(Folders);
+    EXPECT_EQ(Recorder.VoiceTracksFolder(), "/srv/theirs");
+    EXPECT_EQ(Recorder.Microphone().Method, 1);
+  }
+  for (const char* Name : {"system.ini.bak", "player.ini.bak"}) {
+    ASSERT_EQ(::chown(QFile::encodeName(App.File(Name)).constData(), 4321, 4321), 0);
+  }
+  const TRecorderSettings Recorder(Folders);
+  EXPECT_EQ(Recorder.VoiceTracksFolder(), App.Path() + "VoiceTracks");
+  EXPECT_EQ(Recorder.Microphone().Method, -2);
 }
 
 TEST(RecorderNames, FileNamesAndDurations) {
