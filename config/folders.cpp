@@ -39,10 +39,12 @@ QString FindApplicationFolder(const QString& AExecutablePath) {
   return WithDelimiter(ResolvedExecutable(AExecutablePath).absolutePath());
 }
 
-TFolders::TFolders(QString AApplicationFolder, QString ASettingsFolder, QString AInstallationId)
+TFolders::TFolders(QString AApplicationFolder, QString ASettingsFolder, QString AInstallationId,
+                   bool AUsersOwnSettings)
     : FApplicationFolder(std::move(AApplicationFolder)),
       FSettingsFolder(std::move(ASettingsFolder)),
-      FInstallationId(std::move(AInstallationId)) {}
+      FInstallationId(std::move(AInstallationId)),
+      FUsersOwnSettings(AUsersOwnSettings) {}
 
 TFolders TFolders::ForExecutable(const QString& AExecutablePath, const TSpecialFolderLookup& ALookup) {
   return ForApplicationFolder(FindApplicationFolder(AExecutablePath),
@@ -63,13 +65,14 @@ TFolders TFolders::ForApplicationFolder(const QString& AApplicationFolder, const
   }
   const bool AllUsers = Uid.ReadString(QStringLiteral("Settings"), QStringLiteral("Allusers")) == u"A";
   QString Base = ALookup(AllUsers ? CSIDL_COMMON_APPDATA : CSIDL_APPDATA);
+  const bool UsersOwn = !AllUsers && !Base.isEmpty();
   // Without a system folder the installation's settings stay below its own folder rather than
   // below whatever the working folder happens to be.
   Base = Base.isEmpty() ? ApplicationFolder : WithDelimiter(Base);
   const QString SettingsFolder = Base + QStringLiteral("Merrowin") + Delimiter + QStringLiteral("Wavenard_") +
                                  InstallationId + Delimiter;
   QDir().mkpath(SettingsFolder);
-  return TFolders(ApplicationFolder, SettingsFolder, InstallationId);
+  return TFolders(ApplicationFolder, SettingsFolder, InstallationId, UsersOwn);
 }
 
 QString TFolders::ExpandSettingsPath(const QString& APath) const {

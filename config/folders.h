@@ -28,7 +28,8 @@ QString FindApplicationFolder(const QString& AExecutablePath);
 class TFolders {
  public:
   TFolders() = default;
-  TFolders(QString AApplicationFolder, QString ASettingsFolder, QString AInstallationId = {});
+  TFolders(QString AApplicationFolder, QString ASettingsFolder, QString AInstallationId = {},
+           bool AUsersOwnSettings = false);
 
   // The folders of the program whose executable lies at AExecutablePath.
   static TFolders ForExecutable(const QString& AExecutablePath,
@@ -45,6 +46,10 @@ class TFolders {
   const QString& SettingsFolder() const { return FSettingsFolder; }
   // The installation identifier from "uid.ini"; empty when there is none.
   const QString& InstallationId() const { return FInstallationId; }
+  // The settings folder lies below the user's own application-data folder. Every other one (the
+  // all-users folder, the application folder, the working folder) is shared by the users of the
+  // installation, whose programs of the suite read the same files.
+  bool UsersOwnSettings() const { return FUsersOwnSettings; }
 
   QString ApplicationFile(const QString& AName) const { return FApplicationFolder + AName; }
   QString SettingsFile(const QString& AName) const { return FSettingsFolder + AName; }
@@ -63,6 +68,7 @@ class TFolders {
   QString FApplicationFolder;
   QString FSettingsFolder;
   QString FInstallationId;
+  bool FUsersOwnSettings = false;
 };
 
 }  // namespace wavenard

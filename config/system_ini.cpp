@@ -24,10 +24,17 @@ const TEnumNames& AddInfoStorageTypeNames() {
 constexpr int MinOutputDevices = 7;
 constexpr int MinInputDevices = 4;
 
-// The suite keeps a backup copy of its shared files.
-TRecordFile::TOptions WithBackup() {
+// The suite keeps a backup copy of its shared files. This one holds the database account: in the
+// user's own settings folder a new file is private to the user, and so are its backup copies, which
+// take its mode. In a folder the users of the installation share, the suite's programs that the
+// others run must read it: a new file gets the platform's default mode, and an existing one keeps
+// its own.
+TRecordFile::TOptions FileOptions(const TFolders& AFolders) {
   TRecordFile::TOptions Options;
   Options.KeepsBackup = true;
+  if (AFolders.UsersOwnSettings()) {
+    Options.NewFilePermissions = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+  }
   return Options;
 }
 
@@ -92,7 +99,7 @@ TSystemIni::TSystemIni(TFolders AFolders, TBoxPresenter& ABoxes, const TSpecialF
     : TSystemIniBase(AFolderLookup ? AFolderLookup(CSIDL_PROGRAM_FILES) : QString()),
       FFolders(std::move(AFolders)),
       FBoxes(ABoxes),
-      FFile(FFolders.SettingsFile(QStringLiteral("system.ini")), WithBackup()) {
+      FFile(FFolders.SettingsFile(QStringLiteral("system.ini")), FileOptions(FFolders)) {
   AddOutput(OutputDevice, TOutputDevType::odMixer, 1, TSoundDevice::DefaultDeviceID, 75).SampleFreq =
       MixerFreq;
   AddOutput(OutputDevice, TOutputDevType::odMixer, -1, QString(), 500);

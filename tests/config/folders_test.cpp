@@ -48,13 +48,14 @@ TEST_F(Folders, TheSettingsFolderFollowsUidIni) {
     const char* Case;
     const char* UidIni;  // nullptr: no file
     QString Expected;
+    bool UsersOwn;
   } Cases[] = {
-      {"no uid.ini", nullptr, AppFolder()},
-      {"all users", "[Settings]\r\nUID=7\r\nAllusers=A\r\n", SharedData() + "Merrowin/Wavenard_7/"},
-      {"lower-case a", "[Settings]\r\nUID=7\r\nAllusers=a\r\n", UserData() + "Merrowin/Wavenard_7/"},
-      {"no Allusers", "[Settings]\r\nUID=7\r\n", UserData() + "Merrowin/Wavenard_7/"},
-      {"Allusers without UID", "[Settings]\r\nAllusers=A\r\n", AppFolder()},
-      {"UID in another section", "[Setup]\r\nUID=7\r\n", AppFolder()},
+      {"no uid.ini", nullptr, AppFolder(), false},
+      {"all users", "[Settings]\r\nUID=7\r\nAllusers=A\r\n", SharedData() + "Merrowin/Wavenard_7/", false},
+      {"lower-case a", "[Settings]\r\nUID=7\r\nAllusers=a\r\n", UserData() + "Merrowin/Wavenard_7/", true},
+      {"no Allusers", "[Settings]\r\nUID=7\r\n", UserData() + "Merrowin/Wavenard_7/", true},
+      {"Allusers without UID", "[Settings]\r\nAllusers=A\r\n", AppFolder(), false},
+      {"UID in another section", "[Setup]\r\nUID=7\r\n", AppFolder(), false},
   };
   for (const auto& Case : Cases) {
     QFile::remove(Root.File("app/uid.ini"));
@@ -66,6 +67,7 @@ TEST_F(Folders, TheSettingsFolderFollowsUidIni) {
     EXPECT_EQ(Found.SettingsFolder(), Case.Expected) << Case.Case;
     EXPECT_TRUE(QFileInfo(Found.SettingsFolder()).isDir()) << Case.Case;
     EXPECT_EQ(Found.SettingsFile("system.ini"), Case.Expected + "system.ini") << Case.Case;
+    EXPECT_EQ(Found.UsersOwnSettings(), Case.UsersOwn) << Case.Case;
   }
 }
 
@@ -75,6 +77,7 @@ TEST_F(Folders, WithoutASystemFolderTheSettingsStayBelowTheInstallation) {
       TFolders::ForApplicationFolder(AppFolder(), "wavenard", [](int) { return QString(); });
   EXPECT_EQ(Found.SettingsFolder(), AppFolder() + "Merrowin/Wavenard_7/");
   EXPECT_EQ(Found.InstallationId(), "7");
+  EXPECT_FALSE(Found.UsersOwnSettings()) << "the installation's folder is everybody's";
 }
 
 TEST_F(Folders, TheSiblingProgramKeepsItsSettingsInTheWorkingFolder) {

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QDir>
 #include <QFile>
 #include <memory>
+#include <optional>
 
 #include "config/object_text.h"
 #include "config/system_ini.h"
@@ -323,6 +325,56 @@ TEST(TSystemIni, AnEmptyOrMissingFileIsRestoredFromItsBackup) {
     Record->Save();
     EXPECT_FALSE(QFile::exists(Setup.Folder.File("system.ini.damaged"))) << Empty;
     EXPECT_EQ(Setup.Backup(), Setup.File()) << Empty;
+  }
+}
+
+mode_t ModeOf(const QString& AFileName) {
+  struct stat Info {};
+  return ::stat(QFile::encodeName(AFileName).constData(), &Info) == 0 ? Info.st_mode & 07777 : 0;
+}
+
+// The process's umask for one test.
+class TUmask {
+ public:
+  explicit TUmask(mode_t AMask) : FOld(::umask(AMask)) {}
+  ~TUmask() { ::umask(FOld); }
+  Q_DISABLE_COPY_MOVE(TUmask)
+
+ private:
+  mode_t FOld;
+};
+
+TEST(TSystemIni, TheDatabaseAccountIsPrivateInTheUsersOwnFolderAndStaysReadableInASharedOne) {
+  const TUmask Mask(022);
+  const struct {
+    const char* Case;
+    bool UsersOwn;
+    std::optional<mode_t> Existing;
+    mode_t Mode;
+  } Cases[] = {
+      {"new in the user's own folder", true, std::nullopt, 0600},
+      {"new in a shared folder", false, std::nullopt, 0644},
+      // A mode someone chose for the file stays, wherever it lies.
+      {"existing in the user's own folder", true, 0640, 0640},
+      {"existing in a shared folder", false, 0600, 0600},
+  };
+  for (const auto& C : Cases) {
+    test::TTempFolder Folder;
+    test::TScriptedBoxPresenter Boxes;
+    if (C.Existing) {
+      ASSERT_EQ(
+          ::chmod(QFile::encodeName(Folder.Write("system.ini", "object TSystemIni\r\nend\r\n")).constData(),
+                  *C.Existing),
+          0);
+    }
+    TSystemIni Record(TFolders(Folder.Path(), Folder.Path(), "7", C.UsersOwn), Boxes, NoSpecialFolder);
+    qint32 Tag = 0;
+    Record.Read(Tag);
+    Record.MySqlPass = "db-secret";
+    Record.Save();
+    EXPECT_TRUE(Boxes.Shown().isEmpty()) << C.Case;
+    EXPECT_EQ(ModeOf(Folder.File("system.ini")), C.Mode) << C.Case;
+    EXPECT_EQ(ModeOf(Folder.File("system.ini.bak")), C.Mode) << C.Case;
   }
 }
 
