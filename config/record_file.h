@@ -47,11 +47,11 @@ class TRecordFile final {
   void Apply(const QByteArray& AContent, TComponent& ARecord);
 
   // Writes ARecord's object text over the file, first keeping a damaged file aside, then
-  // refreshing the backup copy when the file keeps one. After a damaged read an existing backup
-  // copy is left as it is: it holds the last good settings. A damaged file that cannot be kept
-  // aside is replaced all the same when a backup copy exists, and ABoxes says so once; without
-  // one the save is refused. Raises EFileFailure; the file is then left as it was. A failed
-  // backup copy is shown in ABoxes and not raised.
+  // refreshing the backup copy when the file keeps one. After a damaged read a backup copy that
+  // holds the last good settings (HasBackup in config/file_store.h) is left as it is. A damaged
+  // file that cannot be kept aside is replaced all the same when there is such a backup copy, and
+  // ABoxes says so once; otherwise the save is refused. Raises EFileFailure; the file is then left
+  // as it was. A failed backup copy is shown in ABoxes and not raised.
   void Write(const TComponent& ARecord, TBoxPresenter& ABoxes);
 
  private:
