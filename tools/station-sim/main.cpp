@@ -18,6 +18,8 @@ const char* const Usage = R"(Usage: station-sim [options]
   --user U, --pass P     the account the station accepts (default demo / demo)
   --store DIR            folder for uploaded voice tracks (default: not kept)
   --log FILE             append "METHOD target" for every request on "/"
+  --tls-cert FILE        serve https with this PEM certificate (chain); needs --tls-key
+  --tls-key FILE         the certificate's PEM private key
 Faults (also settable while running: GET /sim/faults?name=value&...):
   --delay-ms N           wait N ms before every answer
   --redirects N          redirect every request N times to itself first
@@ -47,6 +49,8 @@ int main(int argc, char** argv) {
   std::string PlaylistFile;
   std::string StoreFolder;
   std::string LogFile;
+  std::string TlsCert;
+  std::string TlsKey;
   wavenard::sim::TFaultSettings Faults;
 
   for (int I = 1; I < argc; ++I) {
@@ -90,6 +94,10 @@ int main(int argc, char** argv) {
       StoreFolder = Value;
     } else if (Option == "log") {
       LogFile = Value;
+    } else if (Option == "tls-cert") {
+      TlsCert = Value;
+    } else if (Option == "tls-key") {
+      TlsKey = Value;
     } else if (const std::string Refusal = Faults.Set(Option, Value); !Refusal.empty()) {
       return Fail(Refusal);
     }
@@ -102,7 +110,14 @@ int main(int argc, char** argv) {
   sigaddset(&Signals, SIGTERM);
   pthread_sigmask(SIG_BLOCK, &Signals, nullptr);
 
+  if (TlsCert.empty() != TlsKey.empty()) {
+    return Fail("--tls-cert and --tls-key go together");
+  }
+
   wavenard::sim::TStationSim Station(User, Pass);
+  if (!TlsCert.empty()) {
+    Station.SetTls(TlsCert, TlsKey);
+  }
   if (!PlaylistFile.empty()) {
     try {
       Station.SetPlaylist(wavenard::sim::TTrackList::Load(PlaylistFile));
@@ -116,7 +131,9 @@ int main(int argc, char** argv) {
     return Fail("cannot open the log file \"" + LogFile + "\"");
   }
   if (!Station.Start(Port)) {
-    return Fail("cannot listen on 127.0.0.1:" + std::to_string(Port));
+    return Fail(TlsCert.empty() ? "cannot listen on 127.0.0.1:" + std::to_string(Port)
+                                : "cannot listen on 127.0.0.1:" + std::to_string(Port) +
+                                      " with the certificate \"" + TlsCert + "\" and key \"" + TlsKey + "\"");
   }
   std::cerr << "station-sim: " << Station.Playlist().Count() << " tracks, user \"" << User << "\", "
             << (StoreFolder.empty() ? std::string("voice tracks not kept")

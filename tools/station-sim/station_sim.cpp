@@ -220,7 +220,15 @@ bool TStationSim::Start(int APort) {
   }
   // A client that hangs up while an answer is written must not end the whole process.
   std::signal(SIGPIPE, SIG_IGN);
-  auto Server = std::make_unique<httplib::Server>();
+  std::unique_ptr<httplib::Server> Server;
+  if (FCertFile.empty()) {
+    Server = std::make_unique<httplib::Server>();
+  } else {
+    Server = std::make_unique<httplib::SSLServer>(FCertFile.c_str(), FKeyFile.c_str());
+    if (!Server->is_valid()) {
+      return false;
+    }
+  }
   Server->set_keep_alive_timeout(1);
   // Without the library's default SO_REUSEPORT, a port another server listens on is refused
   // instead of shared.
@@ -303,8 +311,19 @@ int TStationSim::Port() const {
   return FPort;
 }
 
+void TStationSim::SetTls(std::string ACertFile, std::string AKeyFile) {
+  std::lock_guard Guard(FLock);
+  FCertFile = std::move(ACertFile);
+  FKeyFile = std::move(AKeyFile);
+}
+
+std::string TStationSim::Scheme() const {
+  std::lock_guard Guard(FLock);
+  return FCertFile.empty() ? "http" : "https";
+}
+
 std::string TStationSim::BaseUrl() const {
-  return "http://127.0.0.1:" + std::to_string(Port());
+  return Scheme() + "://127.0.0.1:" + std::to_string(Port());
 }
 
 void TStationSim::SetPlaylist(TTrackList AList) {
@@ -479,7 +498,8 @@ void TStationSim::ServeStation(const httplib::Request& ARequest, httplib::Respon
                                                          : "127.0.0.1:" + std::to_string(Port());
     AResponse.status = Status;
     AResponse.set_header(
-        "Location", (Faults.RedirectTo.empty() ? "http://" + Host : Faults.RedirectTo) + ARequest.target);
+        "Location",
+        (Faults.RedirectTo.empty() ? Scheme() + "://" + Host : Faults.RedirectTo) + ARequest.target);
     AResponse.set_content("Moved", TextType);
     return;
   }

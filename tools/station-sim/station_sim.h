@@ -36,13 +36,15 @@ class TStationSim final {
   TStationSim(const TStationSim&) = delete;
   TStationSim& operator=(const TStationSim&) = delete;
 
+  // Before Start: serve https with this certificate chain and private key (PEM files).
+  void SetTls(std::string ACertFile, std::string AKeyFile);
   // Binds 127.0.0.1 at APort (0: a free port) and serves on a thread of its own. False when the
-  // port cannot be bound or the server already runs.
+  // port cannot be bound, the certificate or key cannot be loaded, or the server already runs.
   bool Start(int APort = 0);
   // Stops serving; a delayed answer in progress is cut short. Called by the destructor.
   void Stop();
   int Port() const;
-  // "http://127.0.0.1:<port>"
+  // "http://127.0.0.1:<port>", or "https://..." when serving TLS
   std::string BaseUrl() const;
 
   void SetPlaylist(TTrackList AList);
@@ -88,6 +90,7 @@ class TStationSim final {
   // True when this request is to be redirected once more.
   bool TakeRedirect(const std::string& AKey, int ACount);
   bool Authorized(const std::string& AUser, const std::string& APass) const;
+  std::string Scheme() const;
 
   const std::string FUser;
   const std::string FPass;
@@ -103,6 +106,8 @@ class TStationSim final {
   bool FStopping = false;
   std::condition_variable FStopped;
 
+  std::string FCertFile;
+  std::string FKeyFile;
   std::unique_ptr<httplib::Server> FServer;
   std::thread FThread;
   int FPort = 0;
