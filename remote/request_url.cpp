@@ -6,6 +6,7 @@
 
 #include "config/connection_settings.h"
 #include "remote/query_encoding.h"
+#include "remote/station_address.h"
 #include "support/hex_digits.h"
 
 namespace wavenard {
@@ -13,6 +14,7 @@ namespace wavenard {
 namespace {
 
 constexpr int DefaultHttpPort = 80;
+constexpr int DefaultHttpsPort = 443;
 
 bool HasPercentEscape(QStringView AText) {
   for (qsizetype I = 0; I + 2 < AText.size(); ++I) {
@@ -72,7 +74,7 @@ bool IsValidHost(QStringView AHost) {
 }
 
 // "-"? digits; returns the port to connect to, or nothing when the text is no usable port.
-std::optional<int> ParsePort(QStringView AText) {
+std::optional<int> ParsePort(QStringView AText, int ADefault) {
   const bool Negative = AText.startsWith(u'-');
   const QStringView Digits = Negative ? AText.mid(1) : AText;
   if (Digits.isEmpty()) {
@@ -86,7 +88,7 @@ std::optional<int> ParsePort(QStringView AText) {
     Value = std::min<qint64>(Value * 10 + (Char.unicode() - u'0'), 1'000'000);
   }
   if (Negative || Value == 0) {
-    return DefaultHttpPort;
+    return ADefault;
   }
   if (Value > 65535) {
     return std::nullopt;
@@ -98,9 +100,10 @@ std::optional<int> ParsePort(QStringView AText) {
 
 QString BuildURL(const TSettings& ASettings, bool AWithCredentials) {
   std::lock_guard Guard(ASettings.Lock());
+  const TStationAddress Station = TStationAddress::FromServer(ASettings.Server());
   // One arg() for all three: a "%1" inside the server name must stay as it is.
-  QString URL = QStringLiteral("%1://%2:%3")
-                    .arg(QStringLiteral("http"), ASettings.Server(), QString::number(ASettings.Port()));
+  QString URL =
+      QStringLiteral("%1://%2:%3").arg(Station.Scheme(), Station.Host, QString::number(ASettings.Port()));
   if (AWithCredentials) {
     URL += QStringLiteral("/?user=%1&pass=%2")
                .arg(QString::fromLatin1(EncodeQueryValue(ASettings.User())),
@@ -110,15 +113,17 @@ QString BuildURL(const TSettings& ASettings, bool AWithCredentials) {
 }
 
 QByteArray TRequestAddress::TransferURL() const {
-  return "http://" + Host + ':' + QByteArray::number(Port) + Target;
+  return (Tls ? "https://" : "http://") + Host + ':' + QByteArray::number(Port) + Target;
 }
 
 std::optional<TRequestAddress> ParseRequestURL(QStringView AURL) {
-  const QStringView Scheme = u"http://";
-  if (!AURL.startsWith(Scheme, Qt::CaseInsensitive)) {
+  const QStringView Http = u"http://";
+  const QStringView Https = u"https://";
+  const bool Tls = AURL.startsWith(Https, Qt::CaseInsensitive);
+  if (!Tls && !AURL.startsWith(Http, Qt::CaseInsensitive)) {
     return std::nullopt;
   }
-  QStringView Rest = AURL.mid(Scheme.size());
+  QStringView Rest = AURL.mid(Tls ? Https.size() : Http.size());
   if (const qsizetype Hash = Rest.indexOf(u'#'); Hash >= 0) {
     Rest = Rest.left(Hash);
   }
@@ -133,12 +138,14 @@ std::optional<TRequestAddress> ParseRequestURL(QStringView AURL) {
     return std::nullopt;
   }
   const QStringView Host = Authority.left(HostEnd);
-  const std::optional<int> Port = ParsePort(Authority.mid(HostEnd + 1));
+  const std::optional<int> Port =
+      ParsePort(Authority.mid(HostEnd + 1), Tls ? DefaultHttpsPort : DefaultHttpPort);
   if (!IsValidHost(Host) || !Port) {
     return std::nullopt;
   }
 
   TRequestAddress Address;
+  Address.Tls = Tls;
   Address.Host = Host.toUtf8();
   Address.Port = *Port;
   const QStringView PathAndQuery = Rest.mid(AuthorityEnd);

@@ -6,6 +6,7 @@
 #include "remote/answer_text.h"
 #include "remote/query_encoding.h"
 #include "remote/request_url.h"
+#include "remote/station_address.h"
 
 namespace wavenard {
 namespace {
@@ -46,6 +47,14 @@ TEST(BuildURL, Table) {
       {u"st:81"_qs, 80, u"u"_qs, u"o'k"_qs, true, u"http://st:81:80/?user=u&pass=o'k"_qs},
       // Place markers in the server name stay as they are.
       {u"h%1%2%3"_qs, 81, u"u"_qs, u"p"_qs, true, u"http://h%1%2%3:81/?user=u&pass=p"_qs},
+      // A scheme in front of the host picks it; the rest stays as typed but for one final "/".
+      {u"https://st"_qs, 8443, u"u"_qs, u"p"_qs, true, u"https://st:8443/?user=u&pass=p"_qs},
+      {u"HTTPS://St.Example/"_qs, 0, u"u"_qs, u"p"_qs, false, u"https://St.Example:0"_qs},
+      {u"hTTp://st/"_qs, 81, u"u"_qs, u"p"_qs, false, u"http://st:81"_qs},
+      {u"https://st//"_qs, 1, u"u"_qs, u"p"_qs, false, u"https://st/:1"_qs},
+      // A bare host keeps a slash, as it always has: the URL then does not parse.
+      {u"st/"_qs, 81, u"u"_qs, u"p"_qs, false, u"http://st/:81"_qs},
+      {u"https:/st"_qs, 81, u"u"_qs, u"p"_qs, false, u"http://https:/st:81"_qs},
   };
   for (const auto& Case : Cases) {
     TSettings Settings;
@@ -83,6 +92,10 @@ TEST(ParseRequestURL, Table) {
       {u"http://me@st:80/"_qs, ""},
       {u"http://[::1/"_qs, ""},
       {u"ftp://st:21/"_qs, ""},
+      {u"https://st:0/?a=b"_qs, "https://st:443/?a=b"},
+      {u"HTTPS://st:-1"_qs, "https://st:443/"},
+      {u"https://st:8443/?user=o'k"_qs, "https://st:8443/?user=o%27k"},
+      {u"https://st:81:80/"_qs, ""},
   };
   for (const auto& Case : Cases) {
     const auto Address = ParseRequestURL(Case.URL);
@@ -92,6 +105,34 @@ TEST(ParseRequestURL, Table) {
       ASSERT_TRUE(Address.has_value()) << Case.URL.toStdString();
       EXPECT_EQ(Address->TransferURL(), Case.Transfer);
     }
+  }
+}
+
+TEST(IsLoopbackHost, Table) {
+  const struct {
+    QString Host;
+    bool Loopback;
+  } Cases[] = {
+      {u"localhost"_qs, true},
+      {u"LocalHost."_qs, true},
+      {u"studio.localhost"_qs, true},
+      {u"127.0.0.1"_qs, true},
+      {u"127.255.3.4"_qs, true},
+      {u"::1"_qs, true},
+      {u"[::1]"_qs, true},
+      {u"0:0:0:0:0:0:0:1"_qs, true},
+      {u"localhost.example"_qs, false},
+      {u"128.0.0.1"_qs, false},
+      {u"127.0.0.256"_qs, false},
+      {u"127.0.0"_qs, false},
+      {u"1::"_qs, false},
+      {u"::2"_qs, false},
+      {u"192.168.1.10"_qs, false},
+      {u"station.example"_qs, false},
+      {u""_qs, false},
+  };
+  for (const auto& Case : Cases) {
+    EXPECT_EQ(IsLoopbackHost(Case.Host), Case.Loopback) << Case.Host.toStdString();
   }
 }
 
