@@ -4,11 +4,13 @@
 
 #include <QLocale>
 
+#include <algorithm>
 #include <memory>
 #include <mutex>
 #include <optional>
 
 #include "remote/request_url.h"
+#include "remote/tls_checks.h"
 #include "support/system_error.h"
 
 namespace wavenard {
@@ -191,6 +193,10 @@ bool SameOrigin(const char* AFrom, const char* ATo) {
   return From && From == Origin(ATo);
 }
 
+bool IsHttps(const QByteArray& AURL) {
+  return AURL.first(std::min<qsizetype>(AURL.size(), 8)).toLower() == "https://";
+}
+
 }  // namespace
 
 QString THttpAnswer::StatusText() const {
@@ -199,7 +205,8 @@ QString THttpAnswer::StatusText() const {
 }
 
 THttpAnswer PerformHttpExchange(const QString& AURL, const QByteArray* AForm, const THttpLimits& ALimits,
-                                const std::function<bool()>& AAborted, const TTransferProgress& AProgress) {
+                                const std::function<bool()>& AAborted, const TTransferProgress& AProgress,
+                                const TPinnedKeys* APins) {
   const std::optional<TRequestAddress> Address = ParseRequestURL(AURL);
   if (!Address) {
     throw ENetworkFailure(QStringLiteral("Invalid URL: \"%1\"").arg(MaskPassword(AURL)));
@@ -245,6 +252,7 @@ THttpAnswer PerformHttpExchange(const QString& AURL, const QByteArray* AForm, co
   curl_easy_setopt(Handle, CURLOPT_HEADERDATA, &State);
   // Redirects are followed here, so that a form is never turned into a GET on the way.
   curl_easy_setopt(Handle, CURLOPT_FOLLOWLOCATION, 0L);
+  ApplyTlsOptions(Handle, *Address, APins);
   if (AForm != nullptr) {
     curl_easy_setopt(Handle, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(AForm->size()));
     curl_easy_setopt(Handle, CURLOPT_POSTFIELDS, AForm->constData());
@@ -264,6 +272,7 @@ THttpAnswer PerformHttpExchange(const QString& AURL, const QByteArray* AForm, co
                                 .arg(QLocale::c().formattedDataSize(ALimits.MaxAnswerBytes, 0)));
     }
     if (Code != CURLE_OK) {
+      ThrowIfTlsFailure(Handle, Code, ErrorBuffer, URL, ALimits, AAborted);
       throw ENetworkFailure(CurlFailureText(Handle, Code, ErrorBuffer));
     }
     long Status = 0;
@@ -287,6 +296,11 @@ THttpAnswer PerformHttpExchange(const QString& AURL, const QByteArray* AForm, co
       throw ENetworkFailure(
           QStringLiteral("The station redirected the upload to another address (%1); the voice track was not "
                          "sent there.")
+              .arg(MaskPassword(QString::fromUtf8(Location))));
+    }
+    if (IsHttps(URL) && !SameOrigin(URL.constData(), Location)) {
+      throw ENetworkFailure(
+          QStringLiteral("The station redirected the request to another address (%1); it was not followed.")
               .arg(MaskPassword(QString::fromUtf8(Location))));
     }
     if (Redirects == MaxRedirects) {

@@ -9,6 +9,8 @@
 
 namespace wavenard {
 
+class TPinnedKeys;
+
 // Limits of one exchange. Time: resolving and connecting, and how long a transfer may go
 // without moving a byte (sending, waiting for the answer, receiving it).
 //
@@ -61,9 +63,12 @@ using TTransferProgress = std::function<void(qint64 ASent, qint64 ATotal)>;
 // sent on by 307 and 308 to the same scheme, host and port, other redirects of a form fail
 // before anything goes to the new address. AAborted is asked often and ends the exchange at
 // once when it says so. AProgress, when given, hears of the form's bytes sent every few
-// milliseconds while they move. Throws ENetworkFailure or EExchangeAborted.
+// milliseconds while they move. Over https the certificate is checked (ApplyTlsOptions, with
+// the stations APins holds), and a redirect that leaves the scheme, host or port fails for every
+// request, so that nothing goes on in plain text or elsewhere. Throws ENetworkFailure (an
+// EUntrustedCertificate for a certificate the presenter may choose to trust) or EExchangeAborted.
 THttpAnswer PerformHttpExchange(const QString& AURL, const QByteArray* AForm, const THttpLimits& ALimits,
                                 const std::function<bool()>& AAborted,
-                                const TTransferProgress& AProgress = {});
+                                const TTransferProgress& AProgress = {}, const TPinnedKeys* APins = nullptr);
 
 }  // namespace wavenard

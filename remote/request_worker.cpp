@@ -87,7 +87,8 @@ bool TAPI::DoRequest(const QString& ARequest, QString& AResponse) {
     const auto Aborted = [HandOver = FReadyCallback.HandOver, Upload = FUploadState] {
       return (HandOver && HandOver->Closed()) || (Upload && Upload->Cancelled);
     };
-    const THttpAnswer Answer = PerformHttpExchange(URL, FForm.get(), FLimits, Aborted, UploadProgress());
+    const THttpAnswer Answer =
+        PerformHttpExchange(URL, FForm.get(), FLimits, Aborted, UploadProgress(), FPinnedKeys.get());
     const std::optional<QString> Text = DecodeAnswerBody(Answer.Body, Answer.ContentType);
     // An upload that the station accepted must never look failed: the presenter would send it
     // again. Its answer text is not used.
@@ -106,6 +107,10 @@ bool TAPI::DoRequest(const QString& ARequest, QString& AResponse) {
     }
     // An empty error text would look like no error at all.
     Fail(Text->isEmpty() ? Answer.StatusText() : *Text);
+    return false;
+  } catch (const EUntrustedCertificate& E) {
+    FUntrustedCertificate = E.Certificate();
+    Fail(E.Message());
     return false;
   } catch (const ENetworkFailure& E) {
     Fail(E.Message());

@@ -5,15 +5,18 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "remote/http_exchange.h"
 #include "remote/playlist.h"
+#include "remote/tls_checks.h"
 #include "support/thread.h"
 
 namespace wavenard {
 
 class TAPI;
 class THandOver;
+class TPinnedKeys;
 class TSettings;
 
 // An upload as its receiver follows it from the main thread while the worker runs: how much
@@ -56,6 +59,8 @@ class TAPI final : public TThread {
   // Before InsertVoiceTrack: the upload reports its progress into AState, and ends at once
   // when AState is cancelled; its callback then fails with "The upload was cancelled.".
   void SetUploadState(std::shared_ptr<TUploadState> AState) { FUploadState = std::move(AState); }
+  // Before the request operation: the stations whose own certificates the presenter trusts.
+  void SetPinnedKeys(std::shared_ptr<const TPinnedKeys> APins) { FPinnedKeys = std::move(APins); }
 
   // For the receiver, while the callback runs.
   const TPlaylist* Playlist() const { return FPlaylist.get(); }
@@ -63,6 +68,9 @@ class TAPI final : public TThread {
   std::unique_ptr<TPlaylist> TakePlaylist() { return std::move(FPlaylist); }
   const QString& Error() const { return FError; }
   bool Success() const { return FSuccess; }
+  // After a failure because the station's certificate is not trusted: that certificate, which
+  // the presenter may choose to trust.
+  const std::optional<TServerCertificate>& UntrustedCertificate() const { return FUntrustedCertificate; }
 
  protected:
   void Execute() override;
@@ -90,6 +98,8 @@ class TAPI final : public TThread {
   const std::shared_ptr<const TSettings> FSettings;
   const THttpLimits FLimits;
   std::shared_ptr<TUploadState> FUploadState;
+  std::shared_ptr<const TPinnedKeys> FPinnedKeys;
+  std::optional<TServerCertificate> FUntrustedCertificate;
   bool FCallbackDone = false;
 };
 
