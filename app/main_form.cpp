@@ -18,6 +18,9 @@
 #include <algorithm>
 #include <utility>
 
+#include "app/certificate_trust.h"
+#include "app/connection_lock.h"
+#include "app/plain_text_notice.h"
 #include "app/playlist_changes.h"
 #include "app/playlist_view_setup.h"
 #include "app/status_panel.h"
@@ -95,6 +98,8 @@ TMainFrm::TMainFrm(std::shared_ptr<TSettings> ASettings, TMainFrmHost& AHost, TB
       FChooseFile(std::move(AChooseFile)),
       FStartProgram(std::move(AStartProgram)),
       FHandOver(THandOver::Create(this)),
+      FPinnedKeys(FHost.PinnedKeys()),
+      FCertificateTrust(std::make_unique<TCertificateTrust>(FBoxes, FPinnedKeys)),
       FTimer(this),
       FProgressTimer(this) {
   setObjectName(QStringLiteral("MainFrm"));
@@ -114,6 +119,9 @@ TMainFrm::TMainFrm(std::shared_ptr<TSettings> ASettings, TMainFrmHost& AHost, TB
   FStatusBar->setAccessibleName(QStringLiteral("Status"));
   FStatusPanel = new TStatusPanel(FStatusBar);
   FStatusBar->addWidget(FStatusPanel, 1);
+  FConnectionLock = new TConnectionLock(FStatusBar);
+  FStatusBar->addPermanentWidget(FConnectionLock);
+  FPlainTextNotice = std::make_unique<TPlainTextNotice>(FSettings, FBoxes, *FConnectionLock);
   setStatusBar(FStatusBar);
 
   resize(ClientSize);
@@ -308,6 +316,10 @@ void TMainFrm::RefreshPlaylist() {
   if (FUpdatingPlaylist || FClosing) {
     return;
   }
+  FPlainTextNotice->Update();
+  if (FUpdatingPlaylist || FClosing) {
+    return;
+  }
   FUpdatingPlaylist = true;
   try {
     StartWorker(NewWorker(&TMainFrm::OnPlaylistResult), [](TAPI& AWorker) { AWorker.GetPlaylistContents(); });
@@ -331,9 +343,14 @@ TAPI* TMainFrm::NewWorker(void (TMainFrm::*AMethod)(TAPI&), const QString& ADone
                               Announce(ASender.Success() ? ADone : ASender.Error());
                             }
                             (this->*AMethod)(ASender);
+                            if (FCertificateTrust->Consider(ASender)) {
+                              RefreshPlaylist();
+                            }
                           });
                         }};
-  return new TAPI(FSettings, std::move(Callback));
+  auto* Worker = new TAPI(FSettings, std::move(Callback));
+  Worker->SetPinnedKeys(FPinnedKeys);
+  return Worker;
 }
 
 void TMainFrm::OnPlaylistResult(TAPI& ASender) {
@@ -548,10 +565,15 @@ void TMainFrm::InsertVoiceTrackFile(int APosition, const QString& AFileName) {
   Upload->Position = APosition;
   Upload->FileSize = QFileInfo(AFileName).size();
   Upload->State = std::make_shared<TUploadState>();
-  TAPICallback Callback{FHandOver,
-                        [this, Upload](TAPI& ASender) { Guarded([&] { OnInsertResult(ASender, Upload); }); }};
+  TAPICallback Callback{FHandOver, [this, Upload](TAPI& ASender) {
+                          Guarded([&] {
+                            OnInsertResult(ASender, Upload);
+                            FCertificateTrust->Consider(ASender);
+                          });
+                        }};
   std::unique_ptr<TAPI> Worker(new TAPI(FSettings, std::move(Callback)));
   Worker->SetUploadState(Upload->State);
+  Worker->SetPinnedKeys(FPinnedKeys);
   try {
     Worker->InsertVoiceTrack(APosition, AFileName);
   } catch (const EFileFailure& E) {

@@ -20,6 +20,10 @@ namespace wavenard {
 
 class TAPI;
 class TBoxPresenter;
+class TCertificateTrust;
+class TConnectionLock;
+class TPinnedKeys;
+class TPlainTextNotice;
 class TDpiCache;
 class THandOver;
 class TSettings;
@@ -55,6 +59,9 @@ class TMainFrmHost {
   virtual QString VoiceTracksFolder() const = 0;
   // Where a failure that would leave an event handler ends.
   virtual void ReportError(const std::exception& AError) = 0;
+  // The stations whose own certificates the presenter trusts; none: such a station is refused
+  // without asking.
+  virtual std::shared_ptr<TPinnedKeys> PinnedKeys() { return nullptr; }
 };
 
 // The program's main window: the station's playlist, polled every five seconds, with the
@@ -76,6 +83,7 @@ class TMainFrm final : public QMainWindow {
 
   TVirtualTreePlaylist& lvPlaylist() { return *FPlaylistView; }
   TStatusPanel& StatusPanel() { return *FStatusPanel; }
+  TConnectionLock& ConnectionLock() { return *FConnectionLock; }
   QToolButton& btRecord() { return *FRecordButton; }
   QToolButton& btInsert() { return *FInsertButton; }
   QToolButton& btDelete() { return *FDeleteButton; }
@@ -188,6 +196,10 @@ class TMainFrm final : public QMainWindow {
   TVirtualTreePlaylist* FPlaylistView = nullptr;
   QStatusBar* FStatusBar = nullptr;
   TStatusPanel* FStatusPanel = nullptr;
+  TConnectionLock* FConnectionLock = nullptr;
+  std::unique_ptr<TPlainTextNotice> FPlainTextNotice;
+  const std::shared_ptr<TPinnedKeys> FPinnedKeys;
+  std::unique_ptr<TCertificateTrust> FCertificateTrust;
   QTimer FTimer;
 
   std::vector<std::shared_ptr<TUpload>> FUploads;

@@ -54,6 +54,8 @@ TSettingsFrm::TSettingsFrm(TSettings& ASettings, TSystemIni& ASystemIni, TDevice
   FConnectionGroup =
       Place(new QGroupBox(QStringLiteral("Quorvane"), this), "gbConnection", QRect(8, 8, 286, 167));
   FServerEdit = Place(new QLineEdit(FConnectionGroup), "edServer", QRect(10, 37, 193, 23));
+  FServerEdit->setToolTip(QStringLiteral(
+      "The station's host name or IP address. Type https://host to encrypt the connection (Port 0: 443)."));
   FPortBox = Place(new QSpinBox(FConnectionGroup), "nbPort", QRect(209, 37, 67, 23));
   FPortBox->setRange(std::numeric_limits<qint32>::min(), std::numeric_limits<qint32>::max());
   FPortBox->setButtonSymbols(QAbstractSpinBox::UpDownArrows);

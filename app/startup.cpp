@@ -10,6 +10,8 @@
 #include "audio/media_device_source.h"
 #include "config/connection_settings.h"
 #include "config/connection_settings_file.h"
+#include "config/failures.h"
+#include "config/pinned_keys.h"
 #include "config/player_ini.h"
 #include "config/system_ini.h"
 #include "support/message_box.h"
@@ -52,6 +54,15 @@ TApplicationRun::TApplicationRun(TStartupEnvironment AEnvironment)
   FEnvironment.Devices->SetUserAgent(DecodeWindows1252(FUserAgent));
   FSettings = std::make_shared<TSettings>();
   FSettingsFile = std::make_unique<TSettingsFile>(*FSettings, FFolders, *FEnvironment.Boxes);
+  FPinnedKeys =
+      std::make_shared<TPinnedKeys>(FFolders.SettingsFile(QString::fromUtf16(TPinnedKeys::FileName)));
+  try {
+    FPinnedKeys->Load();
+  } catch (const EFileFailure& Failure) {
+    FEnvironment.Boxes->MyMessageBox(
+        QStringLiteral("The trusted station certificates could not be read: %1").arg(Failure.Message()),
+        QStringLiteral("Error"), MB_ICONERROR | MB_OK);
+  }
 }
 
 TApplicationRun::~TApplicationRun() {

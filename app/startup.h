@@ -17,6 +17,7 @@ namespace wavenard {
 class TBoxPresenter;
 class TDeviceSource;
 class TMsgThread;
+class TPinnedKeys;
 class TSettings;
 class TPlayerIni;
 class TSettingsFile;
@@ -76,6 +77,7 @@ class TApplicationRun final : private TMainFrmHost {
   void ShowSettings(QWidget* AParent) override;
   QString VoiceTracksFolder() const override;
   void ReportError(const std::exception& AError) override;
+  std::shared_ptr<TPinnedKeys> PinnedKeys() override { return FPinnedKeys; }
 
   TStartupEnvironment FEnvironment;
   TDpiCache FDpi;
@@ -89,6 +91,7 @@ class TApplicationRun final : private TMainFrmHost {
   QByteArray FUserAgent;
   std::shared_ptr<TSettings> FSettings;
   std::unique_ptr<TSettingsFile> FSettingsFile;
+  std::shared_ptr<TPinnedKeys> FPinnedKeys;
   std::unique_ptr<TMainFrm> FMainFrm;
 };
 

@@ -112,6 +112,10 @@ bool TAPI::DoRequest(const QString& ARequest, QString& AResponse) {
     FUntrustedCertificate = E.Certificate();
     Fail(E.Message());
     return false;
+  } catch (const ECertificateChanged& E) {
+    FCertificateChanged = true;
+    Fail(E.Message());
+    return false;
   } catch (const ENetworkFailure& E) {
     Fail(E.Message());
     return false;

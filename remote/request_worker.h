@@ -71,6 +71,8 @@ class TAPI final : public TThread {
   // After a failure because the station's certificate is not trusted: that certificate, which
   // the presenter may choose to trust.
   const std::optional<TServerCertificate>& UntrustedCertificate() const { return FUntrustedCertificate; }
+  // After a failure because the station showed another key than the one trusted for it.
+  bool CertificateChanged() const { return FCertificateChanged; }
 
  protected:
   void Execute() override;
@@ -100,6 +102,7 @@ class TAPI final : public TThread {
   std::shared_ptr<TUploadState> FUploadState;
   std::shared_ptr<const TPinnedKeys> FPinnedKeys;
   std::optional<TServerCertificate> FUntrustedCertificate;
+  bool FCertificateChanged = false;
   bool FCallbackDone = false;
 };
 

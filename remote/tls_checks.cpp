@@ -240,7 +240,7 @@ void ThrowIfTlsFailure(CURL* AEasy, CURLcode ACode, const char* AErrorText, cons
     case CURLE_PEER_FAILED_VERIFICATION:
       ThrowVerifyFailure(AEasy, AErrorText, ACurrentURL, ALimits, AAborted);
     case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
-      throw ENetworkFailure(
+      throw ECertificateChanged(
           QStringLiteral("The station's certificate has changed since it was trusted; the connection was "
                          "refused. If the station really has a new certificate, remove its line from %1.")
               .arg(QString::fromUtf16(TPinnedKeys::FileName)));

@@ -37,6 +37,12 @@ class EUntrustedCertificate final : public ENetworkFailure {
   TServerCertificate FCertificate;
 };
 
+// The station shows another key than the one the presenter trusted for it.
+class ECertificateChanged final : public ENetworkFailure {
+ public:
+  using ENetworkFailure::ENetworkFailure;
+};
+
 // The TLS settings of a transfer to AAddress. The peer and its name are always checked against
 // the trust store; SSL_CERT_FILE and SSL_CERT_DIR name another one, as for every program on
 // OpenSSL. A station whose key APins holds is checked against that key alone: it is the

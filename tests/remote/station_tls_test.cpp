@@ -23,6 +23,7 @@ struct TResult {
   QString Error;
   int Rows = -1;
   std::optional<TServerCertificate> Untrusted;
+  bool Changed = false;
 };
 
 QByteArray FlacFile() {
@@ -89,12 +90,13 @@ class StationTls : public ::testing::Test {
 
   TResult Run(const std::function<void(TAPI&)>& AStart) {
     std::optional<TResult> Result;
-    auto* Worker = new TAPI(
-        FSettings, TAPICallback{FHandOver, [&](TAPI& ASender) {
-                                  Result = TResult{ASender.Success(), ASender.Error(),
-                                                   ASender.Playlist() ? ASender.Playlist()->Count() : -1,
-                                                   ASender.UntrustedCertificate()};
-                                }});
+    auto* Worker =
+        new TAPI(FSettings, TAPICallback{FHandOver, [&](TAPI& ASender) {
+                                           Result = TResult{
+                                               ASender.Success(), ASender.Error(),
+                                               ASender.Playlist() ? ASender.Playlist()->Count() : -1,
+                                               ASender.UntrustedCertificate(), ASender.CertificateChanged()};
+                                         }});
     Worker->SetPinnedKeys(FPins);
     AStart(*Worker);
     [&] { QTRY_VERIFY_WITH_TIMEOUT(Result.has_value(), 20000); }();
@@ -233,6 +235,7 @@ TEST_F(StationTls, AChangedKeyIsRefusedAndNotOfferedAgain) {
   EXPECT_TRUE(Result.Error.startsWith(u"The station's certificate has changed since it was trusted"_qs))
       << Result.Error.toStdString();
   EXPECT_FALSE(Result.Untrusted.has_value());
+  EXPECT_TRUE(Result.Changed);
   EXPECT_TRUE(Station.Requests().empty());
 }
 
