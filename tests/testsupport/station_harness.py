@@ -67,11 +67,11 @@ def object_text_string(text):
     return "'" + text.replace("'", "''") + "'"
 
 
-def write_settings(folder, port, user, password):
-    """The settings.ini that points the program at the simulator on 127.0.0.1."""
+def write_settings(folder, port, user, password, server="127.0.0.1"):
+    """The settings.ini that points the program at the simulator, on 127.0.0.1 unless told."""
     with open(os.path.join(folder, "settings.ini"), "w", newline="") as f:
-        f.write("object TSettings\r\n  Server = '127.0.0.1'\r\n  Port = %d\r\n  User = %s\r\n  Pass = %s\r\nend\r\n"
-                % (port, object_text_string(user), object_text_string(password)))
+        f.write("object TSettings\r\n  Server = %s\r\n  Port = %d\r\n  User = %s\r\n  Pass = %s\r\nend\r\n"
+                % (object_text_string(server), port, object_text_string(user), object_text_string(password)))
 
 
 # The environment that makes Qt offer the program to the accessibility bus.
