@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <httplib.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 
 #include <algorithm>
@@ -231,10 +232,13 @@ bool TStationSim::Start(int APort) {
   }
   Server->set_keep_alive_timeout(1);
   // Without the library's default SO_REUSEPORT, a port another server listens on is refused
-  // instead of shared.
+  // instead of shared. Without delay, as a station's web server sends: over TLS the library
+  // writes an answer's head and body apart, and the body would wait for the client's delayed
+  // acknowledgement.
   Server->set_socket_options([](socket_t ASocket) {
     const int On = 1;
     setsockopt(ASocket, SOL_SOCKET, SO_REUSEADDR, &On, sizeof On);
+    setsockopt(ASocket, IPPROTO_TCP, TCP_NODELAY, &On, sizeof On);
   });
   Server->set_pre_routing_handler([this](const httplib::Request& ARequest, httplib::Response&) {
     if (ARequest.path.rfind("/sim/", 0) != 0) {
