@@ -46,7 +46,7 @@ def launch_simulator(program, options):
     Returns the process and the port, or None and the line it printed instead."""
     sim = subprocess.Popen([program, *options], stdout=subprocess.PIPE, text=True)
     line = sim.stdout.readline()
-    match = re.match(r"listening on http://127\.0\.0\.1:(\d+)", line)
+    match = re.match(r"listening on https?://127\.0\.0\.1:(\d+)", line)
     if not match:
         sim.kill()
         sim.wait()
@@ -166,7 +166,8 @@ def serve(arguments):
     parser = argparse.ArgumentParser(
         prog="station_harness.py",
         description="Starts the station simulator, writes FOLDER/settings.ini pointing at it, prints its address "
-                    "(http://127.0.0.1:PORT) as one line and keeps it running until this program is ended.")
+                    "(http://127.0.0.1:PORT, or https://localhost:PORT with a certificate) as one line and keeps it "
+                    "running until this program is ended.")
     parser.add_argument("--station-sim", required=True, metavar="PROGRAM", help="the simulator")
     parser.add_argument("--playlist", required=True, metavar="FILE")
     parser.add_argument("--user", required=True)
@@ -176,6 +177,8 @@ def serve(arguments):
     parser.add_argument("--port", type=int, default=0, help="the port to try first; a free one when it is taken")
     parser.add_argument("--settings-folder", required=True, metavar="FOLDER",
                         help="the application folder that gets settings.ini")
+    parser.add_argument("--tls-cert", metavar="FILE", help="serve https with this certificate (for localhost)")
+    parser.add_argument("--tls-key", metavar="FILE", help="the certificate's key")
     args = parser.parse_args(arguments)
 
     # Ended by a signal, the simulator ends with it.
@@ -183,6 +186,10 @@ def serve(arguments):
     options = ["--playlist", args.playlist, "--user", args.user, "--pass", args.password, "--log", args.log]
     if args.store:
         options += ["--store", args.store]
+    address = "http://127.0.0.1"
+    if args.tls_cert:
+        options += ["--tls-cert", args.tls_cert, "--tls-key", args.tls_key]
+        address = "https://localhost"
     sim = None
     try:
         for port in dict.fromkeys([args.port, 0]):
@@ -195,8 +202,9 @@ def serve(arguments):
         settings = os.path.join(args.settings_folder, "settings.ini")
         os.close(os.open(settings, os.O_WRONLY | os.O_CREAT, 0o600))
         os.chmod(settings, 0o600)
-        write_settings(args.settings_folder, port_or_line, args.user, args.password)
-        print("http://127.0.0.1:%d" % port_or_line, flush=True)
+        write_settings(args.settings_folder, port_or_line, args.user, args.password,
+                       server=address if args.tls_cert else "127.0.0.1")
+        print("%s:%d" % (address, port_or_line), flush=True)
         sim.wait()
     except KeyboardInterrupt:
         pass
