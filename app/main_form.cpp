@@ -317,6 +317,7 @@ void TMainFrm::RefreshPlaylist() {
     return;
   }
   FPlainTextNotice->Update();
+  // The notice's box lets ticks and closing through while it is open.
   if (FUpdatingPlaylist || FClosing) {
     return;
   }
