@@ -577,7 +577,7 @@ void TMainFrm::OnInsertResult(TAPI& ASender, const std::shared_ptr<TUpload>& AUp
     // Also when the cancel came too late: the station has the track.
     SetStatusNotice(
         QStringLiteral("\"%1\" inserted at %2").arg(AUpload->Name, QString::number(AUpload->Position)));
-  } else if (AUpload->State->Cancelled) {
+  } else if (AUpload->State->Cancelled()) {
     SetStatusNotice(QStringLiteral("Upload of \"%1\" cancelled").arg(AUpload->Name));
     return;
   } else {
@@ -589,19 +589,29 @@ void TMainFrm::OnInsertResult(TAPI& ASender, const std::shared_ptr<TUpload>& AUp
 }
 
 void TMainFrm::CancelUpload() {
-  const auto Found =
-      std::find_if(FUploads.begin(), FUploads.end(),
-                   [](const std::shared_ptr<TUpload>& AUpload) { return !AUpload->State->Cancelled; });
-  if (Found == FUploads.end()) {
+  if (FUploads.empty()) {
     return;
   }
-  const std::shared_ptr<TUpload> Upload = *Found;
+  const auto Sending =
+      std::find_if(FUploads.begin(), FUploads.end(), [](const std::shared_ptr<TUpload>& AUpload) {
+        return !AUpload->State->Cancelled() && !AUpload->State->Delivered();
+      });
+  const QString TooLate = QStringLiteral("The station already has the whole file; it may insert it.");
+  if (Sending == FUploads.end()) {
+    if (std::any_of(FUploads.begin(), FUploads.end(),
+                    [](const std::shared_ptr<TUpload>& AUpload) { return AUpload->State->Delivered(); })) {
+      FBoxes.MyMessageBox(TooLate, QStringLiteral("Wavenard"), MB_OK | MB_ICONINFORMATION);
+    }
+    return;
+  }
+  const std::shared_ptr<TUpload> Upload = *Sending;
   const int Answer = FBoxes.MyMessageBox(QStringLiteral("Cancel the upload of \"%1\"?").arg(Upload->Name),
                                          QStringLiteral("Wavenard"), MB_YESNO | MB_ICONQUESTION);
-  // The transfer ends at its next look at the flag; its result then says it was cancelled,
-  // unless the answer came first (also while the box was open).
-  if (Answer == IDYES) {
-    Upload->State->Cancelled = true;
+  // The transfer ends at its next look at the flag, and its result then says it was
+  // cancelled; unless its last bytes went out while the box was open: then nothing is cut and
+  // the station's answer tells whether it took the track.
+  if (Answer == IDYES && !Upload->State->Cancel()) {
+    FBoxes.MyMessageBox(TooLate, QStringLiteral("Wavenard"), MB_OK | MB_ICONINFORMATION);
   }
 }
 
@@ -621,7 +631,7 @@ void TMainFrm::SetStatusNotice(const QString& AText) {
 void TMainFrm::UpdateStatusPanel() {
   const auto Shown =
       std::find_if(FUploads.begin(), FUploads.end(),
-                   [](const std::shared_ptr<TUpload>& AUpload) { return !AUpload->State->Cancelled; });
+                   [](const std::shared_ptr<TUpload>& AUpload) { return !AUpload->State->Cancelled(); });
   if (Shown != FUploads.end()) {
     // The upload is said when it starts; its figures, a few times a second, are only shown.
     ShowStatus(UploadProgressText(**Shown), !std::exchange((*Shown)->Said, true));
@@ -633,10 +643,15 @@ void TMainFrm::UpdateStatusPanel() {
 QString TMainFrm::UploadProgressText(const TUpload& AUpload) const {
   const qint64 Total = AUpload.State->Total;
   const qint64 Sent = std::clamp<qint64>(AUpload.State->Sent, 0, Total);
+  // Sent is what has gone into the network, not what the station has read: a slow link still
+  // carries the rest for a while, and only the answer says whether the track was taken.
+  if (AUpload.State->Delivered() && Total > 0 && Sent == Total) {
+    return QStringLiteral("Uploading \"%1\": all sent, waiting for the station's answer").arg(AUpload.Name);
+  }
   // The body is the file in Base64 and then some: what it has carried is told in file bytes.
   const double Share = Total > 0 ? static_cast<double>(Sent) / static_cast<double>(Total) : 0.0;
   const auto Megabytes = [](double ABytes) { return QString::number(ABytes / 1e6, 'f', 1); };
-  return QStringLiteral("Uploading \"%1\": %2 % (%3 of %4 MB)")
+  return QStringLiteral("Uploading \"%1\": %2 % sent (%3 of %4 MB)")
       .arg(AUpload.Name, QString::number(Total > 0 ? Sent * 100 / Total : 0),
            Megabytes(Share * static_cast<double>(AUpload.FileSize)),
            Megabytes(static_cast<double>(AUpload.FileSize)));

@@ -61,9 +61,16 @@ using TTransferProgress = std::function<void(qint64 ASent, qint64 ATotal)>;
 // sent on by 307 and 308 to the same scheme, host and port, other redirects of a form fail
 // before anything goes to the new address. AAborted is asked often and ends the exchange at
 // once when it says so. AProgress, when given, hears of the form's bytes sent every few
-// milliseconds while they move. Throws ENetworkFailure or EExchangeAborted.
+// milliseconds while they move. ALastBytes, when given, is asked just before the form's last
+// bytes are handed to the network; when it says no, the exchange is given up
+// (EExchangeAborted) with the form incomplete, so the station never has it whole.
+//
+// A form's exchange whose final answer has a 2xx status line counts once that line is in,
+// whatever becomes of the rest of the answer: the station has taken the form.
+// Throws ENetworkFailure or EExchangeAborted.
 THttpAnswer PerformHttpExchange(const QString& AURL, const QByteArray* AForm, const THttpLimits& ALimits,
                                 const std::function<bool()>& AAborted,
-                                const TTransferProgress& AProgress = {});
+                                const TTransferProgress& AProgress = {},
+                                const std::function<bool()>& ALastBytes = {});
 
 }  // namespace wavenard

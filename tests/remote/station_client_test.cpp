@@ -317,7 +317,7 @@ TEST_F(StationClient, ACancelledUploadEndsAtOnceAndInsertsNothing) {
   QTRY_VERIFY_WITH_TIMEOUT(Upload->Sent > 0, 10000);
   QElapsedTimer Clock;
   Clock.start();
-  Upload->Cancelled = true;
+  ASSERT_TRUE(Upload->Cancel());
   QTRY_VERIFY_WITH_TIMEOUT(Result.has_value(), 10000);
   EXPECT_LT(Clock.elapsed(), 1000);
   EXPECT_FALSE(Result->Success);
