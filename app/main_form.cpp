@@ -43,6 +43,8 @@ constexpr int ListMargin = 8;
 constexpr int RowPadding = 8;
 // How often the status panel follows an upload's progress.
 constexpr int ProgressInterval = 250;
+// How long "... inserted at 8" may stand before it is taken as stale.
+constexpr int InsertNoticeTime = 30000;
 
 #ifdef Q_OS_WIN
 const QString RecorderProgram = QStringLiteral("pellorin.exe");
@@ -96,7 +98,8 @@ TMainFrm::TMainFrm(std::shared_ptr<TSettings> ASettings, TMainFrmHost& AHost, TB
       FStartProgram(std::move(AStartProgram)),
       FHandOver(THandOver::Create(this)),
       FTimer(this),
-      FProgressTimer(this) {
+      FProgressTimer(this),
+      FInsertNoticeTimer(this) {
   setObjectName(QStringLiteral("MainFrm"));
   setWindowTitle(QStringLiteral("Wavenard"));
   setWindowIcon(QIcon(QStringLiteral(":/icons/wavenard.svg")));
@@ -139,6 +142,15 @@ TMainFrm::TMainFrm(std::shared_ptr<TSettings> ASettings, TMainFrmHost& AHost, TB
   FCancelUploadAction->setEnabled(false);
   connect(FCancelUploadAction, &QAction::triggered, this, [this] { Guarded([this] { CancelUpload(); }); });
   addAction(FCancelUploadAction);
+
+  FInsertNoticeTimer.setSingleShot(true);
+  FInsertNoticeTimer.setInterval(InsertNoticeTime);
+  connect(&FInsertNoticeTimer, &QTimer::timeout, this, [this] {
+    if (FInsertNotice && FStatusNotice == FInsertNotice->Text) {
+      SetStatusNotice(QString());
+    }
+    FInsertNotice.reset();
+  });
 }
 
 TMainFrm::~TMainFrm() {
@@ -309,6 +321,7 @@ void TMainFrm::RefreshPlaylist() {
     return;
   }
   FUpdatingPlaylist = true;
+  ++FRefreshesStarted;
   try {
     StartWorker(NewWorker(&TMainFrm::OnPlaylistResult), [](TAPI& AWorker) { AWorker.GetPlaylistContents(); });
   } catch (const EThread& E) {
@@ -346,6 +359,7 @@ void TMainFrm::OnPlaylistResult(TAPI& ASender) {
     }
     ShowPlaylistChanges(Old.get(), *FPlaylist);
     UpdatePlaylistView();
+    FollowEdits(FRefreshesStarted);
     SetPlaylistStatus(QString());
   } else {
     SetPlaylistStatus(ASender.Error());
@@ -365,6 +379,73 @@ void TMainFrm::ShowPlaylistChanges(const TPlaylist* AOld, const TPlaylist& ANew)
   FModel.MarkNewRows(std::move(Changes.NewRows));
   if (!Changes.Empty()) {
     Announce(Changes.Summary());
+  }
+}
+
+TAPI* TMainFrm::NewEditWorker(int AEdit, const QString& ADone) {
+  TAPICallback Callback{FHandOver, [this, AEdit, ADone](TAPI& ASender) {
+                          Guarded([&] {
+                            Announce(ASender.Success() ? ADone : ASender.Error());
+                            // Done once a list asked for after the answer shows it.
+                            if (ASender.Success()) {
+                              FPendingEdits.Answered(AEdit, FRefreshesStarted + 1);
+                              if (FSelectAfterRefresh && FSelectAfterRefresh->Edit == AEdit) {
+                                FSelectAfterRefresh->Refresh = FRefreshesStarted + 1;
+                              }
+                            } else {
+                              FPendingEdits.Remove(AEdit);
+                              if (FSelectAfterRefresh && FSelectAfterRefresh->Edit == AEdit) {
+                                FSelectAfterRefresh.reset();
+                              }
+                            }
+                            ShowPendingEdits();
+                            OnTrackEditResult(ASender);
+                          });
+                        }};
+  return new TAPI(FSettings, std::move(Callback));
+}
+
+bool TMainFrm::RefusedAsPending(const std::vector<int>& ARows) {
+  const QString Refusal = FPendingEdits.Refusal(ARows);
+  if (Refusal.isEmpty()) {
+    return false;
+  }
+  SetStatusNotice(Refusal);
+  return true;
+}
+
+void TMainFrm::ShowPendingEdits() {
+  FModel.SetPendingRows(FPendingEdits.Rows(FModel.rowCount()));
+  UpdateStatusPanel();
+}
+
+void TMainFrm::FollowEdits(int ARefresh) {
+  FPendingEdits.RefreshArrived(ARefresh);
+  ShowPendingEdits();
+  const int Count = FPlaylist->Count();
+  if (FSelectAfterRefresh && FSelectAfterRefresh->Refresh != 0 && FSelectAfterRefresh->Refresh <= ARefresh) {
+    const TRowToSelect Wanted = *std::exchange(FSelectAfterRefresh, std::nullopt);
+    int Row = std::clamp(Wanted.Row, 0, Count - 1);
+    if (!Wanted.Title.isEmpty() && Row >= 0 && FPlaylist->Items(Row).Title != Wanted.Title) {
+      Row = -1;
+      for (int I = 0; I < Count && Row < 0; ++I) {
+        Row = FPlaylist->Items(I).Title == Wanted.Title ? I : -1;
+      }
+    }
+    if (Row >= 0) {
+      SelectRow(Row);
+    }
+  }
+  if (FInsertNotice && FInsertNotice->Refresh <= ARefresh) {
+    const bool Shown = FInsertNotice->Row < Count;
+    if (Shown && FInsertNotice->Title.isEmpty()) {
+      FInsertNotice->Title = FPlaylist->Items(FInsertNotice->Row).Title;
+    } else if (!Shown || FPlaylist->Items(FInsertNotice->Row).Title != FInsertNotice->Title) {
+      if (FStatusNotice == FInsertNotice->Text) {
+        FStatusNotice.clear();
+      }
+      FInsertNotice.reset();
+    }
   }
 }
 
@@ -463,27 +544,48 @@ void TMainFrm::lvPlaylistDragDrop(const QDropEvent& AEvent) {
   if (!FModel.IsOwnDrag(AEvent.mimeData())) {
     QString Reason;
     const QString FileName = DroppedVoiceTrack(AEvent, Reason);
-    const QString Title = FPlaylist->Items(Target).Title;
+    const TSongRef Song = RememberSong(*FPlaylist, Target);
     // Asked once the drop has ended, so that the file manager is not kept waiting on the box.
-    QTimer::singleShot(0, this, [this, Target, Title, FileName] {
-      Guarded([&] { AskInsertDroppedFile(Target, Title, FileName); });
+    QTimer::singleShot(0, this, [this, Target, Song, FileName] {
+      Guarded([&] { AskInsertDroppedFile(Target, Song, FileName); });
     });
     return;
   }
-  MoveRow(FirstSelectedRow(), Target);
+  // The moved row stays the current one, as with the keys.
+  if (MoveRow(FirstSelectedRow(), Target)) {
+    SelectRow(Target);
+  }
 }
 
-void TMainFrm::MoveRow(int ASource, int ATarget) {
+bool TMainFrm::MoveRow(int ASource, int ATarget) {
   if (!FPlaylist || ASource < 0 || ATarget < 0 || ASource >= FPlaylist->Count() ||
-      ATarget >= FPlaylist->Count()) {
-    return;
+      ATarget >= FPlaylist->Count() || RefusedAsPending({ASource, ATarget})) {
+    return false;
   }
+  const QString Title = FPlaylist->Items(ASource).Title;
   // The two rows show each other's track at once; the next refresh shows the station's order.
   FPlaylist->Exchange(ASource, ATarget);
   FModel.ExchangeMarks(ASource, ATarget);
   FModel.Rebind(FPlaylist->Count());
-  StartWorker(NewWorker(&TMainFrm::OnTrackEditResult, QStringLiteral("Track moved")),
-              [&](TAPI& AWorker) { AWorker.MovePlaylistTrack(ASource, ATarget); });
+  const int Edit = FPendingEdits.Add(TPendingEdits::TKind::Move, {ASource, ATarget}, Title);
+  FStatusNotice.clear();
+  try {
+    StartWorker(NewEditWorker(Edit, QStringLiteral("Track moved")),
+                [&](TAPI& AWorker) { AWorker.MovePlaylistTrack(ASource, ATarget); });
+  } catch (...) {
+    FPendingEdits.Remove(Edit);
+    ShowPendingEdits();
+    throw;
+  }
+  ShowPendingEdits();
+  return true;
+}
+
+void TMainFrm::SelectRow(int ARow) {
+  const QModelIndex Row = FModel.index(ARow, 0);
+  FPlaylistView->selectionModel()->setCurrentIndex(
+      Row, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+  FPlaylistView->ShowRow(Row);
 }
 
 void TMainFrm::MoveSelectedRow(int ADelta) {
@@ -496,20 +598,31 @@ void TMainFrm::MoveSelectedRow(int ADelta) {
   if (Target < 0 || Target >= FPlaylist->Count()) {
     return;
   }
-  MoveRow(Source, Target);
-  const QModelIndex Row = FModel.index(Target, 0);
-  FPlaylistView->selectionModel()->setCurrentIndex(
-      Row, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-  FPlaylistView->ShowRow(Row);
+  if (MoveRow(Source, Target)) {
+    SelectRow(Target);
+  }
 }
 
 void TMainFrm::btDeleteClick() {
   const int Row = FirstSelectedRow();
-  if (Row < 0) {
+  if (Row < 0 || RefusedAsPending({Row})) {
     return;
   }
-  StartWorker(NewWorker(&TMainFrm::OnTrackEditResult, QStringLiteral("Track deleted")),
-              [Row](TAPI& AWorker) { AWorker.DeletePlaylistTrack(Row); });
+  const QString Title = FPlaylist && Row < FPlaylist->Count() ? FPlaylist->Items(Row).Title : QString();
+  const int Edit = FPendingEdits.Add(TPendingEdits::TKind::Delete, {Row}, Title);
+  FStatusNotice.clear();
+  // The row that follows takes the deleted one's place: it is the current row afterwards.
+  FSelectAfterRefresh = TRowToSelect{Row, QString(), 0, Edit};
+  try {
+    StartWorker(NewEditWorker(Edit, QStringLiteral("Track deleted")),
+                [Row](TAPI& AWorker) { AWorker.DeletePlaylistTrack(Row); });
+  } catch (...) {
+    FPendingEdits.Remove(Edit);
+    FSelectAfterRefresh.reset();
+    ShowPendingEdits();
+    throw;
+  }
+  ShowPendingEdits();
 }
 
 void TMainFrm::btInsertClick() {
@@ -528,18 +641,42 @@ void TMainFrm::btInsertClick() {
   InsertVoiceTrackFile(Position, FileName);
 }
 
-void TMainFrm::AskInsertDroppedFile(int ARow, const QString& ATitle, const QString& AFileName) {
+void TMainFrm::AskInsertDroppedFile(int ARow, const TSongRef& ASong, const QString& AFileName) {
   if (FClosing) {
     return;
   }
   const QString Question = QStringLiteral("Insert \"%1\" after row %2 \"%3\"?")
-                               .arg(QFileInfo(AFileName).fileName(), QString::number(ARow + 1), ATitle);
+                               .arg(QFileInfo(AFileName).fileName(), QString::number(ARow + 1), ASong.Title);
   if (FBoxes.MyMessageBox(Question, QStringLiteral("Insert voice track"), MB_YESNO | MB_ICONQUESTION) ==
           IDYES &&
       !FClosing) {
-    // The same position as the button's: right after the row.
-    InsertVoiceTrackFile(ARow + 2, AFileName);
+    // The list may have moved while the box was open: the answer was about the song, not the
+    // row number.
+    InsertAfterSong(ASong, AFileName);
   }
+}
+
+bool TMainFrm::InsertAfterSong(const TSongRef& ASong, const QString& AFileName) {
+  const TSongPlace Place = FPlaylist ? FindSong(*FPlaylist, ASong) : TSongPlace();
+  const QString Name = QFileInfo(AFileName).fileName();
+  QString Refusal;
+  switch (Place.Result) {
+    case TSongPlace::TResult::Found:
+      // The same position as the button's: right after the song.
+      InsertVoiceTrackFile(Place.Row + 2, AFileName);
+      return true;
+    case TSongPlace::TResult::Gone:
+      Refusal = QStringLiteral("\"%1\" is no longer in the playlist, so \"%2\" was not sent.");
+      break;
+    case TSongPlace::TResult::Ambiguous:
+      Refusal = QStringLiteral(
+          "The playlist has changed around \"%1\" and the song meant cannot be told apart any more, so "
+          "\"%2\" was not sent.");
+      break;
+  }
+  FBoxes.MyMessageBox(Refusal.arg(ASong.Title, Name), QStringLiteral("Insert voice track"),
+                      MB_OK | MB_ICONWARNING);
+  return false;
 }
 
 void TMainFrm::InsertVoiceTrackFile(int APosition, const QString& AFileName) {
@@ -574,9 +711,16 @@ void TMainFrm::OnInsertResult(TAPI& ASender, const std::shared_ptr<TUpload>& AUp
     FCancelUploadAction->setEnabled(false);
   }
   if (ASender.Success()) {
-    // Also when the cancel came too late: the station has the track.
-    SetStatusNotice(
-        QStringLiteral("\"%1\" inserted at %2").arg(AUpload->Name, QString::number(AUpload->Position)));
+    // Also when the cancel came too late: the station has the track. The notice goes when a
+    // later list shows another track there, or when it has stood for a while.
+    const QString Notice =
+        QStringLiteral("\"%1\" inserted at %2").arg(AUpload->Name, QString::number(AUpload->Position));
+    FInsertNotice = TInsertNotice{Notice, AUpload->Position - 1, QString(), FRefreshesStarted + 1};
+    FInsertNoticeTimer.start();
+    // The take becomes the current row once the list shows it.
+    FSelectAfterRefresh =
+        TRowToSelect{AUpload->Position - 1, QFileInfo(AUpload->Name).completeBaseName(), FRefreshesStarted + 1};
+    SetStatusNotice(Notice);
   } else if (AUpload->State->Cancelled()) {
     SetStatusNotice(QStringLiteral("Upload of \"%1\" cancelled").arg(AUpload->Name));
     return;
@@ -635,8 +779,12 @@ void TMainFrm::UpdateStatusPanel() {
   if (Shown != FUploads.end()) {
     // The upload is said when it starts; its figures, a few times a second, are only shown.
     ShowStatus(UploadProgressText(**Shown), !std::exchange((*Shown)->Said, true));
+  } else if (!FStatusNotice.isEmpty()) {
+    ShowStatus(FStatusNotice);
+  } else if (!FPendingEdits.Empty()) {
+    ShowStatus(FPendingEdits.StatusText());
   } else {
-    ShowStatus(FStatusNotice.isEmpty() ? FPlaylistStatus : FStatusNotice);
+    ShowStatus(FPlaylistStatus);
   }
 }
 

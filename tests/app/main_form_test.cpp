@@ -778,10 +778,12 @@ TEST_F(MainFormTest, ClosingSavesSystemThenConnectionSettingsWithoutWaitingForTh
 }
 
 TEST_F(MainFormTest, ClosingWithTwentyEditsInFlightEndsThemAllAndDeliversNothing) {
+  Station.SetPlaylist(Tracks(20));
   Open();
   Station.SetDelay(60000);
-  Select({0});
+  // Each names another row: a second edit of a row on its way would be refused.
   for (int I = 0; I < 20; ++I) {
+    Select({I});
     Form->btDeleteClick();
   }
   // The simulator serves a few requests at a time; the others wait in its queue, but all twenty
