@@ -143,6 +143,7 @@ TMainFrm::TMainFrm(std::shared_ptr<TSettings> ASettings, TMainFrmHost& AHost, TB
   connect(FCancelUploadAction, &QAction::triggered, this, [this] { Guarded([this] { CancelUpload(); }); });
   addAction(FCancelUploadAction);
 
+  FInsertNoticeTimer.setObjectName(QStringLiteral("tmrInsertNotice"));
   FInsertNoticeTimer.setSingleShot(true);
   FInsertNoticeTimer.setInterval(InsertNoticeTime);
   connect(&FInsertNoticeTimer, &QTimer::timeout, this, [this] {
@@ -718,8 +719,8 @@ void TMainFrm::OnInsertResult(TAPI& ASender, const std::shared_ptr<TUpload>& AUp
     FInsertNotice = TInsertNotice{Notice, AUpload->Position - 1, QString(), FRefreshesStarted + 1};
     FInsertNoticeTimer.start();
     // The take becomes the current row once the list shows it.
-    FSelectAfterRefresh =
-        TRowToSelect{AUpload->Position - 1, QFileInfo(AUpload->Name).completeBaseName(), FRefreshesStarted + 1};
+    FSelectAfterRefresh = TRowToSelect{AUpload->Position - 1, QFileInfo(AUpload->Name).completeBaseName(),
+                                       FRefreshesStarted + 1};
     SetStatusNotice(Notice);
   } else if (AUpload->State->Cancelled()) {
     SetStatusNotice(QStringLiteral("Upload of \"%1\" cancelled").arg(AUpload->Name));

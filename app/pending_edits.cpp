@@ -47,8 +47,9 @@ QString TPendingEdits::Refusal(const std::vector<int>& ARows) const {
   if (Edit == nullptr) {
     return {};
   }
-  return (Edit->Kind == TKind::Delete ? QStringLiteral("\"%1\" is being deleted; wait for the station's answer.")
-                                      : QStringLiteral("\"%1\" is being moved; wait for the station's answer."))
+  return (Edit->Kind == TKind::Delete
+              ? QStringLiteral("\"%1\" is being deleted; wait for the station's answer.")
+              : QStringLiteral("\"%1\" is being moved; wait for the station's answer."))
       .arg(Edit->Title);
 }
 
@@ -57,7 +58,8 @@ QString TPendingEdits::StatusText() const {
     return {};
   }
   const TEdit& Edit = FEdits.back();
-  return (Edit.Kind == TKind::Delete ? QStringLiteral("Deleting \"%1\"\u2026") : QStringLiteral("Moving \"%1\"\u2026"))
+  return (Edit.Kind == TKind::Delete ? QStringLiteral("Deleting \"%1\"\u2026")
+                                     : QStringLiteral("Moving \"%1\"\u2026"))
       .arg(Edit.Title);
 }
 

@@ -43,7 +43,8 @@ void TPlaylistViewModel::SetPendingRows(std::vector<bool> ARows) {
 }
 
 bool TPlaylistViewModel::Pending(int ARow) const {
-  return ARow >= 0 && static_cast<size_t>(ARow) < FPendingRows.size() && FPendingRows[static_cast<size_t>(ARow)];
+  return ARow >= 0 && static_cast<size_t>(ARow) < FPendingRows.size() &&
+         FPendingRows[static_cast<size_t>(ARow)];
 }
 
 void TPlaylistViewModel::ExchangeMarks(int ARow1, int ARow2) {

@@ -282,7 +282,9 @@ TEST_F(MainFormTest, EveryCommandHasItsKey) {
   EXPECT_EQ(Cell(2, 1), "Track 2");
   EXPECT_EQ(Selected(), QList<int>{2});
   ASSERT_TRUE(WaitForRequest("action=move"));
-  ASSERT_TRUE(WaitFor([this] { return !Form->UpdatingPlaylist(); }));
+  // The moved rows are the station's again once the list after the answer is in.
+  auto* Model = Form->lvPlaylist().model();
+  ASSERT_TRUE(WaitFor([&] { return !Model->data(Model->index(2, 1), Qt::ForegroundRole).isValid(); }));
   Key(Qt::Key_Up, Qt::ControlModifier);
   ASSERT_TRUE(WaitForRequest("action=move", 2));
   EXPECT_EQ(Requests("action=move"),
@@ -837,6 +839,188 @@ TEST_F(MainFormTest, ARefusedRequestStartIsShownOnceAndTheNextTickAsksAgain) {
   EXPECT_EQ(Requests("action=getplaylist2").size(), Asked + 1);
   EXPECT_TRUE(Requests("action=delete").empty());
   EXPECT_EQ(Rows(), 10);
+}
+
+// An edit on its way greys the rows it names, says so, and refuses a second edit of them; other
+// edits still go out at once. Once the list after its answer arrives the rows are the
+// station's again, and the row that followed the deleted one is the current row.
+TEST_F(MainFormTest, AnEditOnItsWayKeepsItsRowsFromASecondEdit) {
+  Open();
+  auto* Model = Form->lvPlaylist().model();
+  const auto Pending = [&](int ARow) {
+    return Model->data(Model->index(ARow, 1), Qt::ForegroundRole) ==
+           QVariant(TPlaylistViewModel::PendingRowColor);
+  };
+  Station.SetDelay(1500);
+  Select({2});
+  Form->btDeleteClick();
+  EXPECT_EQ(Status(), "Deleting \"Track 3\"\u2026");
+  EXPECT_TRUE(Pending(2));
+  EXPECT_FALSE(Pending(3));
+
+  const QString Refused = "\"Track 3\" is being deleted; wait for the station's answer.";
+  // Delete again, and move the row with the keys and by dragging it.
+  Form->btDeleteClick();
+  EXPECT_EQ(Status(), Refused);
+  Form->MoveSelectedRow(1);
+  EXPECT_EQ(Cell(2, 1), "Track 3") << "not exchanged";
+  Select({5});
+  EXPECT_TRUE(DragOnto(2, *OwnDrag()));
+  EXPECT_EQ(Status(), Refused);
+  EXPECT_EQ(Cell(5, 1), "Track 6");
+
+  // Another row goes out at once.
+  Select({7});
+  Form->btDeleteClick();
+  EXPECT_EQ(Status(), "Deleting \"Track 8\"\u2026");
+  ASSERT_TRUE(WaitForRequest("action=delete", 2));
+  ASSERT_TRUE(WorkersEnded());
+  EXPECT_EQ(Requests("action=delete"),
+            (std::vector<std::string>{"GET /?user=demo&pass=demo&action=delete&pos=3",
+                                      "GET /?user=demo&pass=demo&action=delete&pos=8"}));
+  EXPECT_TRUE(Requests("action=move").empty());
+  Station.SetDelay(0);
+  Refresh();
+  EXPECT_EQ(Rows(), 8);
+  EXPECT_FALSE(Pending(2));
+  EXPECT_EQ(Status(), "");
+  EXPECT_TRUE(Boxes.Shown().isEmpty());
+}
+
+// A failed edit frees its rows at once: the station did nothing to them.
+TEST_F(MainFormTest, AFailedEditFreesItsRows) {
+  Open();
+  Station.SetStatus(500);
+  Select({2});
+  Form->btDeleteClick();
+  ASSERT_TRUE(WaitFor([this] { return !Boxes.Shown().isEmpty(); }));
+  Station.SetFaults({});
+  Form->btDeleteClick();
+  ASSERT_TRUE(WaitForRequest("action=delete", 2));
+}
+
+// The current row follows each edit, so that the keyboard goes on from where the presenter was.
+TEST_F(MainFormTest, TheCurrentRowFollowsEachEdit) {
+  test::TTempFolder Folder;
+  const QString Take = Folder.Write("take 1.flac", FlacFile());
+  Open();
+  Select({4});
+  Form->btDeleteClick();
+  ASSERT_TRUE(WaitFor([this] { return Rows() == 9; }));
+  ASSERT_TRUE(WaitFor([this] { return Selected() == QList<int>{4}; }));
+  EXPECT_EQ(Cell(4, 1), "Track 6");
+  EXPECT_EQ(Form->lvPlaylist().currentIndex().row(), 4);
+
+  ChooseFile = [&] { return Take; };
+  Form->btInsertClick();
+  ASSERT_TRUE(WaitFor([this] { return Rows() == 10; }));
+  ASSERT_TRUE(WaitFor([this] { return Selected() == QList<int>{5}; }));
+  EXPECT_EQ(Cell(5, 1), "take 1");
+  EXPECT_EQ(Form->lvPlaylist().currentIndex().row(), 5);
+
+  Select({1});
+  EXPECT_TRUE(DragOnto(6, *OwnDrag()));
+  EXPECT_EQ(Selected(), QList<int>{6});
+  EXPECT_EQ(Form->lvPlaylist().currentIndex().row(), 6);
+}
+
+// "... inserted at 8" stands while it holds: a list with another track there, or half a
+// minute (shortened here), takes it away.
+TEST_F(MainFormTest, TheInsertNoticeGoesWhenItNoLongerHolds) {
+  test::TTempFolder Folder;
+  const QString Take = Folder.Write("take 1.flac", FlacFile());
+  Open();
+  ChooseFile = [&] { return Take; };
+  Select({6});
+  Form->btInsertClick();
+  ASSERT_TRUE(WaitFor([this] { return Rows() == 11; }));
+  ASSERT_TRUE(WorkersEnded());
+  EXPECT_EQ(Status(), "\"take 1.flac\" inserted at 8");
+  // The top track plays out: the take is at 7 now.
+  TTrackList Shifted = Station.Playlist();
+  Shifted.Delete(1);
+  Station.SetPlaylist(Shifted);
+  Refresh();
+  EXPECT_EQ(Status(), "");
+
+  Form->findChild<QTimer*>("tmrInsertNotice")->setInterval(200);
+  Select({2});
+  Form->btInsertClick();
+  ASSERT_TRUE(WaitFor([this] { return Status() == "\"take 1.flac\" inserted at 4"; }));
+  ASSERT_TRUE(WaitFor([this] { return Status().isEmpty(); }));
+}
+
+// The drop's question names a song; the insert goes after that song wherever the list has put
+// it meanwhile, and nowhere when it can no longer be found.
+TEST_F(MainFormTest, ADroppedTakeGoesAfterTheSongTheQuestionNamed) {
+  test::TTempFolder Folder;
+  const QString Take = Folder.Write("take.flac", FlacFile());
+  struct TCase {
+    const char* Name;
+    std::function<TTrackList()> Shift;
+    int After;  // the row the take lands after, -1 when nothing is sent
+  };
+  TTrack Early;
+  Early.Title = "Early";
+  Early.DurationMs = 1000;
+  const TCase Cases[] = {
+      {"a track added above",
+       [&] {
+         TTrackList L = Tracks(10);
+         L.Insert(1, Early);
+         return L;
+       },
+       7},
+      {"the top played out",
+       [&] {
+         TTrackList L = Tracks(10);
+         L.Delete(1);
+         return L;
+       },
+       5},
+      {"the song itself is gone",
+       [&] {
+         TTrackList L = Tracks(10);
+         L.Delete(7);
+         return L;
+       },
+       -1},
+      {"a second equal song appeared",
+       [&] {
+         TTrackList L = Tracks(10);
+         L.Append(Tracks(7).Tracks()[6]);
+         return L;
+       },
+       -1},
+  };
+  for (const TCase& Case : Cases) {
+    SCOPED_TRACE(Case.Name);
+    Form.reset();
+    Boxes.Clear();
+    Station.SetPlaylist(Tracks(10));
+    Open();
+    Boxes.DuringNext([&] {
+      Station.SetPlaylist(Case.Shift());
+      Refresh();
+    });
+    Boxes.AnswerNext(IDYES);
+    const int Before = static_cast<int>(Requests("POST /").size());
+    EXPECT_EQ(DropFiles(6, {Take}), Qt::CopyAction);
+    ASSERT_TRUE(WaitFor([&] { return !Boxes.Shown().isEmpty(); }));
+    EXPECT_EQ(Boxes.Shown()[0].Text, "Insert \"take.flac\" after row 7 \"Track 7\"?");
+    ASSERT_TRUE(WorkersEnded());
+    if (Case.After < 0) {
+      EXPECT_EQ(static_cast<int>(Requests("POST /").size()), Before);
+      ASSERT_EQ(Boxes.Shown().size(), 2);
+      EXPECT_TRUE(Boxes.Shown()[1].Text.contains("\"take.flac\" was not sent"))
+          << Boxes.Shown()[1].Text.toStdString();
+      continue;
+    }
+    Refresh();
+    EXPECT_EQ(Cell(Case.After, 1), "Track 7");
+    EXPECT_EQ(Cell(Case.After + 1, 1), "take");
+    EXPECT_EQ(Boxes.Shown().size(), 1);
+  }
 }
 
 }  // namespace
