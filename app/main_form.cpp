@@ -20,7 +20,10 @@
 
 #include "app/playlist_changes.h"
 #include "app/playlist_view_setup.h"
+#include "app/sent_takes_proxy.h"
 #include "app/status_panel.h"
+#include "app/take_offer_bar.h"
+#include "app/take_watcher.h"
 #include "app/virtual_tree_playlist.h"
 #include "config/connection_settings.h"
 #include "config/failures.h"
@@ -63,9 +66,12 @@ void StartWorker(TAPI* AWorker, const std::function<void(TAPI&)>& AStart) {
 
 }  // namespace
 
-QString ChooseVoiceTrackFile(QWidget* AParent, const QString& AInitialDir) {
+QString ChooseVoiceTrackFile(QWidget* AParent, const QString& AInitialDir, const QSet<QString>& ASent) {
   QFileDialog OpenDialog1(AParent);
   OpenDialog1.setObjectName(QStringLiteral("OpenDialog1"));
+  // The dialog's own list, so that the takes already sent can be marked in it.
+  OpenDialog1.setOption(QFileDialog::DontUseNativeDialog);
+  OpenDialog1.setProxyModel(new TSentTakesProxy(ASent, &OpenDialog1));
   OpenDialog1.setAcceptMode(QFileDialog::AcceptOpen);
   OpenDialog1.setFileMode(QFileDialog::ExistingFile);
   OpenDialog1.setNameFilter(QStringLiteral("FLAC (*.flac)"));
@@ -118,6 +124,17 @@ TMainFrm::TMainFrm(std::shared_ptr<TSettings> ASettings, TMainFrmHost& AHost, TB
   FStatusPanel = new TStatusPanel(FStatusBar);
   FStatusBar->addWidget(FStatusPanel, 1);
   setStatusBar(FStatusBar);
+
+  // The recorder's takes, offered as they are finished.
+  FTakeWatcher = new TTakeWatcher(FHost.VoiceTracksFolder(), this);
+  connect(FTakeWatcher, &TTakeWatcher::TakeFinished, this,
+          [this](const TFinishedTake& ATake) { Guarded([&] { OfferTake(ATake); }); });
+  connect(FTakeOfferBar, &TTakeOfferBar::InsertClicked, this,
+          [this] { Guarded([this] { InsertOfferedTake(); }); });
+  connect(FTakeOfferBar, &TTakeOfferBar::ChoosePlaceClicked, this,
+          [this] { Guarded([this] { ChooseOfferPlace(); }); });
+  connect(FPlaylistView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+          [this] { UpdateOfferedSong(); });
 
   resize(ClientSize);
   if (const QScreen* Screen = screen()) {
@@ -241,6 +258,8 @@ void TMainFrm::CreateList() {
   connect(FPlaylistView, &TZnVirtualTree::DragAction, this, &TMainFrm::lvPlaylistDragAction);
   connect(FPlaylistView, &TZnVirtualTree::Failed, this,
           [this](const std::exception& AError) { FHost.ReportError(AError); });
+  FTakeOfferBar = new TTakeOfferBar(Client);
+  Layout->addWidget(FTakeOfferBar);
   Layout->addWidget(FPlaylistView);
   setCentralWidget(Client);
   FPlaylistView->setFocus();
@@ -257,6 +276,7 @@ void TMainFrm::CreateShortcuts() {
       {"acMoveDown", QKeySequence(Qt::CTRL | Qt::Key_Down), [this] { MoveSelectedRow(1); }},
       // Through the refresh guard, like a tick: dropped while a request is outstanding.
       {"acRefresh", QKeySequence(Qt::Key_F5), [this] { RefreshPlaylist(); }},
+      {"acInsertTake", QKeySequence(Qt::CTRL | Qt::Key_I), [this] { InsertOfferedTake(); }},
   };
   for (const TShortcut& Shortcut : Shortcuts) {
     auto* Action = new QAction(this);
@@ -315,6 +335,8 @@ void TMainFrm::BeginClosing() {
 
 void TMainFrm::tmrMainTimer() {
   RefreshPlaylist();
+  // A release of a take that no watch reported is seen here at the latest.
+  FTakeWatcher->Recheck();
 }
 
 void TMainFrm::RefreshPlaylist() {
@@ -635,7 +657,7 @@ void TMainFrm::btInsertClick() {
   }
   // Taken now: a refresh while the dialog is open does not move it.
   const int Position = Row + 2;
-  const QString FileName = FChooseFile(this, FHost.VoiceTracksFolder());
+  const QString FileName = FChooseFile(this, FHost.VoiceTracksFolder(), FSentTakes);
   if (FileName.isEmpty() || FClosing) {
     return;
   }
@@ -664,8 +686,7 @@ bool TMainFrm::InsertAfterSong(const TSongRef& ASong, const QString& AFileName) 
   switch (Place.Result) {
     case TSongPlace::TResult::Found:
       // The same position as the button's: right after the song.
-      InsertVoiceTrackFile(Place.Row + 2, AFileName);
-      return true;
+      return InsertVoiceTrackFile(Place.Row + 2, AFileName);
     case TSongPlace::TResult::Gone:
       Refusal = QStringLiteral("\"%1\" is no longer in the playlist, so \"%2\" was not sent.");
       break;
@@ -680,7 +701,7 @@ bool TMainFrm::InsertAfterSong(const TSongRef& ASong, const QString& AFileName) 
   return false;
 }
 
-void TMainFrm::InsertVoiceTrackFile(int APosition, const QString& AFileName) {
+bool TMainFrm::InsertVoiceTrackFile(int APosition, const QString& AFileName) {
   auto Upload = std::make_shared<TUpload>();
   Upload->Name = QFileInfo(AFileName).fileName();
   Upload->Position = APosition;
@@ -694,7 +715,7 @@ void TMainFrm::InsertVoiceTrackFile(int APosition, const QString& AFileName) {
     Worker->InsertVoiceTrack(APosition, AFileName);
   } catch (const EFileFailure& E) {
     FBoxes.MyMessageBox(E.Message(), QStringLiteral("Error"), MB_OK | MB_ICONERROR);
-    return;
+    return false;
   }
   // Started: it frees itself from now on. Its result comes through the event loop, so it is
   // followed before it can end.
@@ -703,6 +724,67 @@ void TMainFrm::InsertVoiceTrackFile(int APosition, const QString& AFileName) {
   FCancelUploadAction->setEnabled(true);
   FProgressTimer.start();
   UpdateStatusPanel();
+  // However it was sent, a take is not offered again.
+  const QString Path = QFileInfo(AFileName).absoluteFilePath();
+  FSentTakes.insert(Path);
+  FTakeOfferBar->Forget(Path);
+  return true;
+}
+
+void TMainFrm::OfferTake(const TFinishedTake& ATake) {
+  if (FClosing || FSentTakes.contains(QFileInfo(ATake.Path).absoluteFilePath())) {
+    return;
+  }
+  const bool First = FTakeOfferBar->Current() == nullptr;
+  FTakeOfferBar->Offer(ATake);
+  UpdateOfferedSong();
+  const std::optional<TSongRef> Song = OfferedSong();
+  Announce(TTakeOfferBar::TakeText(ATake) +
+           (Song ? QStringLiteral(". Ctrl+I inserts it after \"%1\".").arg(Song->Title)
+                 : QStringLiteral(". Select the song to insert it after, then press Ctrl+I.")) +
+           (First ? QString() : QStringLiteral(" It waits after the take offered before.")));
+}
+
+std::optional<TSongRef> TMainFrm::OfferedSong() const {
+  if (FRecordSong) {
+    return FRecordSong;
+  }
+  const int Row = FirstSelectedRow();
+  if (!FPlaylist || Row < 0 || Row >= FPlaylist->Count()) {
+    return std::nullopt;
+  }
+  return RememberSong(*FPlaylist, Row);
+}
+
+void TMainFrm::UpdateOfferedSong() {
+  const std::optional<TSongRef> Song = OfferedSong();
+  FTakeOfferBar->SetSong(Song ? Song->Title : QString());
+}
+
+void TMainFrm::ChooseOfferPlace() {
+  FRecordSong.reset();
+  FPlaylistView->setFocus();
+  UpdateOfferedSong();
+  SetStatusNotice(QStringLiteral("Select the song to insert the take after, then press Ctrl+I."));
+}
+
+void TMainFrm::InsertOfferedTake() {
+  const TFinishedTake* Take = FTakeOfferBar->Current();
+  if (Take == nullptr || FClosing) {
+    return;
+  }
+  const std::optional<TSongRef> Song = OfferedSong();
+  if (!Song) {
+    FPlaylistView->setFocus();
+    SetStatusNotice(QStringLiteral("Select the song to insert the take after, then press Ctrl+I."));
+    return;
+  }
+  const QString Path = Take->Path;
+  if (InsertAfterSong(*Song, Path)) {
+    // The next take goes after the row selected then: the one just inserted, once it shows.
+    FRecordSong.reset();
+    UpdateOfferedSong();
+  }
 }
 
 void TMainFrm::OnInsertResult(TAPI& ASender, const std::shared_ptr<TUpload>& AUpload) {
@@ -811,6 +893,13 @@ void TMainFrm::ShowStatus(const QString& AText, bool ASpoken) {
 }
 
 void TMainFrm::btRecordClick() {
+  // The take will go after the song selected now, wherever the list has moved it by then.
+  const int Row = FirstSelectedRow();
+  FRecordSong.reset();
+  if (FPlaylist && Row >= 0 && Row < FPlaylist->Count()) {
+    FRecordSong = RememberSong(*FPlaylist, Row);
+  }
+  UpdateOfferedSong();
   // The recorder's absence is not an error the user needs to hear about.
   FStartProgram(FApplicationFolder + RecorderProgram, {RecorderSwitch});
 }

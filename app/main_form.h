@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QSet>
 #include <QTimer>
 #include <exception>
 #include <functional>
@@ -27,16 +28,21 @@ class TDpiCache;
 class THandOver;
 class TSettings;
 class TStatusPanel;
+class TTakeOfferBar;
+class TTakeWatcher;
+struct TFinishedTake;
 class TVirtualTreePlaylist;
 struct TUploadState;
 
-// Asks the user for one file, starting in AInitialDir; empty when the user cancels.
-using TFileChooser = std::function<QString(QWidget* AParent, const QString& AInitialDir)>;
+// Asks the user for one file, starting in AInitialDir, with the files of ASent (absolute
+// paths) marked as already sent; empty when the user cancels.
+using TFileChooser =
+    std::function<QString(QWidget* AParent, const QString& AInitialDir, const QSet<QString>& ASent)>;
 // Starts a program with its arguments kept apart, without waiting for it; false when it cannot be started.
 using TProgramStarter = std::function<bool(const QString& AProgram, const QStringList& AArguments)>;
 
 // The FLAC file dialog of the insert command.
-QString ChooseVoiceTrackFile(QWidget* AParent, const QString& AInitialDir);
+QString ChooseVoiceTrackFile(QWidget* AParent, const QString& AInitialDir, const QSet<QString>& ASent);
 // Starts a program through the process launcher.
 bool StartRecorderProcess(const QString& AProgram, const QStringList& AArguments);
 
@@ -79,6 +85,7 @@ class TMainFrm final : public QMainWindow {
 
   TVirtualTreePlaylist& lvPlaylist() { return *FPlaylistView; }
   TStatusPanel& StatusPanel() { return *FStatusPanel; }
+  TTakeOfferBar& TakeOfferBar() { return *FTakeOfferBar; }
   QToolButton& btRecord() { return *FRecordButton; }
   QToolButton& btInsert() { return *FInsertButton; }
   QToolButton& btDelete() { return *FDeleteButton; }
@@ -96,6 +103,9 @@ class TMainFrm final : public QMainWindow {
   void btDeleteClick();
   void btSettingsClick();
   void tmrMainTimer();
+  // Ctrl+I and the offer bar's insert button: inserts the take offered after the song
+  // remembered when Record was pressed, else after the selected row.
+  void InsertOfferedTake();
   // Esc: asks whether to cancel the upload shown in the status panel, and cancels it.
   void CancelUpload();
   // Whether a voice track is being uploaded.
@@ -166,7 +176,15 @@ class TMainFrm final : public QMainWindow {
   };
   // The insert of the button and of a dropped file: reads the file, starts the upload and
   // follows it; a file failure is shown in a box and nothing is sent.
-  void InsertVoiceTrackFile(int APosition, const QString& AFileName);
+  // False when nothing was sent.
+  bool InsertVoiceTrackFile(int APosition, const QString& AFileName);
+  // A new take from the voice-tracks folder: offered unless it went to the station already.
+  void OfferTake(const TFinishedTake& ATake);
+  // The song a take offered now would go after.
+  std::optional<TSongRef> OfferedSong() const;
+  void UpdateOfferedSong();
+  // "Choose another place…": the take goes after the row the presenter selects next.
+  void ChooseOfferPlace();
   void OnInsertResult(TAPI& ASender, const std::shared_ptr<TUpload>& AUpload);
   // The one local FLAC file of a drag from outside, or empty; AReason tells why it is refused.
   QString DroppedVoiceTrack(const QDropEvent& AEvent, QString& AReason) const;
@@ -224,6 +242,12 @@ class TMainFrm final : public QMainWindow {
   TVirtualTreePlaylist* FPlaylistView = nullptr;
   QStatusBar* FStatusBar = nullptr;
   TStatusPanel* FStatusPanel = nullptr;
+  TTakeOfferBar* FTakeOfferBar = nullptr;
+  TTakeWatcher* FTakeWatcher = nullptr;
+  // The song selected when Record was pressed, for the take that comes of it.
+  std::optional<TSongRef> FRecordSong;
+  // The files sent to the station in this run, by absolute path.
+  QSet<QString> FSentTakes;
   QTimer FTimer;
 
   std::vector<std::shared_ptr<TUpload>> FUploads;

@@ -107,8 +107,9 @@ class MainFormTest : public ::testing::Test, public TMainFrmHost {
   void Open() {
     Form = std::make_unique<TMainFrm>(
         Settings, *this, Boxes, Dpi, QStringLiteral("/opt/suite/"),
-        [this](QWidget*, const QString& AFolder) {
+        [this](QWidget*, const QString& AFolder, const QSet<QString>& ASent) {
           ChooserFolders.append(AFolder);
+          ChooserSent = ASent;
           return ChooseFile ? ChooseFile() : QString();
         },
         [this](const QString& AProgram, const QStringList& AArguments) {
@@ -253,6 +254,7 @@ class MainFormTest : public ::testing::Test, public TMainFrmHost {
   std::function<void()> DuringSystemSave;
   QString TakesFolder = QStringLiteral("/voice/tracks");
   QStringList ChooserFolders;
+  QSet<QString> ChooserSent;
   QList<QStringList> Started;
   QStringList Calls;
   QWidget* SettingsShownOver = nullptr;
