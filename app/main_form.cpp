@@ -131,6 +131,7 @@ TMainFrm::TMainFrm(std::shared_ptr<TSettings> ASettings, TMainFrmHost& AHost, TB
           [this](const TFinishedTake& ATake) { Guarded([&] { OfferTake(ATake); }); });
   connect(FTakeOfferBar, &TTakeOfferBar::InsertClicked, this,
           [this] { Guarded([this] { InsertOfferedTake(); }); });
+  connect(FTakeOfferBar, &TTakeOfferBar::FocusLeft, this, [this] { FPlaylistView->setFocus(); });
   connect(FTakeOfferBar, &TTakeOfferBar::ChoosePlaceClicked, this,
           [this] { Guarded([this] { ChooseOfferPlace(); }); });
   connect(FPlaylistView->selectionModel(), &QItemSelectionModel::selectionChanged, this,

@@ -1,5 +1,6 @@
 #include "app/take_offer_bar.h"
 
+#include <QApplication>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -31,7 +32,8 @@ TTakeOfferBar::TTakeOfferBar(QWidget* AParent) : QFrame(AParent) {
     AButton->setAutoDefault(false);
     Layout->addWidget(AButton);
   };
-  AddButton(FInsert, "btInsertTake", QString());
+  AddButton(FInsert, "btInsertTake", QStringLiteral("Insert after\u2026"));
+  FInsert->setAccessibleName(QStringLiteral("Insert after"));
   AddButton(FChoose, "btChoosePlace", QStringLiteral("Choose another place\u2026"));
   AddButton(FDismiss, "btDismissTake", QStringLiteral("Dismiss"));
   FInsert->setToolTip(QStringLiteral("Insert the new take (Ctrl+I)"));
@@ -77,7 +79,11 @@ void TTakeOfferBar::SetSong(const QString& ATitle) {
 
 void TTakeOfferBar::UpdateBar() {
   if (FTakes.empty()) {
+    const bool HadFocus = isAncestorOf(QApplication::focusWidget());
     hide();
+    if (HadFocus) {
+      emit FocusLeft();
+    }
     return;
   }
   QString Text = TakeText(FTakes.front());

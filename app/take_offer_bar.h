@@ -42,6 +42,8 @@ class TTakeOfferBar final : public QFrame {
  signals:
   void InsertClicked();
   void ChoosePlaceClicked();
+  // The bar hid while the keyboard focus was on it.
+  void FocusLeft();
 
  private:
   void UpdateBar();

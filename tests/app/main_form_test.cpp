@@ -564,13 +564,13 @@ QByteArray RawPlaylist(int ACount = 10) {
 
 // Once the whole body is out the station may insert the track: a cancel then cuts nothing,
 // says so, and the station's answer decides. Asked before or after the last bytes went out,
-// against a raw station and the simulator, both answering 1.5 s after reading the body.
+// against a raw station and the simulator, both answering 1.5 s after reading the body, and the
+// simulator over a 20 kB/s link, which is still reading when all has been sent.
 TEST_F(MainFormTest, ACancelAfterTheWholeBodyIsOutCutsNothingAndTheAnswerDecides) {
   test::TTempFolder Folder;
-  const QString Take = Folder.Write("take 1.flac", FlacFile() + QByteArray(6'000'000, '\x5A'));
+  const QString Large = Folder.Write("take 1.flac", FlacFile() + QByteArray(6'000'000, '\x5A'));
+  const QString Small = Folder.Write("take 2.flac", FlacFile() + QByteArray(60'000, '\x5A'));
   const QString TooLate = "The station already has the whole file; it may insert it.";
-  const QString Question = "Cancel the upload of \"take 1.flac\"?";
-  const auto AllSent = [this] { return Status().contains("all sent, waiting for the station's answer"); };
   std::atomic<int> RawPosts{0};
   test::TRawHttpServer Raw([&](const QByteArray& ARequest) {
     if (!ARequest.startsWith("POST ")) {
@@ -580,26 +580,50 @@ TEST_F(MainFormTest, ACancelAfterTheWholeBodyIsOutCutsNothingAndTheAnswerDecides
     std::this_thread::sleep_for(std::chrono::milliseconds(1500));
     return test::TRawReply::Answer(200, "OK", "OK");
   });
-  for (const bool UseRaw : {true, false}) {
+  struct TCase {
+    const char* Name;
+    bool UseRaw;
+    int DelayMs;
+    int BandwidthKBps;
+    const QString& Take;
+    // A small take is out before the question could be asked.
+    bool AlsoAskedWhileSending;
+  };
+  const TCase Cases[] = {
+      {"raw station", true, 0, 0, Large, true},
+      {"simulator answering late", false, 1500, 0, Large, true},
+      {"simulator over a slow link", false, 0, 20, Small, false},
+  };
+  for (const TCase& Case : Cases) {
     for (const bool AskedWhileSending : {false, true}) {
-      SCOPED_TRACE(std::string(UseRaw ? "raw station" : "simulator") +
+      if (AskedWhileSending && !Case.AlsoAskedWhileSending) {
+        continue;
+      }
+      SCOPED_TRACE(std::string(Case.Name) +
                    (AskedWhileSending ? ", Yes after the last bytes" : ", asked after the last bytes"));
+      const QString Name = QFileInfo(Case.Take).fileName();
+      const auto AllSent = [&] {
+        return Status() == "Uploading \"" + Name + "\": all sent, waiting for the station's answer";
+      };
       Form.reset();
       Boxes.Clear();
       Station.SetPlaylist(Tracks(10));
-      Station.SetDelay(UseRaw ? 0 : 1500);
-      Settings->SetPort(UseRaw ? Raw.Port() : Station.Port());
+      sim::TFaultSettings Faults;
+      Faults.DelayMs = Case.DelayMs;
+      Faults.BandwidthKBps = Case.BandwidthKBps;
+      Station.SetFaults(Faults);
+      Settings->SetPort(Case.UseRaw ? Raw.Port() : Station.Port());
       const int PostsBefore = RawPosts;
       Open();
       Select({6});
-      ChooseFile = [&] { return Take; };
+      ChooseFile = [&] { return Case.Take; };
       if (AskedWhileSending) {
         Boxes.DuringNext([&] { EXPECT_TRUE(WaitFor(AllSent, 20000)); });
         Boxes.AnswerNext(IDYES);
         Form->btInsert().click();
         Form->CancelUpload();
         ASSERT_EQ(Boxes.Shown().size(), 2);
-        EXPECT_EQ(Boxes.Shown()[0].Text, Question);
+        EXPECT_EQ(Boxes.Shown()[0].Text, "Cancel the upload of \"" + Name + "\"?");
       } else {
         Form->btInsert().click();
         ASSERT_TRUE(WaitFor(AllSent, 20000)) << Status().toStdString();
@@ -608,13 +632,14 @@ TEST_F(MainFormTest, ACancelAfterTheWholeBodyIsOutCutsNothingAndTheAnswerDecides
       }
       EXPECT_EQ(Boxes.Shown().last().Text, TooLate);
       EXPECT_EQ(Boxes.Shown().last().Flags & 0x0F, MB_OK);
-      ASSERT_TRUE(WaitFor([this] { return !Form->Uploading(); }, 20000));
-      EXPECT_EQ(Status(), "\"take 1.flac\" inserted at 8");
-      if (UseRaw) {
+      ASSERT_TRUE(WaitFor([this] { return !Form->Uploading(); }, 30000));
+      EXPECT_EQ(Status(), "\"" + Name + "\" inserted at 8");
+      if (Case.UseRaw) {
         EXPECT_EQ(RawPosts - PostsBefore, 1);
       } else {
+        Station.SetFaults({});
         ASSERT_TRUE(WaitFor([this] { return Rows() == 11; }, 20000));
-        EXPECT_EQ(Cell(7, 1), "take 1");
+        EXPECT_EQ(Cell(7, 1), QFileInfo(Name).completeBaseName());
       }
       ASSERT_TRUE(WorkersEnded());
       EXPECT_EQ(Boxes.Shown().size(), AskedWhileSending ? 2 : 1) << "no error box";

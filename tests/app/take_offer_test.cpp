@@ -116,10 +116,17 @@ TEST_F(TakeOfferTest, AFinishedTakeIsOfferedAndOneKeyInsertsItAfterTheSongMeant)
   EXPECT_EQ(OfferText(), "New take \"" + Name + "\" (0:03)");
   auto& Bar = Form->TakeOfferBar();
   EXPECT_EQ(Bar.btInsertTake().text(), "Insert after \"Odessa Finch - Copper Rain\"");
-  for (QPushButton* Button : {&Bar.btInsertTake(), &Bar.btChoosePlace(), &Bar.btDismissTake()}) {
-    EXPECT_FALSE(Button->accessibleName().isEmpty() && Button->text().isEmpty());
-    EXPECT_TRUE(Button->focusPolicy() & Qt::TabFocus);
+  // Each button is reached with Tab from the list, and has a name.
+  QSet<QWidget*> Reached;
+  for (int Press = 0; Press < 12; ++Press) {
+    Key(Qt::Key_Tab);
+    Reached.insert(QApplication::focusWidget());
   }
+  for (QPushButton* Button : {&Bar.btInsertTake(), &Bar.btChoosePlace(), &Bar.btDismissTake()}) {
+    EXPECT_TRUE(Reached.contains(Button)) << Button->objectName().toStdString();
+    EXPECT_FALSE(Button->accessibleName().isEmpty() && Button->text().isEmpty());
+  }
+  Form->lvPlaylist().setFocus();
   ASSERT_FALSE(Said.isEmpty());
   EXPECT_EQ(Said.last()[0].toString(),
             "New take \"" + Name + "\" (0:03). Ctrl+I inserts it after \"Odessa Finch - Copper Rain\".");
@@ -175,8 +182,10 @@ TEST_F(TakeOfferTest, TakesWaitInOrderAndWithoutASongTheBarAsksForARow) {
       << OfferText().toStdString();
   Select({1});
   EXPECT_EQ(Bar.btInsertTake().text(), "Insert after \"Track 2\"");
-  Bar.btInsertTake().click();
+  Bar.btInsertTake().setFocus();
+  Key(Qt::Key_Space);
   ASSERT_TRUE(WaitFor([&] { return Posts().size() == 1; }));
+  EXPECT_EQ(QApplication::focusWidget(), &Form->lvPlaylist()) << "the keyboard goes back to the list";
   EXPECT_TRUE(Posts()[0].contains("&fn=VT+2026-12-10+19-05-00.flac&pos=3&"))
       << Posts()[0].left(200).toStdString();
   EXPECT_FALSE(Offered());
