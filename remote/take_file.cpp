@@ -40,8 +40,7 @@ bool ReadAll(int AFd, unsigned char* ABuffer, size_t ASize) {
 }  // namespace
 
 bool IsTakeName(const QString& AFileName) {
-  return !AFileName.startsWith(u'.') && AFileName.endsWith(QLatin1String(".flac"), Qt::CaseInsensitive) &&
-         AFileName.size() > 5;
+  return !AFileName.startsWith(u'.') && AFileName.endsWith(QLatin1String(".flac"), Qt::CaseInsensitive);
 }
 
 std::optional<TFinishedTake> ReadFinishedTake(const QString& APath) {
