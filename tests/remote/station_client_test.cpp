@@ -145,7 +145,8 @@ class StationClient : public ::testing::Test {
                                          }},
                             ALimits);
     AStart(*Worker);
-    [&] { QTRY_VERIFY_WITH_TIMEOUT(Result.has_value(), 10000); }();
+    // Generous: a 12 MB upload under ThreadSanitizer on a loaded machine takes a while.
+    [&] { QTRY_VERIFY_WITH_TIMEOUT(Result.has_value(), 30000); }();
     return Result.value_or(TResult{});
   }
 
