@@ -23,7 +23,10 @@
 #include "app/plain_text_notice.h"
 #include "app/playlist_changes.h"
 #include "app/playlist_view_setup.h"
+#include "app/sent_takes_proxy.h"
 #include "app/status_panel.h"
+#include "app/take_offer_bar.h"
+#include "app/take_watcher.h"
 #include "app/virtual_tree_playlist.h"
 #include "config/connection_settings.h"
 #include "config/failures.h"
@@ -46,6 +49,8 @@ constexpr int ListMargin = 8;
 constexpr int RowPadding = 8;
 // How often the status panel follows an upload's progress.
 constexpr int ProgressInterval = 250;
+// How long "... inserted at 8" may stand before it is taken as stale.
+constexpr int InsertNoticeTime = 30000;
 
 #ifdef Q_OS_WIN
 const QString RecorderProgram = QStringLiteral("pellorin.exe");
@@ -64,9 +69,12 @@ void StartWorker(TAPI* AWorker, const std::function<void(TAPI&)>& AStart) {
 
 }  // namespace
 
-QString ChooseVoiceTrackFile(QWidget* AParent, const QString& AInitialDir) {
+QString ChooseVoiceTrackFile(QWidget* AParent, const QString& AInitialDir, const QSet<QString>& ASent) {
   QFileDialog OpenDialog1(AParent);
   OpenDialog1.setObjectName(QStringLiteral("OpenDialog1"));
+  // The dialog's own list, so that the takes already sent can be marked in it.
+  OpenDialog1.setOption(QFileDialog::DontUseNativeDialog);
+  OpenDialog1.setProxyModel(new TSentTakesProxy(ASent, &OpenDialog1));
   OpenDialog1.setAcceptMode(QFileDialog::AcceptOpen);
   OpenDialog1.setFileMode(QFileDialog::ExistingFile);
   OpenDialog1.setNameFilter(QStringLiteral("FLAC (*.flac)"));
@@ -101,7 +109,8 @@ TMainFrm::TMainFrm(std::shared_ptr<TSettings> ASettings, TMainFrmHost& AHost, TB
       FPinnedKeys(FHost.PinnedKeys()),
       FCertificateTrust(std::make_unique<TCertificateTrust>(FBoxes, FPinnedKeys)),
       FTimer(this),
-      FProgressTimer(this) {
+      FProgressTimer(this),
+      FInsertNoticeTimer(this) {
   setObjectName(QStringLiteral("MainFrm"));
   setWindowTitle(QStringLiteral("Wavenard"));
   setWindowIcon(QIcon(QStringLiteral(":/icons/wavenard.svg")));
@@ -123,6 +132,18 @@ TMainFrm::TMainFrm(std::shared_ptr<TSettings> ASettings, TMainFrmHost& AHost, TB
   FStatusBar->addPermanentWidget(FConnectionLock);
   FPlainTextNotice = std::make_unique<TPlainTextNotice>(FSettings, FBoxes, *FConnectionLock);
   setStatusBar(FStatusBar);
+
+  // The recorder's takes, offered as they are finished.
+  FTakeWatcher = new TTakeWatcher(FHost.VoiceTracksFolder(), this);
+  connect(FTakeWatcher, &TTakeWatcher::TakeFinished, this,
+          [this](const TFinishedTake& ATake) { Guarded([&] { OfferTake(ATake); }); });
+  connect(FTakeOfferBar, &TTakeOfferBar::InsertClicked, this,
+          [this] { Guarded([this] { InsertOfferedTake(); }); });
+  connect(FTakeOfferBar, &TTakeOfferBar::FocusLeft, this, [this] { FPlaylistView->setFocus(); });
+  connect(FTakeOfferBar, &TTakeOfferBar::ChoosePlaceClicked, this,
+          [this] { Guarded([this] { ChooseOfferPlace(); }); });
+  connect(FPlaylistView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+          [this] { UpdateOfferedSong(); });
 
   resize(ClientSize);
   if (const QScreen* Screen = screen()) {
@@ -147,6 +168,16 @@ TMainFrm::TMainFrm(std::shared_ptr<TSettings> ASettings, TMainFrmHost& AHost, TB
   FCancelUploadAction->setEnabled(false);
   connect(FCancelUploadAction, &QAction::triggered, this, [this] { Guarded([this] { CancelUpload(); }); });
   addAction(FCancelUploadAction);
+
+  FInsertNoticeTimer.setObjectName(QStringLiteral("tmrInsertNotice"));
+  FInsertNoticeTimer.setSingleShot(true);
+  FInsertNoticeTimer.setInterval(InsertNoticeTime);
+  connect(&FInsertNoticeTimer, &QTimer::timeout, this, [this] {
+    if (FInsertNotice && FStatusNotice == FInsertNotice->Text) {
+      SetStatusNotice(QString());
+    }
+    FInsertNotice.reset();
+  });
 }
 
 TMainFrm::~TMainFrm() {
@@ -236,6 +267,8 @@ void TMainFrm::CreateList() {
   connect(FPlaylistView, &TZnVirtualTree::DragAction, this, &TMainFrm::lvPlaylistDragAction);
   connect(FPlaylistView, &TZnVirtualTree::Failed, this,
           [this](const std::exception& AError) { FHost.ReportError(AError); });
+  FTakeOfferBar = new TTakeOfferBar(Client);
+  Layout->addWidget(FTakeOfferBar);
   Layout->addWidget(FPlaylistView);
   setCentralWidget(Client);
   FPlaylistView->setFocus();
@@ -252,6 +285,7 @@ void TMainFrm::CreateShortcuts() {
       {"acMoveDown", QKeySequence(Qt::CTRL | Qt::Key_Down), [this] { MoveSelectedRow(1); }},
       // Through the refresh guard, like a tick: dropped while a request is outstanding.
       {"acRefresh", QKeySequence(Qt::Key_F5), [this] { RefreshPlaylist(); }},
+      {"acInsertTake", QKeySequence(Qt::CTRL | Qt::Key_I), [this] { InsertOfferedTake(); }},
   };
   for (const TShortcut& Shortcut : Shortcuts) {
     auto* Action = new QAction(this);
@@ -310,6 +344,8 @@ void TMainFrm::BeginClosing() {
 
 void TMainFrm::tmrMainTimer() {
   RefreshPlaylist();
+  // A release of a take that no watch reported is seen here at the latest.
+  FTakeWatcher->Recheck();
 }
 
 void TMainFrm::RefreshPlaylist() {
@@ -322,6 +358,7 @@ void TMainFrm::RefreshPlaylist() {
     return;
   }
   FUpdatingPlaylist = true;
+  ++FRefreshesStarted;
   try {
     StartWorker(NewWorker(&TMainFrm::OnPlaylistResult), [](TAPI& AWorker) { AWorker.GetPlaylistContents(); });
   } catch (const EThread& E) {
@@ -364,6 +401,7 @@ void TMainFrm::OnPlaylistResult(TAPI& ASender) {
     }
     ShowPlaylistChanges(Old.get(), *FPlaylist);
     UpdatePlaylistView();
+    FollowEdits(FRefreshesStarted);
     SetPlaylistStatus(QString());
   } else {
     SetPlaylistStatus(ASender.Error());
@@ -383,6 +421,73 @@ void TMainFrm::ShowPlaylistChanges(const TPlaylist* AOld, const TPlaylist& ANew)
   FModel.MarkNewRows(std::move(Changes.NewRows));
   if (!Changes.Empty()) {
     Announce(Changes.Summary());
+  }
+}
+
+TAPI* TMainFrm::NewEditWorker(int AEdit, const QString& ADone) {
+  TAPICallback Callback{FHandOver, [this, AEdit, ADone](TAPI& ASender) {
+                          Guarded([&] {
+                            Announce(ASender.Success() ? ADone : ASender.Error());
+                            // Done once a list asked for after the answer shows it.
+                            if (ASender.Success()) {
+                              FPendingEdits.Answered(AEdit, FRefreshesStarted + 1);
+                              if (FSelectAfterRefresh && FSelectAfterRefresh->Edit == AEdit) {
+                                FSelectAfterRefresh->Refresh = FRefreshesStarted + 1;
+                              }
+                            } else {
+                              FPendingEdits.Remove(AEdit);
+                              if (FSelectAfterRefresh && FSelectAfterRefresh->Edit == AEdit) {
+                                FSelectAfterRefresh.reset();
+                              }
+                            }
+                            ShowPendingEdits();
+                            OnTrackEditResult(ASender);
+                          });
+                        }};
+  return new TAPI(FSettings, std::move(Callback));
+}
+
+bool TMainFrm::RefusedAsPending(const std::vector<int>& ARows) {
+  const QString Refusal = FPendingEdits.Refusal(ARows);
+  if (Refusal.isEmpty()) {
+    return false;
+  }
+  SetStatusNotice(Refusal);
+  return true;
+}
+
+void TMainFrm::ShowPendingEdits() {
+  FModel.SetPendingRows(FPendingEdits.Rows(FModel.rowCount()));
+  UpdateStatusPanel();
+}
+
+void TMainFrm::FollowEdits(int ARefresh) {
+  FPendingEdits.RefreshArrived(ARefresh);
+  ShowPendingEdits();
+  const int Count = FPlaylist->Count();
+  if (FSelectAfterRefresh && FSelectAfterRefresh->Refresh != 0 && FSelectAfterRefresh->Refresh <= ARefresh) {
+    const TRowToSelect Wanted = *std::exchange(FSelectAfterRefresh, std::nullopt);
+    int Row = std::clamp(Wanted.Row, 0, Count - 1);
+    if (!Wanted.Title.isEmpty() && Row >= 0 && FPlaylist->Items(Row).Title != Wanted.Title) {
+      Row = -1;
+      for (int I = 0; I < Count && Row < 0; ++I) {
+        Row = FPlaylist->Items(I).Title == Wanted.Title ? I : -1;
+      }
+    }
+    if (Row >= 0) {
+      SelectRow(Row);
+    }
+  }
+  if (FInsertNotice && FInsertNotice->Refresh <= ARefresh) {
+    const bool Shown = FInsertNotice->Row < Count;
+    if (Shown && FInsertNotice->Title.isEmpty()) {
+      FInsertNotice->Title = FPlaylist->Items(FInsertNotice->Row).Title;
+    } else if (!Shown || FPlaylist->Items(FInsertNotice->Row).Title != FInsertNotice->Title) {
+      if (FStatusNotice == FInsertNotice->Text) {
+        FStatusNotice.clear();
+      }
+      FInsertNotice.reset();
+    }
   }
 }
 
@@ -481,27 +586,48 @@ void TMainFrm::lvPlaylistDragDrop(const QDropEvent& AEvent) {
   if (!FModel.IsOwnDrag(AEvent.mimeData())) {
     QString Reason;
     const QString FileName = DroppedVoiceTrack(AEvent, Reason);
-    const QString Title = FPlaylist->Items(Target).Title;
+    const TSongRef Song = RememberSong(*FPlaylist, Target);
     // Asked once the drop has ended, so that the file manager is not kept waiting on the box.
-    QTimer::singleShot(0, this, [this, Target, Title, FileName] {
-      Guarded([&] { AskInsertDroppedFile(Target, Title, FileName); });
+    QTimer::singleShot(0, this, [this, Target, Song, FileName] {
+      Guarded([&] { AskInsertDroppedFile(Target, Song, FileName); });
     });
     return;
   }
-  MoveRow(FirstSelectedRow(), Target);
+  // The moved row stays the current one, as with the keys.
+  if (MoveRow(FirstSelectedRow(), Target)) {
+    SelectRow(Target);
+  }
 }
 
-void TMainFrm::MoveRow(int ASource, int ATarget) {
+bool TMainFrm::MoveRow(int ASource, int ATarget) {
   if (!FPlaylist || ASource < 0 || ATarget < 0 || ASource >= FPlaylist->Count() ||
-      ATarget >= FPlaylist->Count()) {
-    return;
+      ATarget >= FPlaylist->Count() || RefusedAsPending({ASource, ATarget})) {
+    return false;
   }
+  const QString Title = FPlaylist->Items(ASource).Title;
   // The two rows show each other's track at once; the next refresh shows the station's order.
   FPlaylist->Exchange(ASource, ATarget);
   FModel.ExchangeMarks(ASource, ATarget);
   FModel.Rebind(FPlaylist->Count());
-  StartWorker(NewWorker(&TMainFrm::OnTrackEditResult, QStringLiteral("Track moved")),
-              [&](TAPI& AWorker) { AWorker.MovePlaylistTrack(ASource, ATarget); });
+  const int Edit = FPendingEdits.Add(TPendingEdits::TKind::Move, {ASource, ATarget}, Title);
+  FStatusNotice.clear();
+  try {
+    StartWorker(NewEditWorker(Edit, QStringLiteral("Track moved")),
+                [&](TAPI& AWorker) { AWorker.MovePlaylistTrack(ASource, ATarget); });
+  } catch (...) {
+    FPendingEdits.Remove(Edit);
+    ShowPendingEdits();
+    throw;
+  }
+  ShowPendingEdits();
+  return true;
+}
+
+void TMainFrm::SelectRow(int ARow) {
+  const QModelIndex Row = FModel.index(ARow, 0);
+  FPlaylistView->selectionModel()->setCurrentIndex(
+      Row, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+  FPlaylistView->ShowRow(Row);
 }
 
 void TMainFrm::MoveSelectedRow(int ADelta) {
@@ -514,20 +640,31 @@ void TMainFrm::MoveSelectedRow(int ADelta) {
   if (Target < 0 || Target >= FPlaylist->Count()) {
     return;
   }
-  MoveRow(Source, Target);
-  const QModelIndex Row = FModel.index(Target, 0);
-  FPlaylistView->selectionModel()->setCurrentIndex(
-      Row, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-  FPlaylistView->ShowRow(Row);
+  if (MoveRow(Source, Target)) {
+    SelectRow(Target);
+  }
 }
 
 void TMainFrm::btDeleteClick() {
   const int Row = FirstSelectedRow();
-  if (Row < 0) {
+  if (Row < 0 || RefusedAsPending({Row})) {
     return;
   }
-  StartWorker(NewWorker(&TMainFrm::OnTrackEditResult, QStringLiteral("Track deleted")),
-              [Row](TAPI& AWorker) { AWorker.DeletePlaylistTrack(Row); });
+  const QString Title = FPlaylist && Row < FPlaylist->Count() ? FPlaylist->Items(Row).Title : QString();
+  const int Edit = FPendingEdits.Add(TPendingEdits::TKind::Delete, {Row}, Title);
+  FStatusNotice.clear();
+  // The row that follows takes the deleted one's place: it is the current row afterwards.
+  FSelectAfterRefresh = TRowToSelect{Row, QString(), 0, Edit};
+  try {
+    StartWorker(NewEditWorker(Edit, QStringLiteral("Track deleted")),
+                [Row](TAPI& AWorker) { AWorker.DeletePlaylistTrack(Row); });
+  } catch (...) {
+    FPendingEdits.Remove(Edit);
+    FSelectAfterRefresh.reset();
+    ShowPendingEdits();
+    throw;
+  }
+  ShowPendingEdits();
 }
 
 void TMainFrm::btInsertClick() {
@@ -539,28 +676,51 @@ void TMainFrm::btInsertClick() {
   }
   // Taken now: a refresh while the dialog is open does not move it.
   const int Position = Row + 2;
-  const QString FileName = FChooseFile(this, FHost.VoiceTracksFolder());
+  const QString FileName = FChooseFile(this, FHost.VoiceTracksFolder(), FSentTakes);
   if (FileName.isEmpty() || FClosing) {
     return;
   }
   InsertVoiceTrackFile(Position, FileName);
 }
 
-void TMainFrm::AskInsertDroppedFile(int ARow, const QString& ATitle, const QString& AFileName) {
+void TMainFrm::AskInsertDroppedFile(int ARow, const TSongRef& ASong, const QString& AFileName) {
   if (FClosing) {
     return;
   }
   const QString Question = QStringLiteral("Insert \"%1\" after row %2 \"%3\"?")
-                               .arg(QFileInfo(AFileName).fileName(), QString::number(ARow + 1), ATitle);
+                               .arg(QFileInfo(AFileName).fileName(), QString::number(ARow + 1), ASong.Title);
   if (FBoxes.MyMessageBox(Question, QStringLiteral("Insert voice track"), MB_YESNO | MB_ICONQUESTION) ==
           IDYES &&
       !FClosing) {
-    // The same position as the button's: right after the row.
-    InsertVoiceTrackFile(ARow + 2, AFileName);
+    // The list may have moved while the box was open: the answer was about the song, not the
+    // row number.
+    InsertAfterSong(ASong, AFileName);
   }
 }
 
-void TMainFrm::InsertVoiceTrackFile(int APosition, const QString& AFileName) {
+bool TMainFrm::InsertAfterSong(const TSongRef& ASong, const QString& AFileName) {
+  const TSongPlace Place = FPlaylist ? FindSong(*FPlaylist, ASong) : TSongPlace();
+  const QString Name = QFileInfo(AFileName).fileName();
+  QString Refusal;
+  switch (Place.Result) {
+    case TSongPlace::TResult::Found:
+      // The same position as the button's: right after the song.
+      return InsertVoiceTrackFile(Place.Row + 2, AFileName);
+    case TSongPlace::TResult::Gone:
+      Refusal = QStringLiteral("\"%1\" is no longer in the playlist, so \"%2\" was not sent.");
+      break;
+    case TSongPlace::TResult::Ambiguous:
+      Refusal = QStringLiteral(
+          "The playlist has changed around \"%1\" and the song meant cannot be told apart any more, so "
+          "\"%2\" was not sent.");
+      break;
+  }
+  FBoxes.MyMessageBox(Refusal.arg(ASong.Title, Name), QStringLiteral("Insert voice track"),
+                      MB_OK | MB_ICONWARNING);
+  return false;
+}
+
+bool TMainFrm::InsertVoiceTrackFile(int APosition, const QString& AFileName) {
   auto Upload = std::make_shared<TUpload>();
   Upload->Name = QFileInfo(AFileName).fileName();
   Upload->Position = APosition;
@@ -579,7 +739,7 @@ void TMainFrm::InsertVoiceTrackFile(int APosition, const QString& AFileName) {
     Worker->InsertVoiceTrack(APosition, AFileName);
   } catch (const EFileFailure& E) {
     FBoxes.MyMessageBox(E.Message(), QStringLiteral("Error"), MB_OK | MB_ICONERROR);
-    return;
+    return false;
   }
   // Started: it frees itself from now on. Its result comes through the event loop, so it is
   // followed before it can end.
@@ -588,6 +748,67 @@ void TMainFrm::InsertVoiceTrackFile(int APosition, const QString& AFileName) {
   FCancelUploadAction->setEnabled(true);
   FProgressTimer.start();
   UpdateStatusPanel();
+  // However it was sent, a take is not offered again.
+  const QString Path = QFileInfo(AFileName).absoluteFilePath();
+  FSentTakes.insert(Path);
+  FTakeOfferBar->Forget(Path);
+  return true;
+}
+
+void TMainFrm::OfferTake(const TFinishedTake& ATake) {
+  if (FClosing || FSentTakes.contains(QFileInfo(ATake.Path).absoluteFilePath())) {
+    return;
+  }
+  const bool First = FTakeOfferBar->Current() == nullptr;
+  FTakeOfferBar->Offer(ATake);
+  UpdateOfferedSong();
+  const std::optional<TSongRef> Song = OfferedSong();
+  Announce(TTakeOfferBar::TakeText(ATake) +
+           (Song ? QStringLiteral(". Ctrl+I inserts it after \"%1\".").arg(Song->Title)
+                 : QStringLiteral(". Select the song to insert it after, then press Ctrl+I.")) +
+           (First ? QString() : QStringLiteral(" It waits after the take offered before.")));
+}
+
+std::optional<TSongRef> TMainFrm::OfferedSong() const {
+  if (FRecordSong) {
+    return FRecordSong;
+  }
+  const int Row = FirstSelectedRow();
+  if (!FPlaylist || Row < 0 || Row >= FPlaylist->Count()) {
+    return std::nullopt;
+  }
+  return RememberSong(*FPlaylist, Row);
+}
+
+void TMainFrm::UpdateOfferedSong() {
+  const std::optional<TSongRef> Song = OfferedSong();
+  FTakeOfferBar->SetSong(Song ? Song->Title : QString());
+}
+
+void TMainFrm::ChooseOfferPlace() {
+  FRecordSong.reset();
+  FPlaylistView->setFocus();
+  UpdateOfferedSong();
+  SetStatusNotice(QStringLiteral("Select the song to insert the take after, then press Ctrl+I."));
+}
+
+void TMainFrm::InsertOfferedTake() {
+  const TFinishedTake* Take = FTakeOfferBar->Current();
+  if (Take == nullptr || FClosing) {
+    return;
+  }
+  const std::optional<TSongRef> Song = OfferedSong();
+  if (!Song) {
+    FPlaylistView->setFocus();
+    SetStatusNotice(QStringLiteral("Select the song to insert the take after, then press Ctrl+I."));
+    return;
+  }
+  const QString Path = Take->Path;
+  if (InsertAfterSong(*Song, Path)) {
+    // The next take goes after the row selected then: the one just inserted, once it shows.
+    FRecordSong.reset();
+    UpdateOfferedSong();
+  }
 }
 
 void TMainFrm::OnInsertResult(TAPI& ASender, const std::shared_ptr<TUpload>& AUpload) {
@@ -597,10 +818,17 @@ void TMainFrm::OnInsertResult(TAPI& ASender, const std::shared_ptr<TUpload>& AUp
     FCancelUploadAction->setEnabled(false);
   }
   if (ASender.Success()) {
-    // Also when the cancel came too late: the station has the track.
-    SetStatusNotice(
-        QStringLiteral("\"%1\" inserted at %2").arg(AUpload->Name, QString::number(AUpload->Position)));
-  } else if (AUpload->State->Cancelled) {
+    // Also when the cancel came too late: the station has the track. The notice goes when a
+    // later list shows another track there, or when it has stood for a while.
+    const QString Notice =
+        QStringLiteral("\"%1\" inserted at %2").arg(AUpload->Name, QString::number(AUpload->Position));
+    FInsertNotice = TInsertNotice{Notice, AUpload->Position - 1, QString(), FRefreshesStarted + 1};
+    FInsertNoticeTimer.start();
+    // The take becomes the current row once the list shows it.
+    FSelectAfterRefresh = TRowToSelect{AUpload->Position - 1, QFileInfo(AUpload->Name).completeBaseName(),
+                                       FRefreshesStarted + 1};
+    SetStatusNotice(Notice);
+  } else if (AUpload->State->Cancelled()) {
     SetStatusNotice(QStringLiteral("Upload of \"%1\" cancelled").arg(AUpload->Name));
     return;
   } else {
@@ -612,19 +840,29 @@ void TMainFrm::OnInsertResult(TAPI& ASender, const std::shared_ptr<TUpload>& AUp
 }
 
 void TMainFrm::CancelUpload() {
-  const auto Found =
-      std::find_if(FUploads.begin(), FUploads.end(),
-                   [](const std::shared_ptr<TUpload>& AUpload) { return !AUpload->State->Cancelled; });
-  if (Found == FUploads.end()) {
+  if (FUploads.empty()) {
     return;
   }
-  const std::shared_ptr<TUpload> Upload = *Found;
+  const auto Sending =
+      std::find_if(FUploads.begin(), FUploads.end(), [](const std::shared_ptr<TUpload>& AUpload) {
+        return !AUpload->State->Cancelled() && !AUpload->State->Delivered();
+      });
+  const QString TooLate = QStringLiteral("The station already has the whole file; it may insert it.");
+  if (Sending == FUploads.end()) {
+    if (std::any_of(FUploads.begin(), FUploads.end(),
+                    [](const std::shared_ptr<TUpload>& AUpload) { return AUpload->State->Delivered(); })) {
+      FBoxes.MyMessageBox(TooLate, QStringLiteral("Wavenard"), MB_OK | MB_ICONINFORMATION);
+    }
+    return;
+  }
+  const std::shared_ptr<TUpload> Upload = *Sending;
   const int Answer = FBoxes.MyMessageBox(QStringLiteral("Cancel the upload of \"%1\"?").arg(Upload->Name),
                                          QStringLiteral("Wavenard"), MB_YESNO | MB_ICONQUESTION);
-  // The transfer ends at its next look at the flag; its result then says it was cancelled,
-  // unless the answer came first (also while the box was open).
-  if (Answer == IDYES) {
-    Upload->State->Cancelled = true;
+  // The transfer ends at its next look at the flag, and its result then says it was
+  // cancelled; unless its last bytes went out while the box was open: then nothing is cut and
+  // the station's answer tells whether it took the track.
+  if (Answer == IDYES && !Upload->State->Cancel()) {
+    FBoxes.MyMessageBox(TooLate, QStringLiteral("Wavenard"), MB_OK | MB_ICONINFORMATION);
   }
 }
 
@@ -644,22 +882,31 @@ void TMainFrm::SetStatusNotice(const QString& AText) {
 void TMainFrm::UpdateStatusPanel() {
   const auto Shown =
       std::find_if(FUploads.begin(), FUploads.end(),
-                   [](const std::shared_ptr<TUpload>& AUpload) { return !AUpload->State->Cancelled; });
+                   [](const std::shared_ptr<TUpload>& AUpload) { return !AUpload->State->Cancelled(); });
   if (Shown != FUploads.end()) {
     // The upload is said when it starts; its figures, a few times a second, are only shown.
     ShowStatus(UploadProgressText(**Shown), !std::exchange((*Shown)->Said, true));
+  } else if (!FStatusNotice.isEmpty()) {
+    ShowStatus(FStatusNotice);
+  } else if (!FPendingEdits.Empty()) {
+    ShowStatus(FPendingEdits.StatusText());
   } else {
-    ShowStatus(FStatusNotice.isEmpty() ? FPlaylistStatus : FStatusNotice);
+    ShowStatus(FPlaylistStatus);
   }
 }
 
 QString TMainFrm::UploadProgressText(const TUpload& AUpload) const {
   const qint64 Total = AUpload.State->Total;
   const qint64 Sent = std::clamp<qint64>(AUpload.State->Sent, 0, Total);
+  // Sent is what has gone into the network, not what the station has read: a slow link still
+  // carries the rest for a while, and only the answer says whether the track was taken.
+  if (AUpload.State->Delivered() && Total > 0 && Sent == Total) {
+    return QStringLiteral("Uploading \"%1\": all sent, waiting for the station's answer").arg(AUpload.Name);
+  }
   // The body is the file in Base64 and then some: what it has carried is told in file bytes.
   const double Share = Total > 0 ? static_cast<double>(Sent) / static_cast<double>(Total) : 0.0;
   const auto Megabytes = [](double ABytes) { return QString::number(ABytes / 1e6, 'f', 1); };
-  return QStringLiteral("Uploading \"%1\": %2 % (%3 of %4 MB)")
+  return QStringLiteral("Uploading \"%1\": %2 % sent (%3 of %4 MB)")
       .arg(AUpload.Name, QString::number(Total > 0 ? Sent * 100 / Total : 0),
            Megabytes(Share * static_cast<double>(AUpload.FileSize)),
            Megabytes(static_cast<double>(AUpload.FileSize)));
@@ -670,6 +917,13 @@ void TMainFrm::ShowStatus(const QString& AText, bool ASpoken) {
 }
 
 void TMainFrm::btRecordClick() {
+  // The take will go after the song selected now, wherever the list has moved it by then.
+  const int Row = FirstSelectedRow();
+  FRecordSong.reset();
+  if (FPlaylist && Row >= 0 && Row < FPlaylist->Count()) {
+    FRecordSong = RememberSong(*FPlaylist, Row);
+  }
+  UpdateOfferedSong();
   // The recorder's absence is not an error the user needs to hear about.
   FStartProgram(FApplicationFolder + RecorderProgram, {RecorderSwitch});
 }

@@ -1,13 +1,17 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QSet>
 #include <QTimer>
 #include <exception>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
+#include "app/pending_edits.h"
 #include "app/playlist_view_model.h"
+#include "app/song_finder.h"
 #include "remote/playlist.h"
 
 class QAction;
@@ -28,16 +32,21 @@ class TPinnedKeys;
 class TPlainTextNotice;
 class TSettings;
 class TStatusPanel;
+class TTakeOfferBar;
+class TTakeWatcher;
+struct TFinishedTake;
 class TVirtualTreePlaylist;
 struct TUploadState;
 
-// Asks the user for one file, starting in AInitialDir; empty when the user cancels.
-using TFileChooser = std::function<QString(QWidget* AParent, const QString& AInitialDir)>;
+// Asks the user for one file, starting in AInitialDir, with the files of ASent (absolute
+// paths) marked as already sent; empty when the user cancels.
+using TFileChooser =
+    std::function<QString(QWidget* AParent, const QString& AInitialDir, const QSet<QString>& ASent)>;
 // Starts a program with its arguments kept apart, without waiting for it; false when it cannot be started.
 using TProgramStarter = std::function<bool(const QString& AProgram, const QStringList& AArguments)>;
 
 // The FLAC file dialog of the insert command.
-QString ChooseVoiceTrackFile(QWidget* AParent, const QString& AInitialDir);
+QString ChooseVoiceTrackFile(QWidget* AParent, const QString& AInitialDir, const QSet<QString>& ASent);
 // Starts a program through the process launcher.
 bool StartRecorderProcess(const QString& AProgram, const QStringList& AArguments);
 
@@ -84,6 +93,7 @@ class TMainFrm final : public QMainWindow {
   TVirtualTreePlaylist& lvPlaylist() { return *FPlaylistView; }
   TStatusPanel& StatusPanel() { return *FStatusPanel; }
   TConnectionLock& ConnectionLock() { return *FConnectionLock; }
+  TTakeOfferBar& TakeOfferBar() { return *FTakeOfferBar; }
   QToolButton& btRecord() { return *FRecordButton; }
   QToolButton& btInsert() { return *FInsertButton; }
   QToolButton& btDelete() { return *FDeleteButton; }
@@ -101,6 +111,9 @@ class TMainFrm final : public QMainWindow {
   void btDeleteClick();
   void btSettingsClick();
   void tmrMainTimer();
+  // Ctrl+I and the offer bar's insert button: inserts the take offered after the song
+  // remembered when Record was pressed, else after the selected row.
+  void InsertOfferedTake();
   // Esc: asks whether to cancel the upload shown in the status panel, and cancels it.
   void CancelUpload();
   // Whether a voice track is being uploaded.
@@ -134,8 +147,11 @@ class TMainFrm final : public QMainWindow {
   void lvPlaylistDragDrop(const QDropEvent& AEvent);
   // Whether the drop is accepted, as lvPlaylistDragOver answers.
   bool AcceptsDrop(const QDropEvent& AEvent);
-  // Exchanges the two rows at once and asks the station to move ASource to ATarget.
-  void MoveRow(int ASource, int ATarget);
+  // Exchanges the two rows at once and asks the station to move ASource to ATarget; false
+  // when nothing was done (a row outside the list, or one that an edit on its way names).
+  bool MoveRow(int ASource, int ATarget);
+  // Makes ARow the current and only selected row, and scrolls to it.
+  void SelectRow(int ARow);
   // Marks the rows of ANew that the list shown before lacked; says what changed.
   void ShowPlaylistChanges(const TPlaylist* AOld, const TPlaylist& ANew);
   // Tells assistive technology AText.
@@ -145,6 +161,15 @@ class TMainFrm final : public QMainWindow {
   int SelectedCount() const;
   // ADone, when given, is announced when the request succeeds; a failure announces its text.
   TAPI* NewWorker(void (TMainFrm::*AMethod)(TAPI&), const QString& ADone = {});
+  // A worker for the pending edit AEdit; its answer ends the edit (a failure at once, a success
+  // with the list that follows it) and then goes to OnTrackEditResult.
+  TAPI* NewEditWorker(int AEdit, const QString& ADone);
+  // Refuses an edit naming ARows while another naming one of them is on its way, with a notice.
+  bool RefusedAsPending(const std::vector<int>& ARows);
+  void ShowPendingEdits();
+  // Once the list numbered ARefresh has arrived: the pending edits it shows done end, the row
+  // an edit left to select is selected, and the insert notice goes when it no longer holds.
+  void FollowEdits(int ARefresh);
   template <class F>
   void Guarded(F AAction);
 
@@ -159,18 +184,47 @@ class TMainFrm final : public QMainWindow {
   };
   // The insert of the button and of a dropped file: reads the file, starts the upload and
   // follows it; a file failure is shown in a box and nothing is sent.
-  void InsertVoiceTrackFile(int APosition, const QString& AFileName);
+  // False when nothing was sent.
+  bool InsertVoiceTrackFile(int APosition, const QString& AFileName);
+  // A new take from the voice-tracks folder: offered unless it went to the station already.
+  void OfferTake(const TFinishedTake& ATake);
+  // The song a take offered now would go after.
+  std::optional<TSongRef> OfferedSong() const;
+  void UpdateOfferedSong();
+  // "Choose another place…": the take goes after the row the presenter selects next.
+  void ChooseOfferPlace();
   void OnInsertResult(TAPI& ASender, const std::shared_ptr<TUpload>& AUpload);
   // The one local FLAC file of a drag from outside, or empty; AReason tells why it is refused.
   QString DroppedVoiceTrack(const QDropEvent& AEvent, QString& AReason) const;
   void lvPlaylistDragAction(const QDropEvent& AEvent, Qt::DropAction& AAction) const;
-  void AskInsertDroppedFile(int ARow, const QString& ATitle, const QString& AFileName);
+  void AskInsertDroppedFile(int ARow, const TSongRef& ASong, const QString& AFileName);
+  // Inserts AFileName right after the song ASong where it stands now; when it is gone or cannot
+  // be told apart any more, nothing is sent and the presenter is told. False then.
+  bool InsertAfterSong(const TSongRef& ASong, const QString& AFileName);
   // The status panel shows the upload in flight, else a notice, else the playlist's status.
   void SetPlaylistStatus(const QString& AText);
   // A notice stays until the status text changes otherwise.
   void SetStatusNotice(const QString& AText);
   void UpdateStatusPanel();
   QString UploadProgressText(const TUpload& AUpload) const;
+
+  // After an edit: the row to select once the list numbered Refresh shows the edit done; with
+  // a Title, the row showing it there or, failing that, anywhere.
+  struct TRowToSelect {
+    int Row = 0;
+    QString Title;
+    int Refresh = 0;
+    // The pending edit whose answer sets Refresh; 0 when it is set already.
+    int Edit = 0;
+  };
+  // "... inserted at 8": it holds while row Row shows the track the station put there; Title
+  // is learnt from the first list numbered Refresh or later.
+  struct TInsertNotice {
+    QString Text;
+    int Row = 0;
+    QString Title;
+    int Refresh = 0;
+  };
 
   const std::shared_ptr<TSettings> FSettings;
   TMainFrmHost& FHost;
@@ -200,6 +254,12 @@ class TMainFrm final : public QMainWindow {
   std::unique_ptr<TPlainTextNotice> FPlainTextNotice;
   const std::shared_ptr<TPinnedKeys> FPinnedKeys;
   std::unique_ptr<TCertificateTrust> FCertificateTrust;
+  TTakeOfferBar* FTakeOfferBar = nullptr;
+  TTakeWatcher* FTakeWatcher = nullptr;
+  // The song selected when Record was pressed, for the take that comes of it.
+  std::optional<TSongRef> FRecordSong;
+  // The files sent to the station in this run, by absolute path.
+  QSet<QString> FSentTakes;
   QTimer FTimer;
 
   std::vector<std::shared_ptr<TUpload>> FUploads;
@@ -207,6 +267,13 @@ class TMainFrm final : public QMainWindow {
   QAction* FCancelUploadAction = nullptr;
   QString FPlaylistStatus;
   QString FStatusNotice;
+  TPendingEdits FPendingEdits;
+  // How many playlist requests have been started; the one outstanding has this number.
+  int FRefreshesStarted = 0;
+  std::optional<TRowToSelect> FSelectAfterRefresh;
+  std::optional<TInsertNotice> FInsertNotice;
+  // An insert notice does not outlive this.
+  QTimer FInsertNoticeTimer;
 };
 
 }  // namespace wavenard

@@ -32,6 +32,21 @@ bool TPlaylistViewModel::Marked(int ARow) const {
   return ARow >= 0 && static_cast<size_t>(ARow) < FNewRows.size() && FNewRows[static_cast<size_t>(ARow)];
 }
 
+void TPlaylistViewModel::SetPendingRows(std::vector<bool> ARows) {
+  if (ARows == FPendingRows) {
+    return;
+  }
+  FPendingRows = std::move(ARows);
+  if (FRowCount > 0)
+    emit dataChanged(index(0, 0), index(FRowCount - 1, ColumnCount - 1),
+                     {Qt::ForegroundRole, Qt::AccessibleDescriptionRole});
+}
+
+bool TPlaylistViewModel::Pending(int ARow) const {
+  return ARow >= 0 && static_cast<size_t>(ARow) < FPendingRows.size() &&
+         FPendingRows[static_cast<size_t>(ARow)];
+}
+
 void TPlaylistViewModel::ExchangeMarks(int ARow1, int ARow2) {
   const bool Mark1 = Marked(ARow1);
   const bool Mark2 = Marked(ARow2);
@@ -69,6 +84,10 @@ int TPlaylistViewModel::columnCount(const QModelIndex& AParent) const {
 QVariant TPlaylistViewModel::data(const QModelIndex& AIndex, int ARole) const {
   if (ARole == Qt::BackgroundRole && AIndex.isValid() && Marked(AIndex.row()))
     return NewRowColor;
+  if (ARole == Qt::ForegroundRole && AIndex.isValid() && Pending(AIndex.row()))
+    return PendingRowColor;
+  if (ARole == Qt::AccessibleDescriptionRole && AIndex.isValid() && Pending(AIndex.row()))
+    return QStringLiteral("pending");
   if (ARole != Qt::DisplayRole || !AIndex.isValid())
     return {};
   QString CellText;

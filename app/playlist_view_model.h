@@ -36,6 +36,12 @@ class TPlaylistViewModel final : public QAbstractTableModel {
   static constexpr int NewRowMarkTime = 4000;
   static inline const QColor NewRowColor{0xFF, 0xF4, 0xCC};
 
+  // Shows the rows flagged in ARows (by row number) greyed: an edit naming them is on its
+  // way. A later call replaces the flags.
+  void SetPendingRows(std::vector<bool> ARows);
+  bool Pending(int ARow) const;
+  static inline const QColor PendingRowColor{0x80, 0x80, 0x80};
+
   // Whether the data was dragged out of a view of this model, in this process.
   bool IsOwnDrag(const QMimeData* AData) const;
 
@@ -62,6 +68,7 @@ class TPlaylistViewModel final : public QAbstractTableModel {
  private:
   int FRowCount = 0;
   std::vector<bool> FNewRows;
+  std::vector<bool> FPendingRows;
   QTimer FMarkTimer;
   // Identifies this model's drags, so a drag from another list or program is told apart.
   QByteArray FDragToken;

@@ -5,6 +5,7 @@
 #include <QLocale>
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -55,7 +56,8 @@ size_t StoreBody(char* AData, size_t ASize, size_t ACount, void* AState) {
   return Length;
 }
 
-// Keeps the reason phrase of the latest status line ("HTTP/1.1 500 Internal Server Error").
+// Keeps the code and the reason phrase of the latest status line ("HTTP/1.1 500 Internal
+// Server Error").
 size_t StoreHeader(char* AData, size_t ASize, size_t ACount, void* AState) {
   auto* State = static_cast<TTransferState*>(AState);
   const size_t Length = ASize * ACount;
@@ -63,10 +65,50 @@ size_t StoreHeader(char* AData, size_t ASize, size_t ACount, void* AState) {
   if (Line.startsWith("HTTP/")) {
     const qsizetype CodeStart = Line.indexOf(' ');
     const qsizetype ReasonStart = CodeStart < 0 ? -1 : Line.indexOf(' ', CodeStart + 1);
+    const QByteArray Code =
+        CodeStart < 0 ? QByteArray() : Line.mid(CodeStart + 1, ReasonStart - CodeStart - 1);
+    State->Answer.Status = Code.toInt();
     State->Answer.ReasonPhrase = ReasonStart < 0 ? QByteArray() : Line.mid(ReasonStart + 1).trimmed();
   }
   State->LastActivity = TClock::now();
   return Length;
+}
+
+// Hands the form to the network piece by piece, so that its last bytes go out only when the
+// requester still wants them to.
+struct TFormReader {
+  const QByteArray* Form = nullptr;
+  qsizetype Offset = 0;
+  const std::function<bool()>* LastBytes = nullptr;
+  bool Refused = false;
+};
+
+size_t ReadForm(char* ABuffer, size_t ASize, size_t ACount, void* AReader) {
+  auto* Reader = static_cast<TFormReader*>(AReader);
+  const qsizetype Left = Reader->Form->size() - Reader->Offset;
+  const auto Length = static_cast<qsizetype>(std::min<size_t>(ASize * ACount, static_cast<size_t>(Left)));
+  if (Length > 0 && Length == Left && *Reader->LastBytes && !(*Reader->LastBytes)()) {
+    Reader->Refused = true;
+    return CURL_READFUNC_ABORT;
+  }
+  std::memcpy(ABuffer, Reader->Form->constData() + Reader->Offset, static_cast<size_t>(Length));
+  Reader->Offset += Length;
+  return static_cast<size_t>(Length);
+}
+
+// A form that goes out again (a redirect, a connection reused that turned out dead) starts
+// from where libcurl asks.
+int SeekForm(void* AReader, curl_off_t AOffset, int AOrigin) {
+  auto* Reader = static_cast<TFormReader*>(AReader);
+  if (AOrigin != SEEK_SET || AOffset < 0 || AOffset > Reader->Form->size()) {
+    return CURL_SEEKFUNC_CANTSEEK;
+  }
+  Reader->Offset = static_cast<qsizetype>(AOffset);
+  return CURL_SEEKFUNC_OK;
+}
+
+bool IsSuccess(int AStatus) {
+  return AStatus >= 200 && AStatus <= 299;
 }
 
 bool IsRedirect(long AStatus) {
@@ -206,7 +248,7 @@ QString THttpAnswer::StatusText() const {
 
 THttpAnswer PerformHttpExchange(const QString& AURL, const QByteArray* AForm, const THttpLimits& ALimits,
                                 const std::function<bool()>& AAborted, const TTransferProgress& AProgress,
-                                const TPinnedKeys* APins) {
+                                const TPinnedKeys* APins, const std::function<bool()>& ALastBytes) {
   const std::optional<TRequestAddress> Address = ParseRequestURL(AURL);
   if (!Address) {
     throw ENetworkFailure(QStringLiteral("Invalid URL: \"%1\"").arg(MaskPassword(AURL)));
@@ -253,9 +295,14 @@ THttpAnswer PerformHttpExchange(const QString& AURL, const QByteArray* AForm, co
   // Redirects are followed here, so that a form is never turned into a GET on the way.
   curl_easy_setopt(Handle, CURLOPT_FOLLOWLOCATION, 0L);
   ApplyTlsOptions(Handle, *Address, APins);
+  TFormReader Reader{AForm, 0, &ALastBytes};
   if (AForm != nullptr) {
+    curl_easy_setopt(Handle, CURLOPT_POST, 1L);
     curl_easy_setopt(Handle, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(AForm->size()));
-    curl_easy_setopt(Handle, CURLOPT_POSTFIELDS, AForm->constData());
+    curl_easy_setopt(Handle, CURLOPT_READFUNCTION, ReadForm);
+    curl_easy_setopt(Handle, CURLOPT_READDATA, &Reader);
+    curl_easy_setopt(Handle, CURLOPT_SEEKFUNCTION, SeekForm);
+    curl_easy_setopt(Handle, CURLOPT_SEEKDATA, &Reader);
   }
 
   std::function<void(curl_off_t)> FormSent;
@@ -265,8 +312,27 @@ THttpAnswer PerformHttpExchange(const QString& AURL, const QByteArray* AForm, co
   for (int Redirects = 0;; ++Redirects) {
     State.Answer = THttpAnswer();
     State.TooLarge = false;
+    Reader.Offset = 0;
     ErrorBuffer[0] = '\0';
-    const CURLcode Code = RunTransfer(Multi.get(), Handle, State, ALimits, AAborted, FormSent);
+    CURLcode Code = CURLE_OK;
+    try {
+      Code = RunTransfer(Multi.get(), Handle, State, ALimits, AAborted, FormSent);
+    } catch (const ENetworkFailure&) {
+      // A stalled or dripping answer after the station said yes to the form.
+      if (AForm == nullptr || !IsSuccess(State.Answer.Status)) {
+        throw;
+      }
+    }
+    if (Reader.Refused) {
+      throw EExchangeAborted();
+    }
+    // The station took the form; what became of the rest of its answer does not change that.
+    if (AForm != nullptr && IsSuccess(State.Answer.Status)) {
+      char* ContentType = nullptr;
+      curl_easy_getinfo(Handle, CURLINFO_CONTENT_TYPE, &ContentType);
+      State.Answer.ContentType = ContentType;
+      return std::move(State.Answer);
+    }
     if (State.TooLarge) {
       throw ENetworkFailure(QStringLiteral("The station's answer is larger than %1; it was not read.")
                                 .arg(QLocale::c().formattedDataSize(ALimits.MaxAnswerBytes, 0)));

@@ -65,10 +65,17 @@ using TTransferProgress = std::function<void(qint64 ASent, qint64 ATotal)>;
 // once when it says so. AProgress, when given, hears of the form's bytes sent every few
 // milliseconds while they move. Over https the certificate is checked (ApplyTlsOptions, with
 // the stations APins holds), and a redirect that leaves the scheme, host or port fails for every
-// request, so that nothing goes on in plain text or elsewhere. Throws ENetworkFailure (an
-// EUntrustedCertificate for a certificate the presenter may choose to trust) or EExchangeAborted.
+// request, so that nothing goes on in plain text or elsewhere. ALastBytes, when given, is asked
+// just before the form's last bytes are handed to the network; when it says no, the exchange is
+// given up (EExchangeAborted) with the form incomplete, so the station never has it whole.
+//
+// A form's exchange whose final answer has a 2xx status line counts once that line is in,
+// whatever becomes of the rest of the answer: the station has taken the form.
+// Throws ENetworkFailure (an EUntrustedCertificate for a certificate the presenter may choose to
+// trust) or EExchangeAborted.
 THttpAnswer PerformHttpExchange(const QString& AURL, const QByteArray* AForm, const THttpLimits& ALimits,
                                 const std::function<bool()>& AAborted,
-                                const TTransferProgress& AProgress = {}, const TPinnedKeys* APins = nullptr);
+                                const TTransferProgress& AProgress = {}, const TPinnedKeys* APins = nullptr,
+                                const std::function<bool()>& ALastBytes = {});
 
 }  // namespace wavenard

@@ -85,10 +85,14 @@ bool TAPI::DoRequest(const QString& ARequest, QString& AResponse) {
       URL = FForm ? BuildURL(*FSettings, false) : BuildURL(*FSettings, true) + u'&' + ARequest;
     }
     const auto Aborted = [HandOver = FReadyCallback.HandOver, Upload = FUploadState] {
-      return (HandOver && HandOver->Closed()) || (Upload && Upload->Cancelled);
+      return (HandOver && HandOver->Closed()) || (Upload && Upload->Cancelled());
     };
-    const THttpAnswer Answer =
-        PerformHttpExchange(URL, FForm.get(), FLimits, Aborted, UploadProgress(), FPinnedKeys.get());
+    std::function<bool()> LastBytes;
+    if (FUploadState) {
+      LastBytes = [Upload = FUploadState] { return Upload->Deliver(); };
+    }
+    const THttpAnswer Answer = PerformHttpExchange(URL, FForm.get(), FLimits, Aborted, UploadProgress(),
+                                                   FPinnedKeys.get(), LastBytes);
     const std::optional<QString> Text = DecodeAnswerBody(Answer.Body, Answer.ContentType);
     // An upload that the station accepted must never look failed: the presenter would send it
     // again. Its answer text is not used.
@@ -122,7 +126,7 @@ bool TAPI::DoRequest(const QString& ARequest, QString& AResponse) {
   } catch (const EExchangeAborted&) {
     // Given up for the receiver that cancelled it, which still hears of it; a receiver that
     // closed hears nothing.
-    if (FUploadState && FUploadState->Cancelled &&
+    if (FUploadState && FUploadState->Cancelled() &&
         !(FReadyCallback.HandOver && FReadyCallback.HandOver->Closed())) {
       Fail(QStringLiteral("The upload was cancelled."));
     }

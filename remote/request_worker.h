@@ -21,10 +21,30 @@ class TSettings;
 
 // An upload as its receiver follows it from the main thread while the worker runs: how much
 // of the body has gone out, and the request to give it up. Shared by both sides.
+//
+// A cancel can only be kept while the body is incomplete: once its last bytes have been handed
+// to the network the station may have it whole and insert it, and only its answer tells. So
+// the two ends race for one phase: the receiver's Cancel and the worker's handing over of the
+// last bytes, whichever comes first, decides.
 struct TUploadState {
+  enum class TPhase { Sending, Cancelled, Delivered };
+
   std::atomic<qint64> Sent{0};
   std::atomic<qint64> Total{0};
-  std::atomic<bool> Cancelled{false};
+  std::atomic<TPhase> Phase{TPhase::Sending};
+
+  // False when the body had gone out whole already: the transfer goes on, its answer decides.
+  bool Cancel() {
+    TPhase Expected = TPhase::Sending;
+    return Phase.compare_exchange_strong(Expected, TPhase::Cancelled) || Expected == TPhase::Cancelled;
+  }
+  // The worker, just before the last bytes go out; false when the upload was cancelled first.
+  bool Deliver() {
+    TPhase Expected = TPhase::Sending;
+    return Phase.compare_exchange_strong(Expected, TPhase::Delivered) || Expected == TPhase::Delivered;
+  }
+  bool Cancelled() const { return Phase == TPhase::Cancelled; }
+  bool Delivered() const { return Phase == TPhase::Delivered; }
 };
 
 // Where a worker delivers its result: the receiver's hand-over to the main thread and the
@@ -57,7 +77,8 @@ class TAPI final : public TThread {
   // started and the caller deletes it.
   void InsertVoiceTrack(int AIndex, const QString& AFN);
   // Before InsertVoiceTrack: the upload reports its progress into AState, and ends at once
-  // when AState is cancelled; its callback then fails with "The upload was cancelled.".
+  // when AState is cancelled before its body has gone out whole; its callback then fails with
+  // "The upload was cancelled.".
   void SetUploadState(std::shared_ptr<TUploadState> AState) { FUploadState = std::move(AState); }
   // Before the request operation: the stations whose own certificates the presenter trusts.
   void SetPinnedKeys(std::shared_ptr<const TPinnedKeys> APins) { FPinnedKeys = std::move(APins); }

@@ -191,11 +191,14 @@ void AdviseHugePages(QByteArray& ABuffer) {
   throw EFileFailure(QStringLiteral("Cannot open file \"%1\". %2").arg(AFN, AReason));
 }
 
-// Whether another descriptor on the file is open, in this process or another: a recorder still
-// writing the take must not have it sent half-written. A write lease is granted only while no
-// other descriptor is open; it is given back at once. Where no lease can be had (a file of
-// another owner, a file system without leases) the file is read as it stands. A holder of an
-// flock is refused as well, also where leases are not available.
+struct TFileDescriptor {
+  int Fd;
+  ~TFileDescriptor() { ::close(Fd); }
+};
+
+}  // namespace
+
+// A write lease is granted only while no other descriptor is open; it is given back at once.
 bool IsOpenElsewhere(int AFd) {
   // The break of the lease (another open while it is held) is signalled to this process;
   // SIGURG is ignored unless handled, where the default SIGIO would end the program.
@@ -209,13 +212,6 @@ bool IsOpenElsewhere(int AFd) {
   // someone else counts.
   return ::flock(AFd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
 }
-
-struct TFileDescriptor {
-  int Fd;
-  ~TFileDescriptor() { ::close(Fd); }
-};
-
-}  // namespace
 
 QString ExtractFileName(const QString& APath) {
   return APath.mid(APath.lastIndexOf(u'/') + 1);

@@ -37,31 +37,34 @@ def prepare_app_folder(folder, wavenard, taglib, port):
     write_settings(folder, port, USER, PASSWORD)
 
 
-def start_simulator(program, playlist, log):
-    return harness.start_simulator(program, playlist, log, USER, PASSWORD)
+def start_simulator(program, playlist, log, options=()):
+    return harness.start_simulator(program, playlist, log, USER, PASSWORD, options)
 
 
 def parse_arguments():
     parser = argparse.ArgumentParser()
     for name in ("wavenard", "taglib", "station_sim", "playlist", "artifacts"):
         parser.add_argument("--" + name.replace("_", "-"), required=True)
+    parser.add_argument("--pellorin")
     args = parser.parse_args()
     os.makedirs(args.artifacts, exist_ok=True)
     return args
 
 
 @contextlib.contextmanager
-def session(args, prefix):
+def session(args, prefix, store=False):
     """A work folder holding an application folder whose settings.ini points at a running
-    simulator, and the accessibility bus; start_program adds the program. All of it ends with
-    the session, the program first."""
+    simulator, and the accessibility bus; start_program adds the program. With store, the
+    simulator keeps the uploaded files in the folder "received" of the work folder. All of it ends
+    with the session, the program first."""
     work = tempfile.mkdtemp(prefix=prefix)
     app_folder = os.path.join(work, "app")
     os.mkdir(app_folder)
     log = os.path.join(work, "requests.log")
     bus = harness.start_accessibility_bus()
-    sim, port = start_simulator(args.station_sim, args.playlist, log)
-    state = types.SimpleNamespace(work=work, app_folder=app_folder, log=log, port=port, app=None)
+    received = os.path.join(work, "received")
+    sim, port = start_simulator(args.station_sim, args.playlist, log, ("--store", received) if store else ())
+    state = types.SimpleNamespace(work=work, app_folder=app_folder, log=log, port=port, app=None, received=received)
     try:
         prepare_app_folder(app_folder, args.wavenard, args.taglib, port)
         yield state

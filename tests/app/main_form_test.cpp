@@ -15,6 +15,8 @@
 #include <QToolButton>
 #include <QToolTip>
 #include <algorithm>
+#include <atomic>
+#include <thread>
 
 #include "app/error_report.h"
 #include "app/main_form.h"
@@ -23,7 +25,7 @@
 #include "config/connection_settings.h"
 #include "config/failures.h"
 #include "support/thread.h"
-#include "tests/app/view_fixture.h"
+#include "tests/app/main_form_fixture.h"
 #include "tests/testsupport/raw_http_server.h"
 #include "tests/testsupport/scripted_box_presenter.h"
 #include "tests/testsupport/temp_folder.h"
@@ -31,237 +33,6 @@
 
 namespace wavenard {
 namespace {
-
-using sim::TTrack;
-using sim::TTrackList;
-
-TTrackList Tracks(int ACount, const std::string& APrefix = "Track") {
-  TTrackList List;
-  for (int I = 0; I < ACount; ++I) {
-    TTrack Track;
-    Track.Title = APrefix + " " + std::to_string(I + 1);
-    Track.DurationMs = (60 + I) * 1000;
-    List.Append(Track);
-  }
-  return List;
-}
-
-// "fLaC" and a stream information block for three seconds at 44.1 kHz.
-QByteArray FlacFile() {
-  QByteArray Bytes("fLaC");
-  Bytes += char(0x80);  // last metadata block, type 0
-  Bytes += QByteArray::fromHex("000022");
-  Bytes += QByteArray::fromHex("10001000000000000000");
-  const quint64 Packed =
-      (quint64(44100) << 44) | (quint64(1) << 41) | (quint64(15) << 36) | quint64(3 * 44100);
-  for (int Shift = 56; Shift >= 0; Shift -= 8) {
-    Bytes += char((Packed >> Shift) & 0xFF);
-  }
-  Bytes += QByteArray(16, '\0');
-  return Bytes;
-}
-
-// Resident memory of this process.
-qint64 ResidentBytes() {
-  QFile Statm(QStringLiteral("/proc/self/statm"));
-  if (!Statm.open(QIODevice::ReadOnly)) {
-    return 0;
-  }
-  return Statm.readAll().split(' ').value(1).toLongLong() * sysconf(_SC_PAGESIZE);
-}
-
-bool WaitFor(const std::function<bool()>& ACondition, int ATimeout = 10000) {
-  return QTest::qWaitFor(ACondition, ATimeout);
-}
-
-// The fixture is the window's host as well: it records what the window asks of it.
-class MainFormTest : public ::testing::Test, public TMainFrmHost {
- protected:
-  void SetUp() override {
-    Station.SetPlaylist(Tracks(10));
-    ASSERT_TRUE(Station.Start());
-    Settings->SetServer(QStringLiteral("127.0.0.1"));
-    Settings->SetPort(Station.Port());
-    Settings->SetUser(QStringLiteral("demo"));
-    Settings->SetPass(QStringLiteral("demo"));
-  }
-
-  void TearDown() override {
-    Form.reset();
-    EXPECT_TRUE(TThread::WaitForAll(5000));
-  }
-
-  void ReadSettings() override {
-    Calls.append("read");
-    if (ReadFailure) {
-      throw ESyntaxFailure(*ReadFailure);
-    }
-  }
-  void SaveSettings() override { Calls.append("settings.ini"); }
-  void SaveSystemSettings() override {
-    Calls.append("system.ini");
-    if (DuringSystemSave) {
-      DuringSystemSave();
-    }
-  }
-  void ShowSettings(QWidget* AParent) override { SettingsShownOver = AParent; }
-  QString VoiceTracksFolder() const override { return QStringLiteral("/voice/tracks"); }
-  void ReportError(const std::exception& AError) override { ShowErrorReport(Boxes, AError); }
-
-  // Creates and shows the window and waits for its first playlist answer.
-  void Open() {
-    Form = std::make_unique<TMainFrm>(
-        Settings, *this, Boxes, Dpi, QStringLiteral("/opt/suite/"),
-        [this](QWidget*, const QString& AFolder) {
-          ChooserFolders.append(AFolder);
-          return ChooseFile ? ChooseFile() : QString();
-        },
-        [this](const QString& AProgram, const QStringList& AArguments) {
-          Started.append(QStringList{AProgram} + AArguments);
-          return false;
-        });
-    Form->show();
-    ASSERT_TRUE(WaitFor([this] { return !Form->UpdatingPlaylist(); }));
-  }
-
-  // One tick, and its answer.
-  void Refresh() {
-    Form->tmrMainTimer();
-    ASSERT_TRUE(WaitFor([this] { return !Form->UpdatingPlaylist(); }));
-  }
-
-  QString Cell(int ARow, int AColumn) {
-    auto* Model = Form->lvPlaylist().model();
-    return Model->data(Model->index(ARow, AColumn)).toString();
-  }
-  int Rows() { return Form->lvPlaylist().model()->rowCount(); }
-
-  void Select(std::initializer_list<int> ARows) {
-    auto& View = Form->lvPlaylist();
-    View.clearSelection();
-    for (int Row : ARows) {
-      View.selectionModel()->select(View.model()->index(Row, 0),
-                                    QItemSelectionModel::Select | QItemSelectionModel::Rows);
-    }
-  }
-  QList<int> Selected() {
-    QList<int> Result;
-    for (const QModelIndex& Index : Form->lvPlaylist().selectionModel()->selectedRows()) {
-      Result.append(Index.row());
-    }
-    std::sort(Result.begin(), Result.end());
-    return Result;
-  }
-
-  // The requests on "/" that contain AText.
-  std::vector<std::string> Requests(const std::string& AText) {
-    std::vector<std::string> Result;
-    for (const std::string& Line : Station.Requests()) {
-      if (Line.find(AText) != std::string::npos) {
-        Result.push_back(Line);
-      }
-    }
-    return Result;
-  }
-  bool WaitForRequest(const std::string& AText, size_t ACount = 1) {
-    return WaitFor([&] { return Requests(AText).size() >= ACount; });
-  }
-  // Serves the event loop until every worker has ended: each request started so far is in the
-  // station's log, and its result has been delivered or dropped.
-  static bool WorkersEnded() {
-    return WaitFor([] { return TThread::WaitForAll(0); });
-  }
-
-  // Sends a drag of AData over row ATarget and drops it there; returns whether the list
-  // accepted the drag.
-  // AX, when given, is the drop point's distance from the list's left edge.
-  bool DragOnto(int ATarget, const QMimeData& AData, std::optional<int> AX = {}) {
-    QWidget* Client = Form->lvPlaylist().viewport();
-    QPoint Point = Form->lvPlaylist().visualRect(Form->lvPlaylist().model()->index(ATarget, 1)).center();
-    if (AX) {
-      Point.setX(*AX);
-    }
-    QDragEnterEvent Enter(Point, Qt::MoveAction, &AData, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(Client, &Enter);
-    QDragMoveEvent Move(Point, Qt::MoveAction, &AData, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(Client, &Move);
-    const bool Accepted = Move.isAccepted();
-    QDropEvent Drop(QPointF(Point), Qt::MoveAction, &AData, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(Client, &Drop);
-    return Accepted;
-  }
-  // Drags the files AFiles in from a file manager, which offers to copy, move or link them,
-  // over row ATarget and drops them there. Returns the action the list shows, none when it
-  // refuses the drag.
-  Qt::DropAction DropFiles(int ATarget, const QStringList& AFiles) {
-    QMimeData Data;
-    QList<QUrl> Urls;
-    for (const QString& File : AFiles) {
-      Urls.append(QUrl::fromLocalFile(File));
-    }
-    Data.setUrls(Urls);
-    const Qt::DropActions Offered = Qt::CopyAction | Qt::MoveAction | Qt::LinkAction;
-    QWidget* Client = Form->lvPlaylist().viewport();
-    const QPoint Point =
-        Form->lvPlaylist().visualRect(Form->lvPlaylist().model()->index(ATarget, 1)).center();
-    QDragEnterEvent Enter(Point, Offered, &Data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(Client, &Enter);
-    QDragMoveEvent Move(Point, Offered, &Data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(Client, &Move);
-    const Qt::DropAction Action = Move.isAccepted() ? Move.dropAction() : Qt::IgnoreAction;
-    if (Move.isAccepted()) {
-      QDropEvent Drop(QPointF(Point), Offered, &Data, Qt::LeftButton, Qt::NoModifier);
-      QApplication::sendEvent(Client, &Drop);
-      EXPECT_EQ(Drop.dropAction(), Qt::CopyAction) << "the file manager keeps its file";
-    }
-    return Action;
-  }
-  QString Status() { return Form->StatusPanel().Status(); }
-  // Makes the window the active one, so that its shortcuts answer, and gives the list the focus.
-  void Activate() {
-    Form->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(Form.get()));
-    Form->lvPlaylist().setFocus();
-  }
-  void Key(int AKey, Qt::KeyboardModifiers AModifiers = Qt::NoModifier) {
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key(AKey), AModifiers);
-  }
-  bool Marked(int ARow) {
-    auto* Model = Form->lvPlaylist().model();
-    return Model->data(Model->index(ARow, 1), Qt::BackgroundRole).isValid();
-  }
-  QList<int> MarkedRows() {
-    QList<int> Result;
-    for (int Row = 0; Row < Rows(); ++Row) {
-      if (Marked(Row)) {
-        Result.append(Row);
-      }
-    }
-    return Result;
-  }
-  std::unique_ptr<QMimeData> OwnDrag() {
-    auto* Model = Form->lvPlaylist().model();
-    return std::unique_ptr<QMimeData>(Model->mimeData({Model->index(FirstSelected(), 0)}));
-  }
-  int FirstSelected() {
-    const QList<int> Rows = Selected();
-    return Rows.isEmpty() ? 0 : Rows.first();
-  }
-
-  sim::TStationSim Station{"demo", "demo"};
-  std::shared_ptr<TSettings> Settings = std::make_shared<TSettings>();
-  test::TScriptedBoxPresenter Boxes;
-  TFixedDpiSource DpiSource;
-  TDpiCache Dpi{DpiSource};
-  std::function<QString()> ChooseFile;
-  std::optional<QString> ReadFailure;
-  std::function<void()> DuringSystemSave;
-  QStringList ChooserFolders;
-  QList<QStringList> Started;
-  QStringList Calls;
-  QWidget* SettingsShownOver = nullptr;
-  std::unique_ptr<TMainFrm> Form;
-};
 
 TEST_F(MainFormTest, WindowHasItsControlsInPlace) {
   Open();
@@ -511,7 +282,9 @@ TEST_F(MainFormTest, EveryCommandHasItsKey) {
   EXPECT_EQ(Cell(2, 1), "Track 2");
   EXPECT_EQ(Selected(), QList<int>{2});
   ASSERT_TRUE(WaitForRequest("action=move"));
-  ASSERT_TRUE(WaitFor([this] { return !Form->UpdatingPlaylist(); }));
+  // The moved rows are the station's again once the list after the answer is in.
+  auto* Model = Form->lvPlaylist().model();
+  ASSERT_TRUE(WaitFor([&] { return !Model->data(Model->index(2, 1), Qt::ForegroundRole).isValid(); }));
   Key(Qt::Key_Up, Qt::ControlModifier);
   ASSERT_TRUE(WaitForRequest("action=move", 2));
   EXPECT_EQ(Requests("action=move"),
@@ -705,7 +478,7 @@ TEST_F(MainFormTest, InsertShowsItsProgressThenWhereTheTrackWent) {
   ChooseFile = [&] { return Take; };
   Form->btInsert().click();
   ASSERT_TRUE(Form->Uploading());
-  const QRegularExpression Progress(R"(^Uploading "take 1\.flac": (\d+) % \((\d+\.\d) of 6\.0 MB\)$)");
+  const QRegularExpression Progress(R"(^Uploading "take 1\.flac": (\d+) % sent \((\d+\.\d) of 6\.0 MB\)$)");
   QList<int> Percents;
   const auto Follow = [&] {
     const QRegularExpressionMatch Match = Progress.match(Status());
@@ -778,6 +551,135 @@ TEST_F(MainFormTest, EscCancelsTheUploadAfterAsking) {
   // Without an upload Esc asks nothing.
   QTest::keyClick(&Form->lvPlaylist(), Qt::Key_Escape);
   EXPECT_EQ(Boxes.Shown().size(), 2);
+}
+
+// The rows of a raw station: ten tracks of one minute.
+QByteArray RawPlaylist(int ACount = 10) {
+  QByteArray Playlist = "<?xml version=\"1.0\"?><PLAYLIST>";
+  for (int I = 1; I <= ACount; ++I) {
+    Playlist += "<TRACK CASTTITLE=\"Track " + QByteArray::number(I) + "\" DURATION=\"1:00\"/>";
+  }
+  return Playlist + "</PLAYLIST>";
+}
+
+// Once the whole body is out the station may insert the track: a cancel then cuts nothing,
+// says so, and the station's answer decides. Asked before or after the last bytes went out,
+// against a raw station and the simulator, both answering 1.5 s after reading the body, and the
+// simulator over a 20 kB/s link, which is still reading when all has been sent.
+TEST_F(MainFormTest, ACancelAfterTheWholeBodyIsOutCutsNothingAndTheAnswerDecides) {
+  test::TTempFolder Folder;
+  const QString Large = Folder.Write("take 1.flac", FlacFile() + QByteArray(6'000'000, '\x5A'));
+  const QString Small = Folder.Write("take 2.flac", FlacFile() + QByteArray(60'000, '\x5A'));
+  const QString TooLate = "The station already has the whole file; it may insert it.";
+  std::atomic<int> RawPosts{0};
+  test::TRawHttpServer Raw([&](const QByteArray& ARequest) {
+    if (!ARequest.startsWith("POST ")) {
+      return test::TRawReply::Answer(200, "OK", RawPlaylist(), "text/xml");
+    }
+    ++RawPosts;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    return test::TRawReply::Answer(200, "OK", "OK");
+  });
+  struct TCase {
+    const char* Name;
+    bool UseRaw;
+    int DelayMs;
+    int BandwidthKBps;
+    const QString& Take;
+    // A small take is out before the question could be asked.
+    bool AlsoAskedWhileSending;
+  };
+  const TCase Cases[] = {
+      {"raw station", true, 0, 0, Large, true},
+      {"simulator answering late", false, 1500, 0, Large, true},
+      {"simulator over a slow link", false, 0, 20, Small, false},
+  };
+  for (const TCase& Case : Cases) {
+    for (const bool AskedWhileSending : {false, true}) {
+      if (AskedWhileSending && !Case.AlsoAskedWhileSending) {
+        continue;
+      }
+      SCOPED_TRACE(std::string(Case.Name) +
+                   (AskedWhileSending ? ", Yes after the last bytes" : ", asked after the last bytes"));
+      const QString Name = QFileInfo(Case.Take).fileName();
+      const auto AllSent = [&] {
+        return Status() == "Uploading \"" + Name + "\": all sent, waiting for the station's answer";
+      };
+      Form.reset();
+      Boxes.Clear();
+      Station.SetPlaylist(Tracks(10));
+      sim::TFaultSettings Faults;
+      Faults.DelayMs = Case.DelayMs;
+      Faults.BandwidthKBps = Case.BandwidthKBps;
+      Station.SetFaults(Faults);
+      Settings->SetPort(Case.UseRaw ? Raw.Port() : Station.Port());
+      const int PostsBefore = RawPosts;
+      Open();
+      Select({6});
+      ChooseFile = [&] { return Case.Take; };
+      if (AskedWhileSending) {
+        Boxes.DuringNext([&] { EXPECT_TRUE(WaitFor(AllSent, 20000)); });
+        Boxes.AnswerNext(IDYES);
+        Form->btInsert().click();
+        Form->CancelUpload();
+        ASSERT_EQ(Boxes.Shown().size(), 2);
+        EXPECT_EQ(Boxes.Shown()[0].Text, "Cancel the upload of \"" + Name + "\"?");
+      } else {
+        Form->btInsert().click();
+        ASSERT_TRUE(WaitFor(AllSent, 20000)) << Status().toStdString();
+        Form->CancelUpload();
+        ASSERT_EQ(Boxes.Shown().size(), 1);
+      }
+      EXPECT_EQ(Boxes.Shown().last().Text, TooLate);
+      EXPECT_EQ(Boxes.Shown().last().Flags & 0x0F, MB_OK);
+      ASSERT_TRUE(WaitFor([this] { return !Form->Uploading(); }, 30000));
+      EXPECT_EQ(Status(), "\"" + Name + "\" inserted at 8");
+      if (Case.UseRaw) {
+        EXPECT_EQ(RawPosts - PostsBefore, 1);
+      } else {
+        Station.SetFaults({});
+        ASSERT_TRUE(WaitFor([this] { return Rows() == 11; }, 20000));
+        EXPECT_EQ(Cell(7, 1), QFileInfo(Name).completeBaseName());
+      }
+      ASSERT_TRUE(WorkersEnded());
+      EXPECT_EQ(Boxes.Shown().size(), AskedWhileSending ? 2 : 1) << "no error box";
+    }
+  }
+}
+
+// For an upload, a 2xx status line is the station's yes, whatever becomes of the rest of the
+// answer: a body broken off after it is no failure.
+TEST_F(MainFormTest, AnUploadWhoseAnswerBreaksOffAfterAYesIsInserted) {
+  test::TTempFolder Folder;
+  const QString Take = Folder.Write("take 1.flac", FlacFile());
+  test::TRawHttpServer Raw([&](const QByteArray& ARequest) {
+    if (!ARequest.startsWith("POST ")) {
+      return test::TRawReply::Answer(200, "OK", RawPlaylist(), "text/xml");
+    }
+    return test::TRawReply{"HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 10\r\n\r\nO",
+                           test::TRawReply::TEnd::Close};
+  });
+  for (const bool UseRaw : {true, false}) {
+    SCOPED_TRACE(UseRaw ? "raw station" : "simulator");
+    Form.reset();
+    Boxes.Clear();
+    Station.SetPlaylist(Tracks(10));
+    Settings->SetPort(UseRaw ? Raw.Port() : Station.Port());
+    Open();
+    Select({6});
+    ChooseFile = [&] { return Take; };
+    Station.SetDrop(sim::TDrop::HalfBody);
+    Form->btInsert().click();
+    ASSERT_TRUE(WaitFor([this] { return !Form->Uploading(); }, 20000));
+    EXPECT_EQ(Status(), "\"take 1.flac\" inserted at 8");
+    ASSERT_TRUE(WorkersEnded());
+    EXPECT_TRUE(Boxes.Shown().isEmpty()) << Boxes.Shown().value(0).Text.toStdString();
+    Station.SetDrop(sim::TDrop::None);
+    if (!UseRaw) {
+      Refresh();
+      EXPECT_EQ(Cell(7, 1), "take 1");
+    }
+  }
 }
 
 TEST_F(MainFormTest, AFlacFileDroppedOnARowIsInsertedAfterItLikeWithTheButton) {
@@ -903,10 +805,12 @@ TEST_F(MainFormTest, ClosingSavesSystemThenConnectionSettingsWithoutWaitingForTh
 }
 
 TEST_F(MainFormTest, ClosingWithTwentyEditsInFlightEndsThemAllAndDeliversNothing) {
+  Station.SetPlaylist(Tracks(20));
   Open();
   Station.SetDelay(60000);
-  Select({0});
+  // Each names another row: a second edit of a row on its way would be refused.
   for (int I = 0; I < 20; ++I) {
+    Select({I});
     Form->btDeleteClick();
   }
   // The simulator serves a few requests at a time; the others wait in its queue, but all twenty
@@ -960,6 +864,188 @@ TEST_F(MainFormTest, ARefusedRequestStartIsShownOnceAndTheNextTickAsksAgain) {
   EXPECT_EQ(Requests("action=getplaylist2").size(), Asked + 1);
   EXPECT_TRUE(Requests("action=delete").empty());
   EXPECT_EQ(Rows(), 10);
+}
+
+// An edit on its way greys the rows it names, says so, and refuses a second edit of them; other
+// edits still go out at once. Once the list after its answer arrives the rows are the
+// station's again, and the row that followed the deleted one is the current row.
+TEST_F(MainFormTest, AnEditOnItsWayKeepsItsRowsFromASecondEdit) {
+  Open();
+  auto* Model = Form->lvPlaylist().model();
+  const auto Pending = [&](int ARow) {
+    return Model->data(Model->index(ARow, 1), Qt::ForegroundRole) ==
+           QVariant(TPlaylistViewModel::PendingRowColor);
+  };
+  Station.SetDelay(1500);
+  Select({2});
+  Form->btDeleteClick();
+  EXPECT_EQ(Status(), "Deleting \"Track 3\"\u2026");
+  EXPECT_TRUE(Pending(2));
+  EXPECT_FALSE(Pending(3));
+
+  const QString Refused = "\"Track 3\" is being deleted; wait for the station's answer.";
+  // Delete again, and move the row with the keys and by dragging it.
+  Form->btDeleteClick();
+  EXPECT_EQ(Status(), Refused);
+  Form->MoveSelectedRow(1);
+  EXPECT_EQ(Cell(2, 1), "Track 3") << "not exchanged";
+  Select({5});
+  EXPECT_TRUE(DragOnto(2, *OwnDrag()));
+  EXPECT_EQ(Status(), Refused);
+  EXPECT_EQ(Cell(5, 1), "Track 6");
+
+  // Another row goes out at once.
+  Select({7});
+  Form->btDeleteClick();
+  EXPECT_EQ(Status(), "Deleting \"Track 8\"\u2026");
+  ASSERT_TRUE(WaitForRequest("action=delete", 2));
+  ASSERT_TRUE(WorkersEnded());
+  EXPECT_EQ(Requests("action=delete"),
+            (std::vector<std::string>{"GET /?user=demo&pass=demo&action=delete&pos=3",
+                                      "GET /?user=demo&pass=demo&action=delete&pos=8"}));
+  EXPECT_TRUE(Requests("action=move").empty());
+  Station.SetDelay(0);
+  Refresh();
+  EXPECT_EQ(Rows(), 8);
+  EXPECT_FALSE(Pending(2));
+  EXPECT_EQ(Status(), "");
+  EXPECT_TRUE(Boxes.Shown().isEmpty());
+}
+
+// A failed edit frees its rows at once: the station did nothing to them.
+TEST_F(MainFormTest, AFailedEditFreesItsRows) {
+  Open();
+  Station.SetStatus(500);
+  Select({2});
+  Form->btDeleteClick();
+  ASSERT_TRUE(WaitFor([this] { return !Boxes.Shown().isEmpty(); }));
+  Station.SetFaults({});
+  Form->btDeleteClick();
+  ASSERT_TRUE(WaitForRequest("action=delete", 2));
+}
+
+// The current row follows each edit, so that the keyboard goes on from where the presenter was.
+TEST_F(MainFormTest, TheCurrentRowFollowsEachEdit) {
+  test::TTempFolder Folder;
+  const QString Take = Folder.Write("take 1.flac", FlacFile());
+  Open();
+  Select({4});
+  Form->btDeleteClick();
+  ASSERT_TRUE(WaitFor([this] { return Rows() == 9; }));
+  ASSERT_TRUE(WaitFor([this] { return Selected() == QList<int>{4}; }));
+  EXPECT_EQ(Cell(4, 1), "Track 6");
+  EXPECT_EQ(Form->lvPlaylist().currentIndex().row(), 4);
+
+  ChooseFile = [&] { return Take; };
+  Form->btInsertClick();
+  ASSERT_TRUE(WaitFor([this] { return Rows() == 10; }));
+  ASSERT_TRUE(WaitFor([this] { return Selected() == QList<int>{5}; }));
+  EXPECT_EQ(Cell(5, 1), "take 1");
+  EXPECT_EQ(Form->lvPlaylist().currentIndex().row(), 5);
+
+  Select({1});
+  EXPECT_TRUE(DragOnto(6, *OwnDrag()));
+  EXPECT_EQ(Selected(), QList<int>{6});
+  EXPECT_EQ(Form->lvPlaylist().currentIndex().row(), 6);
+}
+
+// "... inserted at 8" stands while it holds: a list with another track there, or half a
+// minute (shortened here), takes it away.
+TEST_F(MainFormTest, TheInsertNoticeGoesWhenItNoLongerHolds) {
+  test::TTempFolder Folder;
+  const QString Take = Folder.Write("take 1.flac", FlacFile());
+  Open();
+  ChooseFile = [&] { return Take; };
+  Select({6});
+  Form->btInsertClick();
+  ASSERT_TRUE(WaitFor([this] { return Rows() == 11; }));
+  ASSERT_TRUE(WorkersEnded());
+  EXPECT_EQ(Status(), "\"take 1.flac\" inserted at 8");
+  // The top track plays out: the take is at 7 now.
+  TTrackList Shifted = Station.Playlist();
+  Shifted.Delete(1);
+  Station.SetPlaylist(Shifted);
+  Refresh();
+  EXPECT_EQ(Status(), "");
+
+  Form->findChild<QTimer*>("tmrInsertNotice")->setInterval(200);
+  Select({2});
+  Form->btInsertClick();
+  ASSERT_TRUE(WaitFor([this] { return Status() == "\"take 1.flac\" inserted at 4"; }));
+  ASSERT_TRUE(WaitFor([this] { return Status().isEmpty(); }));
+}
+
+// The drop's question names a song; the insert goes after that song wherever the list has put
+// it meanwhile, and nowhere when it can no longer be found.
+TEST_F(MainFormTest, ADroppedTakeGoesAfterTheSongTheQuestionNamed) {
+  test::TTempFolder Folder;
+  const QString Take = Folder.Write("take.flac", FlacFile());
+  struct TCase {
+    const char* Name;
+    std::function<TTrackList()> Shift;
+    int After;  // the row the take lands after, -1 when nothing is sent
+  };
+  TTrack Early;
+  Early.Title = "Early";
+  Early.DurationMs = 1000;
+  const TCase Cases[] = {
+      {"a track added above",
+       [&] {
+         TTrackList L = Tracks(10);
+         L.Insert(1, Early);
+         return L;
+       },
+       7},
+      {"the top played out",
+       [&] {
+         TTrackList L = Tracks(10);
+         L.Delete(1);
+         return L;
+       },
+       5},
+      {"the song itself is gone",
+       [&] {
+         TTrackList L = Tracks(10);
+         L.Delete(7);
+         return L;
+       },
+       -1},
+      {"a second equal song appeared",
+       [&] {
+         TTrackList L = Tracks(10);
+         L.Append(Tracks(7).Tracks()[6]);
+         return L;
+       },
+       -1},
+  };
+  for (const TCase& Case : Cases) {
+    SCOPED_TRACE(Case.Name);
+    Form.reset();
+    Boxes.Clear();
+    Station.SetPlaylist(Tracks(10));
+    Open();
+    Boxes.DuringNext([&] {
+      Station.SetPlaylist(Case.Shift());
+      Refresh();
+    });
+    Boxes.AnswerNext(IDYES);
+    const int Before = static_cast<int>(Requests("POST /").size());
+    EXPECT_EQ(DropFiles(6, {Take}), Qt::CopyAction);
+    ASSERT_TRUE(WaitFor([&] { return !Boxes.Shown().isEmpty(); }));
+    EXPECT_EQ(Boxes.Shown()[0].Text, "Insert \"take.flac\" after row 7 \"Track 7\"?");
+    ASSERT_TRUE(WorkersEnded());
+    if (Case.After < 0) {
+      EXPECT_EQ(static_cast<int>(Requests("POST /").size()), Before);
+      ASSERT_EQ(Boxes.Shown().size(), 2);
+      EXPECT_TRUE(Boxes.Shown()[1].Text.contains("\"take.flac\" was not sent"))
+          << Boxes.Shown()[1].Text.toStdString();
+      continue;
+    }
+    Refresh();
+    EXPECT_EQ(Cell(Case.After, 1), "Track 7");
+    EXPECT_EQ(Cell(Case.After + 1, 1), "take");
+    EXPECT_EQ(Boxes.Shown().size(), 1);
+  }
 }
 
 }  // namespace

@@ -36,7 +36,7 @@ class StartupTest : public ::testing::Test {
     Result.Devices = &Devices;
     Result.SpecialFolders = [this](int) { return Home.Path(); };
     Result.Random = &Random;
-    Result.ChooseFile = [](QWidget*, const QString&) { return QString(); };
+    Result.ChooseFile = [](QWidget*, const QString&, const QSet<QString>&) { return QString(); };
     Result.StartProgram = [](const QString&, const QStringList&) { return false; };
     return Result;
   }

@@ -4,6 +4,11 @@ namespace wavenard::test {
 
 int TScriptedBoxPresenter::Present(const TBoxRequest& ARequest) {
   FShown.append(ARequest);
+  if (!FDuring.empty()) {
+    const std::function<void()> During = std::move(FDuring.front());
+    FDuring.pop_front();
+    During();
+  }
   if (FAnswers.empty()) {
     return IDOK;
   }

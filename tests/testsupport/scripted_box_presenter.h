@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <deque>
+#include <functional>
 
 #include "support/message_box.h"
 
@@ -12,6 +13,8 @@ namespace wavenard::test {
 class TScriptedBoxPresenter final : public TBoxPresenter {
  public:
   void AnswerNext(int AButton) { FAnswers.push_back(AButton); }
+  // Runs AAction while the next box is open, before it is answered.
+  void DuringNext(std::function<void()> AAction) { FDuring.push_back(std::move(AAction)); }
   const QList<TBoxRequest>& Shown() const { return FShown; }
   void Clear() { FShown.clear(); }
 
@@ -20,6 +23,7 @@ class TScriptedBoxPresenter final : public TBoxPresenter {
 
  private:
   std::deque<int> FAnswers;
+  std::deque<std::function<void()>> FDuring;
   QList<TBoxRequest> FShown;
 };
 

@@ -54,10 +54,12 @@ def launch_simulator(program, options):
     return sim, int(match.group(1))
 
 
-def start_simulator(program, playlist, log, user, password):
-    """Starts the simulator on a free port; returns the process and the port."""
+def start_simulator(program, playlist, log, user, password, options=()):
+    """Starts the simulator on a free port, with further options if given; returns the process and
+    the port."""
     sim, port = launch_simulator(
-        program, ["--port", "0", "--playlist", playlist, "--user", user, "--pass", password, "--log", log])
+        program, ["--port", "0", "--playlist", playlist, "--user", user, "--pass", password, "--log", log,
+                  *options])
     if sim is None:
         fail("the simulator did not start: " + port)
     return sim, port
