@@ -4,6 +4,7 @@
 #include <QThread>
 
 #include "support/queued_call.h"
+#include "support/text_cut.h"
 
 namespace wavenard {
 
@@ -17,14 +18,7 @@ bool OnMainThread() {
 }  // namespace
 
 QString BoxText(const QString& AText) {
-  if (AText.size() <= MaxBoxTextLength) {
-    return AText;
-  }
-  qsizetype Length = MaxBoxTextLength;
-  if (AText.at(Length - 1).isHighSurrogate()) {
-    --Length;
-  }
-  return AText.left(Length) + QChar(0x2026);
+  return CutText(AText, MaxBoxTextLength);
 }
 
 TBoxPresenter::TBoxPresenter() = default;
