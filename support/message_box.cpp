@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QThread>
+#include <cstdio>
 
 #include "support/queued_call.h"
 #include "support/text_cut.h"
@@ -26,8 +27,8 @@ TBoxPresenter::~TBoxPresenter() = default;
 
 int TBoxPresenter::MyMessageBox(const QString& AText, const QString& ACaption, int AFlags) {
   TBoxRequest Request{AText, ACaption, AFlags};
-  if (OnMainThread()) {
-    return Present(Request);
+  if (OnMainThread() || FUnattended) {
+    return Answer(Request);
   }
   {
     std::lock_guard Guard(FLock);
@@ -54,9 +55,30 @@ void TBoxPresenter::RunQueuedJobs() {
       Job = std::move(FJobs.front());
       FJobs.pop_front();
     }
-    Present(Job);
+    Answer(Job);
   }
   FRunning = false;
+}
+
+int TBoxPresenter::Answer(const TBoxRequest& ARequest) {
+  if (!FUnattended) {
+    return Present(ARequest);
+  }
+  QString Line = BoxText(ARequest.Text);
+  Line.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  if (!ARequest.Caption.isEmpty()) {
+    Line = ARequest.Caption + QStringLiteral(": ") + Line;
+  }
+  std::fprintf(stderr, "%s\n", Line.toLocal8Bit().constData());
+  std::fflush(stderr);
+  switch (ARequest.Flags & 0x0F) {
+    case MB_OKCANCEL:
+      return IDCANCEL;
+    case MB_YESNO:
+      return IDNO;
+    default:
+      return IDOK;
+  }
 }
 
 }  // namespace wavenard
