@@ -2,7 +2,7 @@
 
 namespace wavenard {
 
-QString CutText(const QString& AText, qsizetype AMaxLength) {
+QString CutText(QString AText, qsizetype AMaxLength) {
   if (AText.size() <= AMaxLength) {
     return AText;
   }
@@ -10,7 +10,10 @@ QString CutText(const QString& AText, qsizetype AMaxLength) {
   if (Length > 0 && AText.at(Length - 1).isHighSurrogate()) {
     --Length;
   }
-  return AText.left(Length) + QChar(0x2026);
+  // In place: a text of its own keeps its storage, which holds the ellipsis too.
+  AText.truncate(Length);
+  AText.append(QChar(0x2026));
+  return AText;
 }
 
 }  // namespace wavenard

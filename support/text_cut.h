@@ -6,6 +6,6 @@ namespace wavenard {
 
 // AText when it has at most AMaxLength characters; otherwise its first AMaxLength characters and
 // an ellipsis, one fewer when the cut would split a surrogate pair.
-QString CutText(const QString& AText, qsizetype AMaxLength);
+QString CutText(QString AText, qsizetype AMaxLength);
 
 }  // namespace wavenard
