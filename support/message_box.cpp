@@ -27,8 +27,11 @@ TBoxPresenter::~TBoxPresenter() = default;
 
 int TBoxPresenter::MyMessageBox(const QString& AText, const QString& ACaption, int AFlags) {
   TBoxRequest Request{AText, ACaption, AFlags};
-  if (OnMainThread() || FUnattended) {
-    return Answer(Request);
+  if (FUnattended) {
+    return AnswerUnattended(Request);
+  }
+  if (OnMainThread()) {
+    return Present(Request);
   }
   {
     std::lock_guard Guard(FLock);
@@ -55,15 +58,12 @@ void TBoxPresenter::RunQueuedJobs() {
       Job = std::move(FJobs.front());
       FJobs.pop_front();
     }
-    Answer(Job);
+    FUnattended ? AnswerUnattended(Job) : Present(Job);
   }
   FRunning = false;
 }
 
-int TBoxPresenter::Answer(const TBoxRequest& ARequest) {
-  if (!FUnattended) {
-    return Present(ARequest);
-  }
+int TBoxPresenter::AnswerUnattended(const TBoxRequest& ARequest) {
   QString Line = BoxText(ARequest.Text);
   Line.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   if (!ARequest.Caption.isEmpty()) {

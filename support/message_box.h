@@ -57,8 +57,8 @@ class TBoxPresenter {
 
  private:
   void RunQueuedJobs();
-  // Presents ARequest, or writes it to standard error when unattended.
-  int Answer(const TBoxRequest& ARequest);
+  // Writes ARequest to standard error, from any thread, and answers it as a closed box.
+  static int AnswerUnattended(const TBoxRequest& ARequest);
 
   QObject FContext;  // lives on the main thread; queued calls die with it
   std::mutex FLock;
