@@ -112,7 +112,8 @@ void TApplicationRun::CloseDown() {
   }
 }
 
-void CloseForSessionEnd(QWidget& AWindow) {
+void CloseForSessionEnd(QWidget& AWindow, TBoxPresenter& ABoxes) {
+  ABoxes.SetUnattended(true);
   while (QWidget* Modal = QApplication::activeModalWidget()) {
     if (!Modal->close()) {
       break;
@@ -140,7 +141,7 @@ int RunWavenard(TWavenardApplication& AApplication) {
     DpiSource.SetMainWindow(&Window);
     TQuitSignals Signals;
     QObject::connect(&Signals, &TQuitSignals::QuitRequested, &Window,
-                     [&Window] { CloseForSessionEnd(Window); });
+                     [&Window, &Boxes] { CloseForSessionEnd(Window, Boxes); });
     Window.show();
     Result = QApplication::exec();
     DpiSource.SetMainWindow(nullptr);

@@ -98,8 +98,10 @@ class TApplicationRun final : private TMainFrmHost {
 class TWavenardApplication;
 
 // Closes AWindow as the user would when the desktop session ends. The modal dialogs and boxes
-// open over it are cancelled first, innermost first, since nobody is left to answer them.
-void CloseForSessionEnd(QWidget& AWindow);
+// open over it are cancelled first, innermost first, since nobody is left to answer them, and
+// from then on ABoxes shows none: what saving the files reports goes to standard error, so one
+// request to end is enough and the program ends at once.
+void CloseForSessionEnd(QWidget& AWindow, TBoxPresenter& ABoxes);
 
 // The whole program: start-up, the window, the event loop and shutdown. Returns the exit code.
 int RunWavenard(TWavenardApplication& AApplication);

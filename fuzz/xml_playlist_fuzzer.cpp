@@ -40,6 +40,10 @@ void ScanAll(TXmlParser& AParser, bool ANormalize, qsizetype ALength) {
         ++Parts > ALength) {
       __builtin_trap();
     }
+    const int Limit = AParser.CurAttr().MaxCount();
+    if (Limit > 0 && AParser.CurAttr().Count() > Limit) {
+      __builtin_trap();
+    }
     Sink = Sink + VisitPart(AParser);
   }
   // Exhausted stays exhausted.
@@ -59,6 +63,10 @@ void ReadDocument(const QString& AText) {
   }
   ScanAll(Parser, true, Length);
   ScanAll(Parser, false, Length);
+  // With a limit the scan ends early, and no part ever holds more.
+  Parser.SetMaxAttributes(3);
+  ScanAll(Parser, true, Length);
+  Parser.SetMaxAttributes(0);
 
   // Attributes refer into the document until read: a node held past a new load must not reach
   // into the old document, which the parser's copy kept alive alone.
@@ -81,7 +89,11 @@ void ReadDocument(const QString& AText) {
   }
 
   TPlaylist Playlist;
-  ReadPlaylist(AText, Playlist);
+  try {
+    ReadPlaylist(AText, Playlist);
+  } catch (const EPlaylistTooLarge&) {
+    // A part with too many attributes; the rows read before it are still whole.
+  }
   for (int I = 0; I < Playlist.Count(); ++I) {
     const TPlaylistItem& Item = Playlist.Items(I);
     Sink = Sink + Item.Title.size() + Item.Duration.size();

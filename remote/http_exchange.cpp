@@ -132,7 +132,8 @@ QString CurlFailureText(CURL* AEasy, CURLcode ACode, const char* AErrorBuffer) {
 // Drives one transfer of AEasy to its end. The multi interface is used only so that the abort
 // flag and the stall limit are looked at every few milliseconds, not once a second.
 CURLcode RunTransfer(CURLM* AMulti, CURL* AEasy, TTransferState& AState, const THttpLimits& ALimits,
-                     const std::function<bool()>& AAborted, const std::function<void(curl_off_t)>& ASent) {
+                     TClock::time_point ADeadline, const std::function<bool()>& AAborted,
+                     const std::function<void(curl_off_t)>& ASent) {
   curl_multi_add_handle(AMulti, AEasy);
   struct TRemove {
     CURLM* Multi;
@@ -172,6 +173,9 @@ CURLcode RunTransfer(CURLM* AMulti, CURL* AEasy, TTransferState& AState, const T
     }
     if (Now - AState.LastActivity >= ALimits.Stall) {
       throw ENetworkFailure(QStringLiteral("The station did not answer in time."));
+    }
+    if (Now >= ADeadline) {
+      throw ENetworkFailure(QStringLiteral("The station's answer took too long; the request was given up."));
     }
     if (Connected != 0) {
       curl_off_t Downloaded = 0;
@@ -241,6 +245,14 @@ bool IsHttps(const QByteArray& AURL) {
 
 }  // namespace
 
+std::chrono::milliseconds THttpLimits::DeadlineFor(const QByteArray* AForm) const {
+  if (AForm == nullptr) {
+    return Deadline;
+  }
+  return UploadDeadline +
+         std::chrono::milliseconds(AForm->size() * 1000 / std::max<qint64>(UploadBytesPerSecond, 1));
+}
+
 QString THttpAnswer::StatusText() const {
   const QString Code = QString::number(Status);
   return ReasonPhrase.isEmpty() ? Code : Code + u' ' + QString::fromUtf8(ReasonPhrase);
@@ -309,6 +321,7 @@ THttpAnswer PerformHttpExchange(const QString& AURL, const QByteArray* AForm, co
   if (AForm != nullptr && AProgress) {
     FormSent = [&AProgress, Total = AForm->size()](curl_off_t ASent) { AProgress(ASent, Total); };
   }
+  const TClock::time_point Deadline = TClock::now() + ALimits.DeadlineFor(AForm);
   for (int Redirects = 0;; ++Redirects) {
     State.Answer = THttpAnswer();
     State.TooLarge = false;
@@ -316,7 +329,7 @@ THttpAnswer PerformHttpExchange(const QString& AURL, const QByteArray* AForm, co
     ErrorBuffer[0] = '\0';
     CURLcode Code = CURLE_OK;
     try {
-      Code = RunTransfer(Multi.get(), Handle, State, ALimits, AAborted, FormSent);
+      Code = RunTransfer(Multi.get(), Handle, State, ALimits, Deadline, AAborted, FormSent);
     } catch (const ENetworkFailure&) {
       // A stalled or dripping answer after the station said yes to the form.
       if (AForm == nullptr || !IsSuccess(State.Answer.Status)) {

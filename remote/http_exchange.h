@@ -23,12 +23,23 @@ class TPinnedKeys;
 //
 // Size: an answer body above MaxAnswerBytes is refused. The largest real playlists are a few MB;
 // 64 MiB leaves a wide margin and bounds what an answer can make the program hold.
+//
+// Deadline: the whole exchange, redirects included, must be over within Deadline of its start,
+// however steadily the station keeps sending; else edits would act on an ever older list. An
+// upload's budget grows with its body instead: UploadDeadline plus the time the body takes at
+// UploadBytesPerSecond, the slowest uplink the speed rule allows for.
 struct THttpLimits {
   std::chrono::milliseconds Connect{60'000};
   std::chrono::milliseconds Stall{60'000};
   std::chrono::milliseconds SlowWindow{300'000};
   qint64 MinBytesPerWindow = 300 * 1024;
   qint64 MaxAnswerBytes = 64 * 1024 * 1024;
+  std::chrono::milliseconds Deadline{120'000};
+  std::chrono::milliseconds UploadDeadline{60'000};
+  qint64 UploadBytesPerSecond = 8 * 1024;
+
+  // The deadline of an exchange that sends AForm, or no body when it is null.
+  std::chrono::milliseconds DeadlineFor(const QByteArray* AForm) const;
 };
 
 // The last answer of an exchange, after any redirects.

@@ -13,8 +13,10 @@ struct TPlaylistItem {
 };
 
 // The station's playlist in its order, owning its rows. The rows are held by value in blocks,
-// about 50 bytes each, with no allocation of their own: an answer of millions of empty track
-// parts (the largest the exchange accepts, 64 MiB, gives 8.4 million) stays bounded.
+// about 50 bytes each besides their texts. The reading stops at 100,000 rows (an answer at the
+// exchange's 64 MiB limit could otherwise give 16.8 million, from "<TRACK>a" repeated: a start
+// tag and a text part, a row each) and cuts each text to 1,024 characters, and rows that repeat
+// the row before share its texts, so a list stays within a few hundred MB at worst.
 class TPlaylist final {
  public:
   TPlaylist() = default;

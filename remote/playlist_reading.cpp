@@ -1,8 +1,11 @@
 #include "remote/playlist_reading.h"
 
 #include "remote/xml_parser.h"
+#include "support/text_cut.h"
 
+#include <QLocale>
 #include <memory>
+#include <optional>
 
 namespace wavenard {
 
@@ -33,21 +36,51 @@ constexpr QStringView DurationName = u"DURATION";
 constexpr quint32 TitleHash = TNvpNode::HashName(TitleName);
 constexpr quint32 DurationHash = TNvpNode::HashName(DurationName);
 
+// Only these parts read attributes. The others keep what the part before left, so a row they
+// give repeats the row before: the part that last set the attributes also set the name.
+bool SetsAttributes(TPartType AType) {
+  return AType == ptStartTag || AType == ptEmptyTag || AType == ptEndTag || AType == ptPI ||
+         AType == ptXmlProlog;
+}
+
+QString CellText(const TAttrList& AAttributes, QStringView AName, quint32 AHash) {
+  const TNvpNode* Node = AAttributes.Node(AName, AHash);
+  return Node ? CutText(Node->ValueLeft(MaxCellLength + 1), MaxCellLength) : QString();
+}
+
+QString Count(int AValue) {
+  return QLocale(QLocale::English, QLocale::UnitedStates).toString(AValue);
+}
+
 }  // namespace
 
 void ReadPlaylist(const QString& AText, TPlaylist& APlaylist) {
   TXmlParser Parser;
+  Parser.SetMaxAttributes(MaxPartAttributes);
   Parser.LoadFromBuffer(AText);
+  // The row before, shared by the rows that repeat it, so that they cost no text of their own.
+  std::optional<TPlaylistItem> Last;
+  int Rows = 0;
   while (Parser.Scan()) {
     // The kind of part is not looked at: a text part after a TRACK start tag still carries its
     // name and attributes and gives a row of its own.
     if (!IsTrack(Parser.CurName())) {
       continue;
     }
-    auto Item = std::make_unique<TPlaylistItem>();
-    Item->Title = Parser.CurAttr().Value(TitleName, TitleHash);
-    Item->Duration = Parser.CurAttr().Value(DurationName, DurationHash);
-    APlaylist.Add(std::move(Item));
+    if (++Rows > MaxPlaylistRows) {
+      throw EPlaylistTooLarge(QStringLiteral("The station's playlist has more than %1 rows; it was not read.")
+                                  .arg(Count(MaxPlaylistRows)));
+    }
+    if (!Last || SetsAttributes(Parser.CurPartType())) {
+      Last = TPlaylistItem{CellText(Parser.CurAttr(), TitleName, TitleHash),
+                           CellText(Parser.CurAttr(), DurationName, DurationHash)};
+    }
+    APlaylist.Add(std::make_unique<TPlaylistItem>(*Last));
+  }
+  if (Parser.AttributeLimitReached()) {
+    throw EPlaylistTooLarge(
+        QStringLiteral("The station's playlist has a part with more than %1 attributes; it was not read.")
+            .arg(Count(MaxPartAttributes)));
   }
 }
 

@@ -162,6 +162,9 @@ void TAPI::ExecGetPlaylist() {
   if (!FForm) {
     ReadPlaylist(Response, *FPlaylist);
   }
+  // The answer may be as large as the exchange allows; it is not held while the window takes
+  // the rows over.
+  Response = QString();
   FSuccess = true;
   DoCallback();
 }

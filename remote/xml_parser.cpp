@@ -186,6 +186,13 @@ QString TNvpNode::Value() const {
   return FNormalizer ? FNormalizer->NormalizeValue(FRawValue) : FRawValue.toString();
 }
 
+QString TNvpNode::ValueLeft(qsizetype ALength) const {
+  if (!FReferring) {
+    return FValue.left(ALength);
+  }
+  return FNormalizer ? FNormalizer->NormalizeValue(FRawValue, ALength) : FRawValue.left(ALength).toString();
+}
+
 void TNvpNode::SetValue(const QString& AValue) {
   FValue = AValue;
   FReferring = false;
@@ -288,6 +295,7 @@ const char16_t* TAttrList::Walk(const char16_t* AStart, const char16_t* ALimit, 
     // The spares are refilled at once; letting them go first would only cost time.
     FCount = 0;
   }
+  FOverflowed = false;
   const char16_t* P = AStart;
   for (;;) {
     while (IsBlank(*P)) {
@@ -326,6 +334,10 @@ const char16_t* TAttrList::Walk(const char16_t* AStart, const char16_t* ALimit, 
         break;
       }
       Special = Special || In(Normalized, *Q);
+    }
+    if (FMaxCount > 0 && FCount == FMaxCount) {
+      FOverflowed = true;
+      return NameBegin;
     }
     const QStringView Value(ValueBegin, Q - ValueBegin);
     TAttr& Attr = AppendNode();
@@ -385,6 +397,8 @@ void TXmlParser::StartScan() {
   FCurContent.clear();
   FCurAttr.Clear();
   FNoSemicolonFrom = nullptr;
+  FCurAttr.FOverflowed = false;
+  FAttributeLimitReached = false;
 }
 
 bool TXmlParser::Scan() {
@@ -414,6 +428,13 @@ bool TXmlParser::Scan() {
       ScanTag(P);
     } else if (!ScanText(P)) {
       continue;
+    }
+    if (FCurAttr.Overflowed()) {
+      // What the part would hold is not known; the document counts as exhausted here.
+      FAttributeLimitReached = true;
+      FCurStart = FLength;
+      FCurFinal = FLength - 1;
+      return false;
     }
     FCurStart = Start;
     return true;
@@ -593,17 +614,19 @@ const char16_t* TXmlParser::FindSemicolon(const char16_t* AFrom) {
   return nullptr;
 }
 
-QString TXmlParser::NormalizeValue(QStringView ARaw) {
+QString TXmlParser::NormalizeValue(QStringView ARaw, qsizetype AMaxLength) {
   const char16_t* const End = ARaw.utf16() + ARaw.size();
   // Blanks keep the length and a named reference only shortens the value; only a character
-  // reference may give more than it replaces.
-  QString Value(ARaw.size(), Qt::Uninitialized);
+  // reference may give more than it replaces. So the value never needs more room than the rest
+  // of the raw text gives, or the limit.
+  QString Value(std::min(ARaw.size(), AMaxLength), Qt::Uninitialized);
   char16_t* Out = reinterpret_cast<char16_t*>(Value.data());
+  qsizetype Written = 0;
   QString Scratch;
   // Each "&" searches further right than the one before, so one failed search answers the rest.
   bool NoSemicolon = false;
   const char16_t* P = ARaw.utf16();
-  while (P < End) {
+  while (P < End && Written < AMaxLength) {
     const char16_t C = *P;
     if (C == u'&' && !NoSemicolon) {
       const char16_t* From = P + 2;
@@ -611,20 +634,22 @@ QString TXmlParser::NormalizeValue(QStringView ARaw) {
       if (Semicolon != End) {
         const QStringView Text = Reference(QStringView(P + 1, Semicolon), Scratch);
         P = Semicolon + 1;
-        const qsizetype Written = Out - reinterpret_cast<const char16_t*>(Value.constData());
-        if (Written + Text.size() + (End - P) > Value.size()) {
-          Value.resize(Written + Text.size() + (End - P));
-          Out = reinterpret_cast<char16_t*>(Value.data()) + Written;
+        const qsizetype Wanted = std::min(Written + Text.size() + (End - P), AMaxLength);
+        if (Wanted > Value.size()) {
+          Value.resize(Wanted);
+          Out = reinterpret_cast<char16_t*>(Value.data());
         }
-        Out = std::copy(Text.utf16(), Text.utf16() + Text.size(), Out);
+        const qsizetype Count = std::min(Text.size(), AMaxLength - Written);
+        std::copy(Text.utf16(), Text.utf16() + Count, Out + Written);
+        Written += Count;
         continue;
       }
       NoSemicolon = From < End;
     }
-    *Out++ = C == u'\t' || C == u'\n' || C == u'\r' ? u' ' : C;
+    Out[Written++] = C == u'\t' || C == u'\n' || C == u'\r' ? u' ' : C;
     ++P;
   }
-  Value.truncate(Out - reinterpret_cast<const char16_t*>(Value.constData()));
+  Value.truncate(Written);
   return Value;
 }
 

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringView>
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -55,6 +56,9 @@ class TNvpNode {
   quint32 NameHash() const { return FNameHash; }
 
   QString Value() const;
+  // The value's first ALength characters, or all of it when it is shorter. A long value is never
+  // copied or normalised beyond them.
+  QString ValueLeft(qsizetype ALength) const;
   void SetValue(const QString& AValue);
 
   // Length times the sum of the codes of the first, the last and the middle character
@@ -147,6 +151,13 @@ class TAttrList final : public TNvpList {
   // returns the position at which the walk stopped. Names and values are copied as written.
   const char16_t* Analyze(const char16_t* AStart);
 
+  // At most AMaxCount attributes are taken by one walk; 0, the default, takes them all. A walk
+  // that meets one more stops there and says so in Overflowed.
+  void SetMaxCount(int AMaxCount) { FMaxCount = AMaxCount; }
+  int MaxCount() const { return FMaxCount; }
+  // Whether the last walk stopped at the limit.
+  bool Overflowed() const { return FOverflowed; }
+
  private:
   friend class TXmlParser;
 
@@ -175,6 +186,9 @@ class TAttrList final : public TNvpList {
     return AppendNewNode();
   }
   TAttr& AppendNewNode();
+
+  int FMaxCount = 0;
+  bool FOverflowed = false;
 };
 
 // A tolerant, non-validating pull scanner over a document held in memory. It reports no errors:
@@ -195,6 +209,12 @@ class TXmlParser {
   void StartScan();
   // Moves to the next part; false once the document is exhausted, and from then on.
   bool Scan();
+
+  // A part with more than AMaxAttributes attributes ends the scan: Scan returns false, as at the
+  // end of the document, and AttributeLimitReached tells the two apart. 0, the default, means no
+  // limit. Kept by Clear and StartScan.
+  void SetMaxAttributes(int AMaxAttributes) { FCurAttr.SetMaxCount(AMaxAttributes); }
+  bool AttributeLimitReached() const { return FAttributeLimitReached; }
 
   // The text a numeric character reference stands for.
   virtual QString TranslateCharacter(quint32 ACode);
@@ -230,8 +250,8 @@ class TXmlParser {
   // False when the text part is empty and is not to be reported.
   bool ScanText(const char16_t* AStart);
 
-  // Attribute value normalisation of a value as written.
-  QString NormalizeValue(QStringView ARaw);
+  // Attribute value normalisation of a value as written, its first AMaxLength characters.
+  QString NormalizeValue(QStringView ARaw, qsizetype AMaxLength = std::numeric_limits<qsizetype>::max());
   // What the reference named AName (between "&" and ";") stands for; a character reference's text
   // is kept in AScratch.
   QStringView Reference(QStringView AName, QString& AScratch);
@@ -254,6 +274,8 @@ class TXmlParser {
   QString FCurEncoding;
   // Searching for ";" from here on is known to fail; keeps text with many bare "&" linear.
   const char16_t* FNoSemicolonFrom = nullptr;
+
+  bool FAttributeLimitReached = false;
 
   TPartType FCurPartType = ptNone;
   QString FCurName;

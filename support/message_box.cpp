@@ -2,8 +2,10 @@
 
 #include <QCoreApplication>
 #include <QThread>
+#include <cstdio>
 
 #include "support/queued_call.h"
+#include "support/text_cut.h"
 
 namespace wavenard {
 
@@ -17,14 +19,7 @@ bool OnMainThread() {
 }  // namespace
 
 QString BoxText(const QString& AText) {
-  if (AText.size() <= MaxBoxTextLength) {
-    return AText;
-  }
-  qsizetype Length = MaxBoxTextLength;
-  if (AText.at(Length - 1).isHighSurrogate()) {
-    --Length;
-  }
-  return AText.left(Length) + QChar(0x2026);
+  return CutText(AText, MaxBoxTextLength);
 }
 
 TBoxPresenter::TBoxPresenter() = default;
@@ -32,6 +27,9 @@ TBoxPresenter::~TBoxPresenter() = default;
 
 int TBoxPresenter::MyMessageBox(const QString& AText, const QString& ACaption, int AFlags) {
   TBoxRequest Request{AText, ACaption, AFlags};
+  if (FUnattended) {
+    return AnswerUnattended(Request);
+  }
   if (OnMainThread()) {
     return Present(Request);
   }
@@ -60,9 +58,27 @@ void TBoxPresenter::RunQueuedJobs() {
       Job = std::move(FJobs.front());
       FJobs.pop_front();
     }
-    Present(Job);
+    FUnattended ? AnswerUnattended(Job) : Present(Job);
   }
   FRunning = false;
+}
+
+int TBoxPresenter::AnswerUnattended(const TBoxRequest& ARequest) {
+  QString Line = BoxText(ARequest.Text);
+  Line.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  if (!ARequest.Caption.isEmpty()) {
+    Line = ARequest.Caption + QStringLiteral(": ") + Line;
+  }
+  std::fprintf(stderr, "%s\n", Line.toLocal8Bit().constData());
+  std::fflush(stderr);
+  switch (ARequest.Flags & 0x0F) {
+    case MB_OKCANCEL:
+      return IDCANCEL;
+    case MB_YESNO:
+      return IDNO;
+    default:
+      return IDOK;
+  }
 }
 
 }  // namespace wavenard

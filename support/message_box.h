@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QString>
+#include <atomic>
 #include <deque>
 #include <mutex>
 
@@ -44,17 +45,26 @@ class TBoxPresenter {
 
   int MyMessageBox(const QString& AText, const QString& ACaption, int AFlags);
 
+  // Once set, no box is shown any more, also none already handed over: nobody is left to answer
+  // one (the desktop session is ending). Each goes to standard error as "caption: text" instead
+  // and is answered as a closed box is: Cancel, No, or OK when that is its only button.
+  void SetUnattended(bool AValue) { FUnattended = AValue; }
+  bool Unattended() const { return FUnattended; }
+
  protected:
   // Main thread only: shows one modal box and returns the identifier of the button pressed.
   virtual int Present(const TBoxRequest& ARequest) = 0;
 
  private:
   void RunQueuedJobs();
+  // Writes ARequest to standard error, from any thread, and answers it as a closed box.
+  static int AnswerUnattended(const TBoxRequest& ARequest);
 
   QObject FContext;  // lives on the main thread; queued calls die with it
   std::mutex FLock;
   std::deque<TBoxRequest> FJobs;
   bool FRunning = false;
+  std::atomic<bool> FUnattended{false};
 };
 
 }  // namespace wavenard

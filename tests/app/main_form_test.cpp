@@ -168,6 +168,62 @@ TEST_F(MainFormTest, TheStationsAnswerIsShownAsOnePlainLine) {
   EXPECT_TRUE(Boxes.Shown().isEmpty());
 }
 
+// Answers inside the size limit but past the reading's bounds fail like any other refresh: the
+// rows stay as they were and the status panel says why.
+TEST_F(MainFormTest, AnAnswerPastTheReadingsBoundsKeepsTheRows) {
+  const auto Repeated = [](const QByteArray& APart, int ATimes) {
+    QByteArray Text;
+    for (int I = 0; I < ATimes; ++I) {
+      Text += APart;
+    }
+    return Text;
+  };
+  QByteArray Attributes;
+  for (int I = 0; I < 1'001; ++I) {
+    Attributes += " A" + QByteArray::number(I) + "=''";
+  }
+  const QString TooManyRows = "The station's playlist has more than 100,000 rows; it was not read.";
+  const struct {
+    const char* Name;
+    QByteArray Body;
+    QString Status;
+  } Cases[] = {
+      {"empty tags", Repeated("<TRACK/>", 100'001), TooManyRows},
+      {"start tags and text", Repeated("<TRACK>a", 50'001), TooManyRows},
+      {"attributes", "<TRACK" + Attributes + "/>",
+       "The station's playlist has a part with more than 1,000 attributes; it was not read."},
+  };
+  Open();
+  for (const auto& Case : Cases) {
+    SCOPED_TRACE(Case.Name);
+    test::TRawHttpServer Server(
+        [&](const QByteArray&) { return test::TRawReply::Answer(200, "OK", Case.Body, "text/xml"); });
+    Settings->SetPort(Server.Port());
+    Refresh();
+    EXPECT_EQ(Status(), Case.Status);
+    EXPECT_EQ(Rows(), 10);
+    EXPECT_EQ(Cell(9, 1), "Track 10");
+  }
+  EXPECT_TRUE(Boxes.Shown().isEmpty());
+}
+
+// A title of millions of characters reaches the list cut, so drawing it costs no more than any.
+TEST_F(MainFormTest, LongCellsAreShownCut) {
+  const QByteArray Long(3'000'000, 'a');
+  test::TRawHttpServer Server([&](const QByteArray&) {
+    return test::TRawReply::Answer(200, "OK", "<TRACK CASTTITLE='" + Long + "' DURATION='" + Long + "'/>",
+                                   "text/xml");
+  });
+  Settings->SetPort(Server.Port());
+  Open();
+  ASSERT_EQ(Rows(), 1);
+  const QString Cut = QString(1024, u'a') + QChar(0x2026);
+  EXPECT_EQ(Cell(0, 1), Cut);
+  EXPECT_EQ(Cell(0, 2), Cut);
+  Form->lvPlaylist().viewport()->repaint();
+  EXPECT_EQ(Status(), "");
+}
+
 TEST_F(MainFormTest, OnlyOnePlaylistRequestIsOutstanding) {
   Open();
   Station.SetDelay(1500);

@@ -70,5 +70,25 @@ TEST(ComparePlaylists, MarksTheRowsThatAreNewByTitleAndDuration) {
   }
 }
 
+// Rows that repeat the row before share its texts, as read from the station; a row whose texts
+// only begin where the other's do is still compared by what it holds.
+TEST(ComparePlaylists, RowsThatShareTheirTexts) {
+  const TPlaylistItem Shared{QStringLiteral("abc"), QStringLiteral("1:00")};
+  TPlaylist Old;
+  for (int I = 0; I < 3; ++I) {
+    Old.Add(std::make_unique<TPlaylistItem>(Shared));
+  }
+  Old.Add(std::make_unique<TPlaylistItem>(TPlaylistItem{QStringLiteral("a"), QStringLiteral("1:00")}));
+  TPlaylist New;
+  for (int I = 0; I < 4; ++I) {
+    New.Add(std::make_unique<TPlaylistItem>(Shared));
+  }
+  New.Add(std::make_unique<TPlaylistItem>(
+      TPlaylistItem{QString::fromRawData(Shared.Title.constData(), 1), Shared.Duration}));
+  const TPlaylistChanges Changes = ComparePlaylists(Old, New);
+  EXPECT_EQ(Changes.NewRows, (std::vector<bool>{false, false, false, true, false}));
+  EXPECT_EQ(Changes.Summary(), "1 row added");
+}
+
 }  // namespace
 }  // namespace wavenard

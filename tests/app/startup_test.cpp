@@ -173,6 +173,27 @@ TEST_F(StartupTest, ASettingsFolderThatCannotBeWrittenStillOpensTheWindowAndSays
   }
 }
 
+// The same folder at the end of the desktop session: nobody is left to answer a box, so none is
+// shown and the window closes at once.
+TEST_F(StartupTest, ASessionEndWhileSavingFailsShowsNoBox) {
+  PlaceLibrary(TAG_LIBRARY_FILE);
+  AppFolder.Write("uid.ini", "[Settings]\r\nUID=42\r\n");
+  const QString Blocker = Home.Write("blocker", "");
+  TStartupEnvironment Env = Environment();
+  Env.SpecialFolders = [Blocker](int) { return Blocker + QStringLiteral("/"); };
+  {
+    TApplicationRun Run(std::move(Env));
+    TMainFrm& Window = Run.CreateMainWindow();
+    Window.show();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(&Window));
+    CloseForSessionEnd(Window, Boxes);
+    EXPECT_FALSE(Window.isVisible());
+    Run.CloseDown();
+  }
+  EXPECT_TRUE(Boxes.Unattended());
+  EXPECT_TRUE(Boxes.Shown().isEmpty());
+}
+
 TEST_F(StartupTest, TheUserAgentIsTakenOnceInTheEightBitCodePage) {
   PlaceLibrary(TAG_LIBRARY_FILE);
   {
@@ -198,7 +219,7 @@ TEST_F(StartupTest, TheSessionEndCancelsOpenDialogsAndClosesTheWindow) {
   QTimer::singleShot(0, [&] {
     QMessageBox Box(QMessageBox::Critical, "Error", "Something failed", QMessageBox::Ok, &Window);
     Box.setWindowModality(Qt::ApplicationModal);
-    QTimer::singleShot(50, [&] { CloseForSessionEnd(Window); });
+    QTimer::singleShot(50, [&] { CloseForSessionEnd(Window, Boxes); });
     Box.exec();
     BoxReturned = true;
   });

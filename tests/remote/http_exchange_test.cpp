@@ -241,6 +241,17 @@ TEST_F(HttpExchange, AStationThatDripsItsAnswerIsGivenUp) {
             u"The station's connection is too slow; the request was given up."_qs);
 }
 
+// Two minutes for every request without a body; an upload has one minute and the time its
+// body takes at 8 KiB/s.
+TEST_F(HttpExchange, TheDeadlineOfAnExchange) {
+  const THttpLimits Limits;
+  const QByteArray Empty;
+  const QByteArray EightMiB(8 * 1024 * 1024, 'v');
+  EXPECT_EQ(Limits.DeadlineFor(nullptr), 120s);
+  EXPECT_EQ(Limits.DeadlineFor(&Empty), 60s);
+  EXPECT_EQ(Limits.DeadlineFor(&EightMiB), 60s + 1024s);
+}
+
 TEST_F(HttpExchange, AnAnswerAboveTheSizeLimitIsRefused) {
   const QByteArray Body(1500, 'x');
   TRawHttpServer Server([&](const QByteArray&) { return TRawReply::Answer(200, "OK", Body); });

@@ -149,5 +149,99 @@ TEST(PlaylistReading, RowsFromDocumentText) {
   }
 }
 
+QString Repeated(const QString& APart, int ATimes) {
+  QString Text;
+  Text.reserve(APart.size() * ATimes);
+  for (int I = 0; I < ATimes; ++I) {
+    Text += APart;
+  }
+  return Text;
+}
+
+QString Attributes(int ACount) {
+  QString Text;
+  for (int I = 1; I < ACount; ++I) {
+    Text += QStringLiteral(" A%1=\"\"").arg(I);
+  }
+  return Text + QStringLiteral(" CASTTITLE=\"last\"");
+}
+
+// The row and attribute bounds: at the bound the answer is read whole, one past it fails with the
+// status text, however the rows come about.
+TEST(PlaylistReading, BoundsOfRowsAndAttributes) {
+  const QString TooManyRows =
+      QStringLiteral("The station's playlist has more than 100,000 rows; it was not read.");
+  const QString TooManyAttributes =
+      QStringLiteral("The station's playlist has a part with more than 1,000 attributes; it was not read.");
+  struct TCase {
+    const char* Name;
+    QString Document;
+    int Rows;       // when it is read
+    QString Error;  // when it fails
+  };
+  const TCase Cases[] = {
+      {"empty tags at the bound", Repeated(u"<TRACK/>"_qs, 100'000), 100'000, {}},
+      {"empty tags past it", Repeated(u"<TRACK/>"_qs, 100'001), 0, TooManyRows},
+      {"start tags and text at the bound", Repeated(u"<TRACK>a"_qs, 50'000), 100'000, {}},
+      {"start tags and text past it", Repeated(u"<TRACK>a"_qs, 50'000) + u"<TRACK>"_qs, 0, TooManyRows},
+      {"comments repeating one tag", u"<TRACK/>"_qs + Repeated(u"<!---->"_qs, 100'000), 0, TooManyRows},
+      {"attributes at the bound", u"<TRACK"_qs + Attributes(1'000) + u"/>"_qs, 1, {}},
+      {"attributes past it", u"<TRACK"_qs + Attributes(1'001) + u"/>"_qs, 0, TooManyAttributes},
+      {"attributes past it in another part", u"<TRACK/><x"_qs + Attributes(1'001) + u"/><TRACK/>"_qs, 0,
+       TooManyAttributes},
+  };
+  for (const TCase& Case : Cases) {
+    SCOPED_TRACE(Case.Name);
+    TPlaylist Playlist;
+    try {
+      ReadPlaylist(Case.Document, Playlist);
+      EXPECT_TRUE(Case.Error.isEmpty()) << "read, expected to fail";
+      EXPECT_EQ(Playlist.Count(), Case.Rows);
+    } catch (const EPlaylistTooLarge& E) {
+      EXPECT_EQ(E.Message(), Case.Error);
+    }
+  }
+  TPlaylist Playlist;
+  ReadPlaylist(u"<TRACK"_qs + Attributes(1'000) + u"/>"_qs, Playlist);
+  EXPECT_EQ(Playlist.Items(0).Title, u"last"_qs);
+}
+
+// Title and Duration are cut when read, after normalisation, never inside a surrogate pair; a
+// row that repeats the row before shares its texts.
+TEST(PlaylistReading, LongCellsAreCutWithAnEllipsis) {
+  const QString Ellipsis(QChar(0x2026));
+  const QString Emoji = QString::fromUtf8("\xF0\x9F\x8E\xB5");
+  struct TCase {
+    const char* Name;
+    QString Value;  // as written between the quotes
+    QString Cell;
+  };
+  const TCase Cases[] = {
+      {"at the length", QString(1024, u'a'), QString(1024, u'a')},
+      {"one more", QString(1025, u'a'), QString(1024, u'a') + Ellipsis},
+      {"thirty million", QString(30'000'000, u'a'), QString(1024, u'a') + Ellipsis},
+      {"references count as what they stand for", Repeated(u"&amp;"_qs, 1024), QString(1024, u'&')},
+      {"and are cut as such", Repeated(u"&amp;"_qs, 2000), QString(1024, u'&') + Ellipsis},
+      {"blanks become spaces first", u"\t"_qs + QString(1024, u'b'),
+       u" "_qs + QString(1023, u'b') + Ellipsis},
+      {"a pair across the cut", QString(1023, u'a') + Emoji + u"b"_qs, QString(1023, u'a') + Ellipsis},
+      {"a pair at the cut", QString(1022, u'a') + Emoji + u"b"_qs, QString(1022, u'a') + Emoji + Ellipsis},
+  };
+  for (const TCase& Case : Cases) {
+    SCOPED_TRACE(Case.Name);
+    TPlaylist Playlist;
+    ReadPlaylist(
+        u"<TRACK CASTTITLE=\""_qs + Case.Value + u"\" DURATION=\""_qs + Case.Value + u"\">text<!---->"_qs,
+        Playlist);
+    ASSERT_EQ(Playlist.Count(), 3);
+    EXPECT_EQ(Playlist.Items(0).Title, Case.Cell);
+    EXPECT_EQ(Playlist.Items(0).Duration, Case.Cell);
+    for (int Row = 1; Row < Playlist.Count(); ++Row) {
+      EXPECT_EQ(Playlist.Items(Row).Title.constData(), Playlist.Items(0).Title.constData()) << Row;
+      EXPECT_EQ(Playlist.Items(Row).Duration.constData(), Playlist.Items(0).Duration.constData()) << Row;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace wavenard

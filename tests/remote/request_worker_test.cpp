@@ -61,12 +61,13 @@ class RequestWorker : public ::testing::Test {
   }
 
   // Starts one worker with AStart against AServer and returns its one result.
-  TResult Run(const TRawHttpServer* AServer, const std::function<void(TAPI&)>& AStart) {
+  TResult Run(const TRawHttpServer* AServer, const std::function<void(TAPI&)>& AStart,
+              const THttpLimits& ALimits = ShortLimits) {
     if (AServer != nullptr) {
       FSettings->SetPort(AServer->Port());
     }
     FResults.clear();
-    AStart(*NewWorker());
+    AStart(*NewWorker(ALimits));
     [&] { QTRY_COMPARE_WITH_TIMEOUT(FResults.size(), size_t{1}, 5000); }();
     EXPECT_TRUE(TThread::WaitForAll(5000));
     QCoreApplication::processEvents();
@@ -304,6 +305,45 @@ TEST_F(RequestWorker, ReportsAMissingOrUnusableServerWithoutSendingAnything) {
     EXPECT_EQ(Result.Error, Case.Error);
   }
   EXPECT_TRUE(Server.Requests().isEmpty());
+}
+
+// A station that keeps sending blanks, fast enough for the speed rule, is given up at the
+// deadline, whatever the request; the upload's budget grows with its body instead.
+TEST_F(RequestWorker, AnAnswerThatGoesOnAndOnIsGivenUpAtTheDeadline) {
+  const QString GivenUp = u"The station's answer took too long; the request was given up."_qs;
+  // 2 KiB/s, the drip of a faulty station, without end.
+  TRawHttpServer Endless([](const QByteArray&) { return TRawReply::Dripping(QByteArray(205, ' '), 100ms); });
+  // The same pace, whole after about a second.
+  TRawHttpServer Slow([](const QByteArray&) { return TRawReply::Dripping(QByteArray(205, ' '), 100ms, 12); });
+  const QString Take = FFolder.Write(u"take.flac"_qs, QByteArray(3000, 'f'));
+  THttpLimits Limits = ShortLimits;
+  Limits.Deadline = 600ms;
+  Limits.UploadDeadline = 600ms;
+  // The form is about 4 KB: at this rate its budget is some 40 s more.
+  Limits.UploadBytesPerSecond = 100;
+  THttpLimits Tight = Limits;
+  Tight.UploadBytesPerSecond = qint64(1) << 40;
+  const struct {
+    const char* Name;
+    const TRawHttpServer* Server;
+    std::function<void(TAPI&)> Start;
+    THttpLimits Limits;
+    bool Success;
+  } Cases[] = {
+      {"playlist", &Endless, [](TAPI& A) { A.GetPlaylistContents(); }, Limits, false},
+      {"delete", &Endless, [](TAPI& A) { A.DeletePlaylistTrack(0); }, Limits, false},
+      {"move", &Endless, [](TAPI& A) { A.MovePlaylistTrack(1, 2); }, Limits, false},
+      {"playlist that ends after the deadline", &Slow, [](TAPI& A) { A.GetPlaylistContents(); }, Limits,
+       false},
+      {"upload within its budget", &Slow, [&](TAPI& A) { A.InsertVoiceTrack(1, Take); }, Limits, true},
+      {"upload past its budget", &Endless, [&](TAPI& A) { A.InsertVoiceTrack(1, Take); }, Tight, false},
+  };
+  for (const auto& Case : Cases) {
+    SCOPED_TRACE(Case.Name);
+    const TResult Result = Run(Case.Server, Case.Start, Case.Limits);
+    EXPECT_EQ(Result.Success, Case.Success);
+    EXPECT_EQ(Result.Error, Case.Success ? QString() : GivenUp);
+  }
 }
 
 TEST_F(RequestWorker, TheReceiverTakesThePlaylistOver) {

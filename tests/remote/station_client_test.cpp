@@ -17,6 +17,7 @@
 
 #include "config/connection_settings.h"
 #include "config/failures.h"
+#include "remote/playlist_reading.h"
 #include "remote/request_worker.h"
 #include "support/hand_over.h"
 #include "tests/testsupport/temp_folder.h"
@@ -215,17 +216,19 @@ TEST_F(StationClient, DecodesAnAnswerInTheCharsetItNames) {
   EXPECT_EQ(Fetch(), QStringList({QString::fromUtf8("Café del Mar|1:01")}));
 }
 
-// A big answer below the size limit is read whole; one above it is refused.
+// A big answer below the size limit is read whole; one above it is refused. Its tracks carry a
+// long file name each, as real ones may, so that the rows stay within the reading's row bound.
 TEST_F(StationClient, ReadsABigAnswerRefusesOneAboveTheLimitAndStopsAtANul) {
   std::string Big = "<?xml version=\"1.0\"?><PLAYLIST>";
-  const std::string Track =
-      "<TRACK ID=\"1\" TYPE=\"Song\" CASTTITLE=\"Artist - Title\" DURATION=\"3:00\"/>\n";
+  const std::string Track = "<TRACK ID=\"1\" TYPE=\"Song\" FILENAME=\"" + std::string(700, 'f') +
+                            "\" CASTTITLE=\"Artist - Title\" DURATION=\"3:00\"/>\n";
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
   const size_t Megabytes = 10;  // the sanitizers make each byte many times dearer
 #else
   const size_t Megabytes = 60;
 #endif
   const size_t Count = (Megabytes << 20) / Track.size();
+  ASSERT_LE(Count, size_t(MaxPlaylistRows));
   Big.reserve(Count * Track.size() + 64);
   for (size_t I = 0; I < Count; ++I) {
     Big += Track;

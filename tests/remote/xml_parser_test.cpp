@@ -227,6 +227,71 @@ TEST(XmlParser, AttributesLetGoOfAReplacedDocument) {
   EXPECT_EQ(Parser.CurAttr().Count(), 0);
 }
 
+// A part with more attributes than the limit ends the scan like the end of the document; a name
+// that never gets a value is no attribute and does not count.
+TEST(XmlParser, AnAttributeLimitEndsTheScanAtThePartThatPassesIt) {
+  struct TCase {
+    const char* Name;
+    QString Document;
+    int Reported;  // parts reported before the scan ends
+    bool Reached;
+  };
+  const TCase Cases[] = {
+      {"at the limit", u"<a x='1' y='2'/><b x='1' y='2'/>"_s, 2, false},
+      {"one more in a tag", u"<a x='1' y='2'/><b x='1' y='2' z='3'/><c/>"_s, 1, true},
+      {"one more in an end tag", u"</b x='1' y='2' z='3'><c/>"_s, 0, true},
+      {"one more in an instruction", u"<?pi x='1' y='2' z='3'?><c/>"_s, 0, true},
+      {"one more in the declaration", u"<?xml x='1' y='2' z='3'?><c/>"_s, 0, true},
+      {"a name without value", u"<b x='1' y='2' z><c/>"_s, 2, false},
+  };
+  for (const TCase& Case : Cases) {
+    SCOPED_TRACE(Case.Name);
+    TXmlParser Parser;
+    Parser.SetMaxAttributes(2);
+    Parser.LoadFromBuffer(Case.Document);
+    int Reported = 0;
+    while (Parser.Scan()) {
+      EXPECT_LE(Parser.CurAttr().Count(), 2);
+      ++Reported;
+    }
+    EXPECT_EQ(Reported, Case.Reported);
+    EXPECT_EQ(Parser.AttributeLimitReached(), Case.Reached);
+    EXPECT_FALSE(Parser.Scan());
+    // A new scan starts afresh, under the same limit; without one, every attribute is taken.
+    Parser.StartScan();
+    EXPECT_FALSE(Parser.AttributeLimitReached());
+    Parser.SetMaxAttributes(0);
+    int All = 0;
+    while (Parser.Scan()) {
+      ++All;
+    }
+    EXPECT_FALSE(Parser.AttributeLimitReached());
+    EXPECT_GE(All, Reported);
+  }
+}
+
+// A value read in part is the start of the whole value, normalised the same way, whichever way
+// the node holds it.
+TEST(XmlParser, ValueLeftIsTheStartOfTheValue) {
+  TXmlParser Parser;
+  Parser.LoadFromBuffer(u"<a n='x&amp;y&#65;\tz' p='plain text'></a m='raw&amp;'>"_s);
+  ASSERT_TRUE(Parser.Scan());
+  const TNvpNode* Normalised = Parser.CurAttr().Node(u"n");
+  const TNvpNode* Plain = Parser.CurAttr().Node(u"p");
+  ASSERT_TRUE(Normalised && Plain);
+  const QString Whole = Normalised->Value();
+  EXPECT_EQ(Whole, u"x&yA z"_s);
+  for (qsizetype Length = 0; Length <= Whole.size() + 1; ++Length) {
+    SCOPED_TRACE(Length);
+    EXPECT_EQ(Normalised->ValueLeft(Length), Whole.left(Length));
+    EXPECT_EQ(Plain->ValueLeft(Length), u"plain text"_s.left(Length));
+  }
+  ASSERT_TRUE(Parser.Scan());
+  EXPECT_EQ(Parser.CurAttr().Node(u"m")->ValueLeft(5), u"raw&a"_s);
+  TNvpNode Owned(u"o", u"owned"_s);
+  EXPECT_EQ(Owned.ValueLeft(3), u"own"_s);
+}
+
 TEST(XmlParser, AnalyzeCopiesWhatItReads) {
   TAttrList List;
   auto Text = std::make_unique<std::u16string>(u"a='1' b='2'");

@@ -114,5 +114,28 @@ TEST(MyMessageBox, AJobWaitsForTheOpenBoxInsteadOfStackingOnIt) {
   EXPECT_EQ(Boxes.MaxDepth, 1);
 }
 
+// Unattended, no box is shown, neither a new one nor one handed over by a worker before; each is
+// answered as a closed box is.
+TEST(MyMessageBox, UnattendedBoxesAreAnsweredWithoutBeingShown) {
+  test::TScriptedBoxPresenter Boxes;
+  std::thread([&] { Boxes.MyMessageBox("queued before", "Error", MB_ICONERROR); }).join();
+  Boxes.SetUnattended(true);
+  EXPECT_TRUE(Boxes.Unattended());
+  EXPECT_EQ(Boxes.MyMessageBox("Error saving settings: x.", "Error", MB_OK | MB_ICONERROR), IDOK);
+  EXPECT_EQ(Boxes.MyMessageBox("Cancel?", "", MB_OKCANCEL | MB_ICONQUESTION), IDCANCEL);
+  EXPECT_EQ(Boxes.MyMessageBox("Insert?", "", MB_YESNO | MB_ICONQUESTION), IDNO);
+  int FromWorker = 0;
+  std::thread([&] { FromWorker = Boxes.MyMessageBox("from a worker", "Error", MB_ICONERROR); }).join();
+  EXPECT_EQ(FromWorker, IDOK);
+  // Runs the job queued before, which was posted to this thread's event queue.
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(Boxes.Shown().isEmpty());
+
+  Boxes.SetUnattended(false);
+  Boxes.MyMessageBox("shown again", "Error", MB_ICONERROR);
+  ASSERT_EQ(Boxes.Shown().size(), 1);
+  EXPECT_EQ(Boxes.Shown()[0].Text, "shown again");
+}
+
 }  // namespace
 }  // namespace wavenard

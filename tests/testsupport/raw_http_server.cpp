@@ -24,16 +24,17 @@ qsizetype ContentLength(const QByteArray& AHead) {
   return 0;
 }
 
-void WriteAll(int AFd, const QByteArray& ABytes) {
+bool WriteAll(int AFd, const QByteArray& ABytes) {
   qsizetype Done = 0;
   while (Done < ABytes.size()) {
     const ssize_t Count =
         ::send(AFd, ABytes.constData() + Done, static_cast<size_t>(ABytes.size() - Done), MSG_NOSIGNAL);
     if (Count <= 0) {
-      return;
+      return false;
     }
     Done += Count;
   }
+  return true;
 }
 
 }  // namespace
@@ -47,6 +48,17 @@ TRawReply TRawReply::Answer(int AStatus, const QByteArray& AReason, const QByteA
   Bytes += AExtraHeaders;
   Bytes += "Content-Length: " + QByteArray::number(ABody.size()) + "\r\nConnection: close\r\n\r\n" + ABody;
   return {Bytes, TEnd::Close};
+}
+
+TRawReply TRawReply::Dripping(const QByteArray& AChunk, std::chrono::milliseconds AEvery, int ACount) {
+  const qint64 Length = ACount < 0 ? qint64(1) << 40 : AChunk.size() * qint64(ACount);
+  TRawReply Reply{"HTTP/1.1 200 OK\r\nContent-Type: text/xml\r\nContent-Length: " +
+                      QByteArray::number(Length) + "\r\nConnection: close\r\n\r\n",
+                  TEnd::Close};
+  Reply.Drip = AChunk;
+  Reply.DripEvery = AEvery;
+  Reply.DripCount = ACount;
+  return Reply;
 }
 
 TRawHttpServer::TRawHttpServer(THandler AHandler) : FHandler(std::move(AHandler)) {
@@ -84,6 +96,11 @@ bool TRawHttpServer::WaitReadable(int AFd) const {
   return (Fds[1].revents & (POLLIN | POLLHUP)) == 0;
 }
 
+bool TRawHttpServer::Pause(std::chrono::milliseconds AWait) const {
+  pollfd Wake{FWake[0], POLLIN, 0};
+  return ::poll(&Wake, 1, static_cast<int>(AWait.count())) == 0;
+}
+
 void TRawHttpServer::Serve() {
   while (WaitReadable(FListener)) {
     const int Connection = ::accept4(FListener, nullptr, nullptr, SOCK_CLOEXEC);
@@ -117,7 +134,10 @@ void TRawHttpServer::Handle(int AConnection) {
     FRequests.append(Request);
   }
   const TRawReply Reply = FHandler(Request);
-  WriteAll(AConnection, Reply.Bytes);
+  bool Written = WriteAll(AConnection, Reply.Bytes);
+  for (int Drops = 0; Written && (Reply.DripCount < 0 || Drops < Reply.DripCount); ++Drops) {
+    Written = Pause(Reply.DripEvery) && WriteAll(AConnection, Reply.Drip);
+  }
   switch (Reply.End) {
     case TRawReply::TEnd::Close:
       ::shutdown(AConnection, SHUT_WR);

@@ -3,18 +3,25 @@
 #include <QByteArray>
 #include <QList>
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <mutex>
 #include <thread>
 
 namespace wavenard::test {
 
-// What the server does with one request: write Bytes, then close the connection, reset it,
-// or hold it open without another byte until the server is destroyed.
+// What the server does with one request: write Bytes, then DripCount times (-1: until the
+// client or the server goes) wait DripEvery and write Drip, then close the connection, reset
+// it, or hold it open without another byte until the server is destroyed.
 struct TRawReply {
   enum class TEnd { Close, Reset, Hold };
+  TRawReply(QByteArray ABytes = {}, TEnd AEnd = TEnd::Close) : Bytes(std::move(ABytes)), End(AEnd) {}
+
   QByteArray Bytes;
   TEnd End = TEnd::Close;
+  QByteArray Drip;
+  std::chrono::milliseconds DripEvery{0};
+  int DripCount = 0;
 
   // A complete answer with Content-Length and "Connection: close".
   static TRawReply Answer(int AStatus, const QByteArray& AReason, const QByteArray& ABody,
@@ -22,6 +29,9 @@ struct TRawReply {
                           const QByteArray& AExtraHeaders = {});
   // An answer that never comes.
   static TRawReply Silence() { return {{}, TEnd::Hold}; }
+  // A 200 answer whose body is AChunk every AEvery, ACount times, or without end when ACount
+  // is -1; its Content-Length announces the whole, or far more than ever comes.
+  static TRawReply Dripping(const QByteArray& AChunk, std::chrono::milliseconds AEvery, int ACount = -1);
 };
 
 // An HTTP server on 127.0.0.1 that sees the exact bytes of every request: it reads the head
@@ -45,6 +55,8 @@ class TRawHttpServer {
   void Handle(int AConnection);
   // Waits until AFd is readable or the server stops; false when it stops.
   bool WaitReadable(int AFd) const;
+  // Waits AWait unless the server stops first; false when it stops.
+  bool Pause(std::chrono::milliseconds AWait) const;
 
   THandler FHandler;
   int FListener = -1;
