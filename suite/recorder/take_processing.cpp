@@ -24,7 +24,7 @@ double Decibels(double AAmplitude) {
 
 }  // namespace
 
-std::pair<qint64, qint64> SoundRange(const TTakeAudio& AAudio) {
+std::optional<std::pair<qint64, qint64>> SoundRange(const TTakeAudio& AAudio) {
   const int Threshold = int(std::lround(32768 * std::pow(10.0, SilenceLevel / 20)));
   const qint64 Frames = AAudio.Frames();
   const auto Loud = [&](qint64 AFrame) {
@@ -40,21 +40,23 @@ std::pair<qint64, qint64> SoundRange(const TTakeAudio& AAudio) {
     ++First;
   }
   if (First == Frames) {
-    return {0, Frames};
+    return std::nullopt;
   }
   qint64 Last = Frames - 1;
   while (!Loud(Last)) {
     --Last;
   }
   const qint64 Pad = qint64(std::lround(SilencePadSeconds * AAudio.SampleRate));
-  return {std::max<qint64>(First - Pad, 0), std::min(Last + 1 + Pad, Frames)};
+  return std::make_pair(std::max<qint64>(First - Pad, 0), std::min(Last + 1 + Pad, Frames));
 }
 
 TTakePlan PlanTake(const TTakeAudio& AAudio, const TRecorderOptions& AOptions) {
   TTakePlan Plan;
   Plan.EndFrame = AAudio.Frames();
-  if (AOptions.Trim) {
-    std::tie(Plan.FirstFrame, Plan.EndFrame) = SoundRange(AAudio);
+  const std::optional<std::pair<qint64, qint64>> Sound = SoundRange(AAudio);
+  Plan.Silent = !Sound.has_value();
+  if (AOptions.Trim && Sound) {
+    std::tie(Plan.FirstFrame, Plan.EndFrame) = *Sound;
   }
   Plan.MeasuredLoudness = -HUGE_VAL;
   Plan.MeasuredTruePeak = -HUGE_VAL;
@@ -78,7 +80,8 @@ TTakePlan PlanTake(const TTakeAudio& AAudio, const TRecorderOptions& AOptions) {
     Plan.MeasuredTruePeak = Decibels(Peak);
   }
   // Silence stays silence: there is no loudness to bring to the target.
-  if (AOptions.Normalise && std::isfinite(Plan.MeasuredLoudness) && std::isfinite(Plan.MeasuredTruePeak)) {
+  if (AOptions.Normalise && !Plan.Silent && std::isfinite(Plan.MeasuredLoudness) &&
+      std::isfinite(Plan.MeasuredTruePeak)) {
     Plan.Gain = AOptions.TargetLoudness - Plan.MeasuredLoudness;
     const double Highest = TruePeakCeiling - CeilingMargin - Plan.MeasuredTruePeak;
     if (Plan.Gain > Highest) {

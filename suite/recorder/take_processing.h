@@ -2,6 +2,8 @@
 
 #include <QString>
 #include <QtGlobal>
+#include <optional>
+#include <utility>
 #include <vector>
 
 #include "suite/recorder/recorder_options.h"
@@ -26,6 +28,8 @@ struct TTakePlan {
   double Gain = 0;              // dB
   // The gain is less than the target asked for, so that the true peak stays below the ceiling.
   bool CeilingLimited = false;
+  // Nothing rises above the silence level: the take is kept as it is.
+  bool Silent = false;
 
   double ResultLoudness() const { return MeasuredLoudness + Gain; }
   double ResultTruePeak() const { return MeasuredTruePeak + Gain; }
@@ -33,11 +37,12 @@ struct TTakePlan {
 };
 
 // The part of AAudio that is kept when silence is trimmed: from SilencePadSeconds before the first
-// sample above SilenceLevel to as long after the last; all of it when there is none.
-std::pair<qint64, qint64> SoundRange(const TTakeAudio& AAudio);
+// sample above SilenceLevel to as long after the last; none when there is no such sample.
+std::optional<std::pair<qint64, qint64>> SoundRange(const TTakeAudio& AAudio);
 
 // Measures the part of AAudio that AOptions keep (integrated loudness by EBU R128, true peak) and
-// finds the gain to the target, lowered where the true peak would pass the ceiling.
+// finds the gain to the target, lowered where the true peak would pass the ceiling. A take that
+// holds nothing but silence is neither trimmed nor raised: its noise would be all that is heard.
 TTakePlan PlanTake(const TTakeAudio& AAudio, const TRecorderOptions& AOptions);
 
 // The kept part of AAudio with the plan's gain applied.
