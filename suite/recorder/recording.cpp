@@ -21,6 +21,7 @@ constexpr int FallbackSampleRate = 48000;
 // How long Stop waits at most for the sound the device still owes.
 constexpr int MaxDrainMs = 3000;
 constexpr int SampleBytes = 2;
+constexpr int InputWatchMs = 200;
 
 QString DeviceErrorText(QAudio::Error AError) {
   switch (AError) {
@@ -74,8 +75,11 @@ class TRecording::TSink final : public QIODevice {
   TRecording& FRecording;
 };
 
-TRecording::TRecording(QObject* AParent) : QObject(AParent), FDevices(std::make_unique<QMediaDevices>()) {
+TRecording::TRecording(QObject* AParent)
+    : QObject(AParent), FDevices(std::make_unique<QMediaDevices>()), FInputWatch(this) {
   connect(FDevices.get(), &QMediaDevices::audioInputsChanged, this, &TRecording::InputsChanged);
+  FInputWatch.setInterval(InputWatchMs);
+  connect(&FInputWatch, &QTimer::timeout, this, &TRecording::InputsChanged);
 }
 
 TRecording::~TRecording() {
@@ -125,6 +129,7 @@ void TRecording::Start(const QAudioDevice& ADevice, const QString& AFolder, cons
   // buffer once aborted inside the sound server's client library.
   FSource->start(FSink.get());
   FStarted.start();
+  FInputWatch.start();
   if (FSource->error() != QAudio::NoError) {
     const QString Reason = DeviceErrorText(FSource->error());
     ReleaseSource();
@@ -249,6 +254,7 @@ void TRecording::ReleaseSource() {
   if (FSource == nullptr) {
     return;
   }
+  FInputWatch.stop();
   disconnect(FSource.get(), nullptr, this, nullptr);
   FSource->stop();
   FSource.reset();

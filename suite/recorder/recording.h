@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 #include <memory>
 
 #include "suite/recorder/flac_file_writer.h"
@@ -90,6 +91,8 @@ class TRecording final : public QObject {
   void ReleaseSource();
 
   std::unique_ptr<QMediaDevices> FDevices;
+  // The list of devices changes without a signal at times: it is also looked at now and then.
+  QTimer FInputWatch;
   QAudioDevice FDevice;
   bool FInputGone = false;
   std::unique_ptr<QAudioSource> FSource;

@@ -482,7 +482,7 @@ TEST(SingleInstance, TheProgramRunsOncePerSettingsFolderAndAKilledOneBlocksNothi
   };
   QProcess First;
   ASSERT_TRUE(Start(First));
-  QTRY_VERIFY_WITH_TIMEOUT(Listening(), 20000);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Listening(); }, 20000));
   QProcess Second;
   ASSERT_TRUE(Start(Second));
   ASSERT_TRUE(Second.waitForFinished(20000)) << "a second recorder runs";
