@@ -24,7 +24,6 @@ constexpr off_t StreamInfoOffset = 8;
 constexpr off_t FrameSizesOffset = StreamInfoOffset + 4;
 constexpr off_t TotalSamplesOffset = StreamInfoOffset + 13;
 constexpr off_t Md5Offset = StreamInfoOffset + 18;
-constexpr int CompressionLevel = 5;
 // How many seconds of sound may be written before the header's length is brought up to date.
 constexpr int StampSeconds = 2;
 
@@ -165,7 +164,8 @@ void TFlacFileWriter::Open(const QString& AFileName, int ASampleRate, int AChann
   Open(Fd, AFileName, ASampleRate, AChannels);
 }
 
-void TFlacFileWriter::Open(int AFd, const QString& AFileName, int ASampleRate, int AChannels) {
+void TFlacFileWriter::Open(int AFd, const QString& AFileName, int ASampleRate, int AChannels,
+                           int ACompression) {
   Q_ASSERT(!IsOpen());
   FFileName = AFileName;
   FSampleRate = ASampleRate;
@@ -191,7 +191,7 @@ void TFlacFileWriter::Open(int AFd, const QString& AFileName, int ASampleRate, i
   FEncoder->set_channels(static_cast<uint32_t>(AChannels));
   FEncoder->set_bits_per_sample(16);
   FEncoder->set_sample_rate(static_cast<uint32_t>(ASampleRate));
-  FEncoder->set_compression_level(CompressionLevel);
+  FEncoder->set_compression_level(static_cast<uint32_t>(ACompression));
   if (FEncoder->init() != FLAC__STREAM_ENCODER_INIT_STATUS_OK) {
     const QString Reason = FEncoder->FailureReason();
     Close(false);

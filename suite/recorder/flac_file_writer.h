@@ -17,6 +17,11 @@ class THeldTake;
 // at all is removed.
 class TFlacFileWriter final {
  public:
+  // While recording, the encoder must keep up with the sound on a busy machine; a finished take
+  // that is written again must be done at once after Keep, where a little size matters less.
+  static constexpr int RecordingCompression = 5;
+  static constexpr int RewriteCompression = 2;
+
   TFlacFileWriter();
   ~TFlacFileWriter();
   Q_DISABLE_COPY_MOVE(TFlacFileWriter)
@@ -25,7 +30,8 @@ class TFlacFileWriter final {
   // the file is then not there.
   void Open(const QString& AFileName, int ASampleRate, int AChannels);
   // The same for a file the caller has just created as AFd, which the writer takes over.
-  void Open(int AFd, const QString& AFileName, int ASampleRate, int AChannels);
+  void Open(int AFd, const QString& AFileName, int ASampleRate, int AChannels,
+            int ACompression = RecordingCompression);
   // Encodes AFrames frames of AChannels samples each. Raises ERecordingFailure after the file
   // has been closed as described above.
   void Write(const qint16* ASamples, qint64 AFrames);

@@ -270,7 +270,8 @@ void TRecorderWindow::BeginReview(TRecordingResult AResult) {
     return;
   }
   FTake = std::move(AResult.Take);
-  FPlan = PlanTake(FAudio, FOptions);
+  FLoudness = AResult.Loudness;
+  FPlan = PlanTake(FAudio, FOptions, FLoudness);
   FWaveform->ShowTake(&FAudio);
   ShowPlan();
 }
@@ -319,6 +320,7 @@ void TRecorderWindow::EndReview() {
   FWaveform->ShowTake(nullptr);
   FAudio = {};
   FPlan = {};
+  FLoudness.reset();
   ShowState();
 }
 
@@ -388,7 +390,7 @@ void TRecorderWindow::OptionsChanged() {
   if (FTake != nullptr) {
     FPlayer.Stop();
     PlayingFinished();
-    FPlan = PlanTake(FAudio, FOptions);
+    FPlan = PlanTake(FAudio, FOptions, FLoudness);
     ShowPlan();
   }
 }

@@ -122,6 +122,7 @@ class TRecorderWindow final : public QWidget {
   std::unique_ptr<THeldTake> FTake;
   TTakeAudio FAudio;
   TTakePlan FPlan;
+  std::optional<TLoudness> FLoudness;
 
   QPushButton* FRecordButton = nullptr;
   QPushButton* FStopButton = nullptr;

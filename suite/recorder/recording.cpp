@@ -115,6 +115,7 @@ void TRecording::Start(const QAudioDevice& ADevice, const QString& AFolder, cons
 
   const TNewTakeFile File = Folder.CreateTake(AStartTime);
   FWriter.Open(File.Fd, File.FileName, Format.sampleRate(), Format.channelCount());
+  FLoudness = std::make_unique<TLoudnessMeter>(Format.sampleRate(), Format.channelCount());
   FPending.clear();
   FFailure.clear();
   FPeak = 0;
@@ -165,6 +166,7 @@ TRecordingResult TRecording::Stop() {
   Result.FileName = FWriter.FileName();
   Result.SampleRate = FWriter.SampleRate();
   Result.Frames = FWriter.FramesWritten();
+  Result.Loudness = FLoudness->Result();
   Result.Take = FWriter.FinishHeld();
   if (Result.Take == nullptr) {
     throw ERecordingFailure(QStringLiteral("Nothing was recorded: the input device delivered no sound."));
@@ -200,6 +202,7 @@ void TRecording::Consume(const char* AData, qint64 ASize) {
   FPeak = std::max(FPeak, Peak / 32768.0);
   try {
     FWriter.Write(Samples.data(), Frames);
+    FLoudness->Add(Samples.data(), Frames);
   } catch (const ERecordingFailure& E) {
     EndAfterFailure(E.Message());
   }

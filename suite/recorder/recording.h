@@ -12,6 +12,7 @@
 #include "suite/recorder/flac_file_writer.h"
 #include "suite/recorder/held_take.h"
 #include "suite/recorder/take_folder.h"
+#include "suite/recorder/take_processing.h"
 
 class QAudioSource;
 class QMediaDevices;
@@ -26,6 +27,8 @@ struct TRecordingResult {
   qint64 Frames = 0;
   int SampleRate = 0;
   std::unique_ptr<THeldTake> Take;
+  // Of all that was kept, measured while it was recorded.
+  std::optional<TLoudness> Loudness;
 
   qint64 DurationMs() const { return SampleRate > 0 ? Frames * 1000 / SampleRate : 0; }
 };
@@ -98,6 +101,7 @@ class TRecording final : public QObject {
   std::unique_ptr<QAudioSource> FSource;
   std::unique_ptr<TSink> FSink;
   TFlacFileWriter FWriter;
+  std::unique_ptr<TLoudnessMeter> FLoudness;
   QByteArray FPending;
   QString FFailure;
   qreal FPeak = 0;

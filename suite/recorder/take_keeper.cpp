@@ -19,7 +19,8 @@ void KeepTake(THeldTake& ATake, const TTakeAudio& AAudio, const TTakePlan& APlan
   const std::vector<qint16> Samples = ApplyPlan(AAudio, APlan);
   const QString PartName = ATake.PartFileName();
   TFlacFileWriter Writer;
-  Writer.Open(ATake.CreatePart(), PartName, AAudio.SampleRate, AAudio.Channels);
+  Writer.Open(ATake.CreatePart(), PartName, AAudio.SampleRate, AAudio.Channels,
+              TFlacFileWriter::RewriteCompression);
   std::unique_ptr<THeldTake> Part;
   try {
     Writer.Write(Samples.data(), qint64(Samples.size()) / AAudio.Channels);

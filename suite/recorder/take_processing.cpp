@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <memory>
 
 namespace wavenard {
 
@@ -14,15 +13,56 @@ namespace {
 // Keeps the true peak measured by libebur128 and what rounding to 16 bits adds below the ceiling.
 constexpr double CeilingMargin = 0.1;
 
-struct TMeterDeleter {
-  void operator()(ebur128_state* AState) const { ebur128_destroy(&AState); }
-};
-
 double Decibels(double AAmplitude) {
   return AAmplitude > 0 ? 20 * std::log10(AAmplitude) : -HUGE_VAL;
 }
 
 }  // namespace
+
+struct TLoudnessMeter::TState {
+  ebur128_state* Meter;
+
+  ~TState() {
+    if (Meter != nullptr) {
+      ebur128_destroy(&Meter);
+    }
+  }
+};
+
+TLoudnessMeter::TLoudnessMeter(int ASampleRate, int AChannels)
+    : FState(
+          new TState{ebur128_init(static_cast<unsigned>(AChannels), static_cast<unsigned long>(ASampleRate),
+                                  EBUR128_MODE_I | EBUR128_MODE_TRUE_PEAK)}),
+      FChannels(AChannels) {}
+
+TLoudnessMeter::~TLoudnessMeter() = default;
+
+void TLoudnessMeter::Add(const qint16* ASamples, qint64 AFrames) {
+  if (FState->Meter != nullptr && AFrames > 0) {
+    ebur128_add_frames_short(FState->Meter, ASamples, static_cast<size_t>(AFrames));
+  }
+}
+
+TLoudness TLoudnessMeter::Result() const {
+  TLoudness Result{-HUGE_VAL, -HUGE_VAL};
+  ebur128_state* const Meter = FState->Meter;
+  if (Meter == nullptr) {
+    return Result;
+  }
+  double Loudness = -HUGE_VAL;
+  if (ebur128_loudness_global(Meter, &Loudness) == EBUR128_SUCCESS) {
+    Result.Integrated = Loudness;
+  }
+  double Peak = 0;
+  for (int Channel = 0; Channel < FChannels; ++Channel) {
+    double ChannelPeak = 0;
+    if (ebur128_true_peak(Meter, static_cast<unsigned>(Channel), &ChannelPeak) == EBUR128_SUCCESS) {
+      Peak = std::max(Peak, ChannelPeak);
+    }
+  }
+  Result.TruePeak = Decibels(Peak);
+  return Result;
+}
 
 std::optional<std::pair<qint64, qint64>> SoundRange(const TTakeAudio& AAudio) {
   const int Threshold = int(std::lround(32768 * std::pow(10.0, SilenceLevel / 20)));
@@ -50,7 +90,8 @@ std::optional<std::pair<qint64, qint64>> SoundRange(const TTakeAudio& AAudio) {
   return std::make_pair(std::max<qint64>(First - Pad, 0), std::min(Last + 1 + Pad, Frames));
 }
 
-TTakePlan PlanTake(const TTakeAudio& AAudio, const TRecorderOptions& AOptions) {
+TTakePlan PlanTake(const TTakeAudio& AAudio, const TRecorderOptions& AOptions,
+                   const std::optional<TLoudness>& AMeasured) {
   TTakePlan Plan;
   Plan.EndFrame = AAudio.Frames();
   const std::optional<std::pair<qint64, qint64>> Sound = SoundRange(AAudio);
@@ -58,27 +99,16 @@ TTakePlan PlanTake(const TTakeAudio& AAudio, const TRecorderOptions& AOptions) {
   if (AOptions.Trim && Sound) {
     std::tie(Plan.FirstFrame, Plan.EndFrame) = *Sound;
   }
-  Plan.MeasuredLoudness = -HUGE_VAL;
-  Plan.MeasuredTruePeak = -HUGE_VAL;
-  const std::unique_ptr<ebur128_state, TMeterDeleter> Meter(
-      ebur128_init(static_cast<unsigned>(AAudio.Channels), static_cast<unsigned long>(AAudio.SampleRate),
-                   EBUR128_MODE_I | EBUR128_MODE_TRUE_PEAK));
-  if (Meter != nullptr && Plan.EndFrame > Plan.FirstFrame &&
-      ebur128_add_frames_short(Meter.get(), AAudio.Samples.data() + Plan.FirstFrame * AAudio.Channels,
-                               size_t(Plan.EndFrame - Plan.FirstFrame)) == EBUR128_SUCCESS) {
-    double Loudness = -HUGE_VAL;
-    if (ebur128_loudness_global(Meter.get(), &Loudness) == EBUR128_SUCCESS) {
-      Plan.MeasuredLoudness = Loudness;
-    }
-    double Peak = 0;
-    for (int Channel = 0; Channel < AAudio.Channels; ++Channel) {
-      double ChannelPeak = 0;
-      if (ebur128_true_peak(Meter.get(), unsigned(Channel), &ChannelPeak) == EBUR128_SUCCESS) {
-        Peak = std::max(Peak, ChannelPeak);
-      }
-    }
-    Plan.MeasuredTruePeak = Decibels(Peak);
+  TLoudness Measured;
+  if (AMeasured) {
+    Measured = *AMeasured;
+  } else {
+    TLoudnessMeter Meter(AAudio.SampleRate, AAudio.Channels);
+    Meter.Add(AAudio.Samples.data() + Plan.FirstFrame * AAudio.Channels, Plan.EndFrame - Plan.FirstFrame);
+    Measured = Meter.Result();
   }
+  Plan.MeasuredLoudness = Measured.Integrated;
+  Plan.MeasuredTruePeak = Measured.TruePeak;
   // Silence stays silence: there is no loudness to bring to the target.
   if (AOptions.Normalise && !Plan.Silent && std::isfinite(Plan.MeasuredLoudness) &&
       std::isfinite(Plan.MeasuredTruePeak)) {

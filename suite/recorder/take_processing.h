@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QtGlobal>
+#include <memory>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -17,6 +18,29 @@ constexpr double SilenceLevel = -50.0;
 constexpr double SilencePadSeconds = 0.25;
 // The highest true peak (dBTP) a normalised take may have.
 constexpr double TruePeakCeiling = -1.0;
+
+// A take's integrated loudness (LUFS, EBU R128) and true peak (dBTP); -inf for silence.
+struct TLoudness {
+  double Integrated = 0;
+  double TruePeak = 0;
+};
+
+// Measures loudness while the sound arrives, so that nothing is left to measure after Stop.
+class TLoudnessMeter final {
+ public:
+  TLoudnessMeter(int ASampleRate, int AChannels);
+  ~TLoudnessMeter();
+  Q_DISABLE_COPY_MOVE(TLoudnessMeter)
+
+  void Add(const qint16* ASamples, qint64 AFrames);
+  TLoudness Result() const;
+
+ private:
+  struct TState;
+
+  std::unique_ptr<TState> FState;
+  int FChannels;
+};
 
 // What keeping a take will do to it: the frames kept and the gain, from its measured loudness.
 struct TTakePlan {
@@ -43,7 +67,10 @@ std::optional<std::pair<qint64, qint64>> SoundRange(const TTakeAudio& AAudio);
 // Measures the part of AAudio that AOptions keep (integrated loudness by EBU R128, true peak) and
 // finds the gain to the target, lowered where the true peak would pass the ceiling. A take that
 // holds nothing but silence is neither trimmed nor raised: its noise would be all that is heard.
-TTakePlan PlanTake(const TTakeAudio& AAudio, const TRecorderOptions& AOptions);
+// AMeasured, when given, is the loudness of all of AAudio, measured while it was recorded: what
+// trimming takes away is silence, which the measure's gates leave out anyway.
+TTakePlan PlanTake(const TTakeAudio& AAudio, const TRecorderOptions& AOptions,
+                   const std::optional<TLoudness>& AMeasured = std::nullopt);
 
 // The kept part of AAudio with the plan's gain applied.
 std::vector<qint16> ApplyPlan(const TTakeAudio& AAudio, const TTakePlan& APlan);
