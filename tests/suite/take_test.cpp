@@ -20,6 +20,7 @@
 #include "remote/upload_body.h"
 #include "suite/recorder/flac_file_writer.h"
 #include "suite/recorder/held_take.h"
+#include "suite/recorder/level_meter.h"
 #include "suite/recorder/recorder_options.h"
 #include "suite/recorder/recording_failure.h"
 #include "suite/recorder/single_instance.h"
@@ -427,6 +428,27 @@ TEST(TakeAudio, DecodesTheHeldFileThroughItsDescriptor) {
   const int Text = ::open(Native(Tracks.Write("not.flac", "no sound here")).constData(), O_RDONLY);
   EXPECT_TRUE(FailureOf([&] { DecodeTake(Text, Tracks.File("not.flac")); }).startsWith("Cannot read file"));
   ::close(Text);
+}
+
+TEST(LevelMeter, ReadsInDecibelsAndTheClipLightStaysLitUntilTheNextTake) {
+  TLevelMeter Meter;
+  EXPECT_EQ(Meter.accessibleName(), QStringLiteral("Level below \u221260 dB"));
+  Meter.ShowPeak(std::pow(10.0, -12.0 / 20));
+  EXPECT_NEAR(Meter.Level(), -12, 0.01);
+  EXPECT_EQ(Meter.accessibleName(), QStringLiteral("Level \u221212 dB"));
+  EXPECT_FALSE(Meter.Clipped());
+  Meter.ShowPeak(1.0);
+  EXPECT_TRUE(Meter.Clipped());
+  EXPECT_EQ(Meter.HeldPeak(), 0);
+  // The peak is held while quieter sound follows; the bar falls, the light stays.
+  Meter.ShowPeak(0.01);
+  EXPECT_EQ(Meter.HeldPeak(), 0);
+  EXPECT_TRUE(Meter.Clipped());
+  Meter.Reset(false);
+  EXPECT_TRUE(Meter.Clipped());
+  Meter.Reset(true);
+  EXPECT_FALSE(Meter.Clipped());
+  EXPECT_EQ(Meter.Level(), TLevelMeter::Floor);
 }
 
 TEST(RecorderOptions, AreRememberedPrivatelyAndBadValuesKeepTheDefaults) {
