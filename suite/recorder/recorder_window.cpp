@@ -240,7 +240,7 @@ void TRecorderWindow::btStopClick() {
   }
 }
 
-bool TRecorderWindow::StopRecording() {
+bool TRecorderWindow::StopRecording(bool ATell) {
   FStopButton->setEnabled(false);
   FStopping = true;
   bool Reviewing = false;
@@ -250,7 +250,7 @@ bool TRecorderWindow::StopRecording() {
     const qint64 Length = Result.DurationMs();
     BeginReview(std::move(Result));
     Reviewing = FTake != nullptr;
-    if (Reviewing) {
+    if (Reviewing && ATell) {
       ShowStatus(QStringLiteral("Stopped, ") + FormatLength(Length));
     }
   } catch (const ERecordingFailure& E) {
@@ -299,7 +299,7 @@ void TRecorderWindow::ShowPlan() {
   FLoudnessLabel->setText(Text);
 }
 
-bool TRecorderWindow::KeepReviewed() {
+bool TRecorderWindow::KeepReviewed(bool ATell) {
   FPlayer.Stop();
   const QString Name = QFileInfo(FTake->FileName()).fileName();
   const qint64 Length = (FPlan.EndFrame - FPlan.FirstFrame) * 1000 / std::max(FAudio.SampleRate, 1);
@@ -310,7 +310,9 @@ bool TRecorderWindow::KeepReviewed() {
     return false;
   }
   EndReview();
-  ShowStatus(QStringLiteral("Saved \"%1\", %2 long.").arg(Name, FormatDuration(Length)));
+  if (ATell) {
+    ShowStatus(QStringLiteral("Saved \"%1\", %2 long.").arg(Name, FormatDuration(Length)));
+  }
   return true;
 }
 
@@ -409,8 +411,8 @@ void TRecorderWindow::RecordingInputGone(const QString& ADeviceName) {
   if (!FRecording.IsRecording() || FStopping) {
     return;
   }
-  const bool Reviewing = StopRecording();
-  if (Reviewing && !KeepReviewed()) {
+  const bool Reviewing = StopRecording(false);
+  if (Reviewing && !KeepReviewed(false)) {
     FTake->Keep();
     EndReview();
   }

@@ -92,10 +92,11 @@ class TRecorderWindow final : public QWidget {
   void RecordingInputGone(const QString& ADeviceName);
   void tmrMeterTimer();
   // Stops the recording; the take then waits for review. False when nothing is left to review.
-  bool StopRecording();
+  // ATell: say so; a caller that has more to say says it once, after.
+  bool StopRecording(bool ATell = true);
   void BeginReview(TRecordingResult AResult);
   // Makes the reviewed take final; false, with the reason shown, when that failed.
-  bool KeepReviewed();
+  bool KeepReviewed(bool ATell = true);
   void EndReview();
   void ShowPlan();
   void PlayingFinished();

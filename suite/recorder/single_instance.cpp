@@ -29,7 +29,10 @@ TSingleInstance::TSingleInstance(const QString& ASettingsFolder, const QString& 
                                                   QCryptographicHash::Sha256)
                              .toHex()
                              .left(24);
-  const QString Base = ARuntimeFolder + QStringLiteral("/pellorin-") + QString::fromLatin1(Key);
+  // Without a runtime folder of its own the user shares the temporary folder with others: a lock
+  // file someone else made there cannot be opened, and the recorder then runs unchecked.
+  const QString Folder = ARuntimeFolder.isEmpty() ? QDir::tempPath() : ARuntimeFolder;
+  const QString Base = Folder + QStringLiteral("/pellorin-") + QString::fromLatin1(Key);
   FLockFileName = Base + QStringLiteral(".lock");
   FSocketName = Base + QStringLiteral(".socket");
   FServer.setSocketOptions(QLocalServer::UserAccessOption);
