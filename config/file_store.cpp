@@ -857,10 +857,4 @@ std::optional<QString> KeepAside(const QString& AFileName, const QString& ASuffi
   }
 }
 
-bool IsLinkTrusted(const QString& ALinkPath) {
-  const QByteArray Path = QFile::encodeName(ALinkPath);
-  struct stat Info {};
-  return ::lstat(Path.constData(), &Info) == 0 && S_ISLNK(Info.st_mode) && LinkTrusted(Path, Info);
-}
-
 }  // namespace wavenard

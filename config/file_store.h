@@ -93,8 +93,4 @@ void RestoreFromBackup(const QString& AFileName, bool ASilent, TBoxPresenter& AB
 // Raises EFileFailure "Cannot create file \"%s\". %s" naming the first of those names.
 std::optional<QString> KeepAside(const QString& AFileName, const QString& ASuffix);
 
-// Whether the link at ALinkPath may be followed by the rule above, for other programs of the suite
-// that reach their folders through the settings folder. False when ALinkPath is no link.
-bool IsLinkTrusted(const QString& ALinkPath);
-
 }  // namespace wavenard

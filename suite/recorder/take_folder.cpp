@@ -76,7 +76,7 @@ void TTakeFolder::CheckLinksOnTheWay() const {
       Reached = Next;
       continue;
     }
-    if (++Links > MaxLinks || !IsLinkTrusted(QFile::decodeName(Next))) {
+    if (++Links > MaxLinks || !LinkTrusted(Next, Info)) {
       throw ERecordingFailure(QStringLiteral("Record is refused: the voice-tracks folder \"%1\" is reached "
                                              "through the link \"%2\", which another user may have planted.")
                                   .arg(FPath, QFile::decodeName(Next)));
