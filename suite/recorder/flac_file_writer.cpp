@@ -6,10 +6,12 @@
 #include <unistd.h>
 
 #include <QFile>
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <vector>
 
+#include "suite/recorder/held_take.h"
 #include "suite/recorder/recording_failure.h"
 #include "support/system_error.h"
 
@@ -22,7 +24,8 @@ constexpr off_t StreamInfoOffset = 8;
 constexpr off_t FrameSizesOffset = StreamInfoOffset + 4;
 constexpr off_t TotalSamplesOffset = StreamInfoOffset + 13;
 constexpr off_t Md5Offset = StreamInfoOffset + 18;
-constexpr int CompressionLevel = 5;
+// How many seconds of sound may be written before the header's length is brought up to date.
+constexpr int StampSeconds = 2;
 
 bool WriteAll(int AFd, const unsigned char* AData, size_t ASize) {
   while (ASize > 0) {
@@ -46,6 +49,20 @@ bool WriteAt(int AFd, off_t AOffset, const unsigned char* AData, size_t ASize) {
   return ::lseek(AFd, AOffset, SEEK_SET) == AOffset && WriteAll(AFd, AData, ASize);
 }
 
+// Writes the 36-bit sample count into STREAMINFO without moving the file's offset; the 4 bits
+// it shares a byte with (of the sample size) stay.
+bool StampTotalSamples(int AFd, quint64 ASamples) {
+  unsigned char Total[5];
+  if (::pread(AFd, Total, 1, TotalSamplesOffset) != 1) {
+    return false;
+  }
+  Total[0] = static_cast<unsigned char>((Total[0] & 0xF0) | ((ASamples >> 32) & 0x0F));
+  for (int I = 1; I < 5; ++I) {
+    Total[I] = static_cast<unsigned char>(ASamples >> (8 * (4 - I)));
+  }
+  return ::pwrite(AFd, Total, sizeof Total, TotalSamplesOffset) == static_cast<ssize_t>(sizeof Total);
+}
+
 }  // namespace
 
 // The encoder writes through our own descriptor, so that we know where the last whole frame
@@ -56,6 +73,9 @@ class TFlacFileWriter::TEncoder final : public FLAC::Encoder::Stream {
   // The end of the last complete write: the header or a whole frame.
   off_t GoodEnd = 0;
   quint64 SamplesInFile = 0;
+  // The count the header says while the file grows, and how far it may fall behind.
+  quint64 StampedSamples = 0;
+  quint64 StampInterval = 0;
   int LastError = 0;
   std::vector<FLAC__int32> Buffer;
 
@@ -74,17 +94,8 @@ class TFlacFileWriter::TEncoder final : public FLAC::Encoder::Stream {
     }
     const std::array<unsigned char, 6> NoFrameSizes{};
     const std::array<unsigned char, 16> NoMd5{};
-    unsigned char Total[5];
-    if (::pread(Fd, Total, 1, TotalSamplesOffset) != 1) {
-      return false;
-    }
-    Total[0] = static_cast<unsigned char>((Total[0] & 0xF0) | ((SamplesInFile >> 32) & 0x0F));
-    for (int I = 1; I < 5; ++I) {
-      Total[I] = static_cast<unsigned char>(SamplesInFile >> (8 * (4 - I)));
-    }
     return WriteAt(Fd, FrameSizesOffset, NoFrameSizes.data(), NoFrameSizes.size()) &&
-           WriteAt(Fd, TotalSamplesOffset, Total, sizeof Total) &&
-           WriteAt(Fd, Md5Offset, NoMd5.data(), NoMd5.size());
+           StampTotalSamples(Fd, SamplesInFile) && WriteAt(Fd, Md5Offset, NoMd5.data(), NoMd5.size());
   }
 
  protected:
@@ -98,6 +109,12 @@ class TFlacFileWriter::TEncoder final : public FLAC::Encoder::Stream {
     const off_t End = ::lseek(Fd, 0, SEEK_CUR);
     if (End > GoodEnd) {
       GoodEnd = End;
+    }
+    // Frames only follow the header, so STREAMINFO is in place by now. The encoder writes the
+    // final count itself when it finishes; a failed stamp is tried again with the next frame.
+    if (ASamples > 0 && SamplesInFile - StampedSamples >= StampInterval &&
+        StampTotalSamples(Fd, SamplesInFile)) {
+      StampedSamples = SamplesInFile;
     }
     return FLAC__STREAM_ENCODER_WRITE_STATUS_OK;
   }
@@ -138,6 +155,17 @@ bool TFlacFileWriter::IsOpen() const {
 }
 
 void TFlacFileWriter::Open(const QString& AFileName, int ASampleRate, int AChannels) {
+  const int Fd =
+      ::open(QFile::encodeName(AFileName).constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (Fd < 0) {
+    throw ERecordingFailure(
+        QStringLiteral("Cannot create file \"%1\". %2").arg(AFileName, SysErrorDescription(errno)));
+  }
+  Open(Fd, AFileName, ASampleRate, AChannels);
+}
+
+void TFlacFileWriter::Open(int AFd, const QString& AFileName, int ASampleRate, int AChannels,
+                           int ACompression) {
   Q_ASSERT(!IsOpen());
   FFileName = AFileName;
   FSampleRate = ASampleRate;
@@ -147,18 +175,15 @@ void TFlacFileWriter::Open(const QString& AFileName, int ASampleRate, int AChann
   const auto Fail = [this](const QString& AReason) {
     throw ERecordingFailure(QStringLiteral("Cannot create file \"%1\". %2").arg(FFileName, AReason));
   };
+  FEncoder = std::make_unique<TEncoder>();
+  FEncoder->Fd = AFd;
+  FEncoder->StampInterval = quint64(std::max(ASampleRate, 1)) * StampSeconds;
   if (AChannels < 1 || AChannels > 2 || ASampleRate < 1 || ASampleRate > 655350) {
+    Close(false);
     Fail(QStringLiteral("The device gives %1 channels at %2 Hz").arg(AChannels).arg(ASampleRate));
   }
-  const int Fd =
-      ::open(QFile::encodeName(AFileName).constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-  if (Fd < 0) {
-    Fail(SysErrorDescription(errno));
-  }
-  FEncoder = std::make_unique<TEncoder>();
-  FEncoder->Fd = Fd;
   // Held until the file is closed: a program that asks for the file exclusively is refused.
-  if (::flock(Fd, LOCK_EX | LOCK_NB) != 0) {
+  if (::flock(AFd, LOCK_EX | LOCK_NB) != 0) {
     const int Error = errno;
     Close(false);
     Fail(SysErrorDescription(Error));
@@ -166,7 +191,7 @@ void TFlacFileWriter::Open(const QString& AFileName, int ASampleRate, int AChann
   FEncoder->set_channels(static_cast<uint32_t>(AChannels));
   FEncoder->set_bits_per_sample(16);
   FEncoder->set_sample_rate(static_cast<uint32_t>(ASampleRate));
-  FEncoder->set_compression_level(CompressionLevel);
+  FEncoder->set_compression_level(static_cast<uint32_t>(ACompression));
   if (FEncoder->init() != FLAC__STREAM_ENCODER_INIT_STATUS_OK) {
     const QString Reason = FEncoder->FailureReason();
     Close(false);
@@ -191,6 +216,12 @@ void TFlacFileWriter::Write(const qint16* ASamples, qint64 AFrames) {
 }
 
 void TFlacFileWriter::Finish() {
+  if (const std::unique_ptr<THeldTake> Held = FinishHeld()) {
+    Held->Keep();
+  }
+}
+
+std::unique_ptr<THeldTake> TFlacFileWriter::FinishHeld() {
   Q_ASSERT(IsOpen());
   if (!FEncoder->finish()) {
     Abandon(FEncoder->FailureReason());
@@ -198,7 +229,14 @@ void TFlacFileWriter::Finish() {
   if (::fsync(FEncoder->Fd) != 0 && errno != EINVAL) {
     Abandon(SysErrorDescription(errno));
   }
-  Close(FEncoder->SamplesInFile > 0);
+  if (FEncoder->SamplesInFile == 0) {
+    Close(false);
+    return nullptr;
+  }
+  auto Held = std::make_unique<THeldTake>(FEncoder->Fd, FFileName);
+  FEncoder.reset();
+  FFileKept = true;
+  return Held;
 }
 
 void TFlacFileWriter::Abandon(const QString& AReason) {
@@ -212,12 +250,13 @@ void TFlacFileWriter::Abandon(const QString& AReason) {
 }
 
 void TFlacFileWriter::Close(bool AKeep) {
+  // Removed while still held, so nobody can take it in between.
+  if (!AKeep) {
+    ::unlink(QFile::encodeName(FFileName).constData());
+  }
   ::close(FEncoder->Fd);
   FEncoder.reset();
   FFileKept = AKeep;
-  if (!AKeep) {
-    QFile::remove(FFileName);
-  }
 }
 
 }  // namespace wavenard

@@ -6,13 +6,22 @@
 
 namespace wavenard {
 
+class THeldTake;
+
 // Encodes 16-bit interleaved samples into a new FLAC file while they arrive. The file is created
 // (never replaced), held open for writing and locked until Finish, so that nobody sends it while
-// it grows. When a write fails (disk full, file too large, device error) the file is cut back to
-// the last whole frame and its header is made to say how long it is, so what was recorded up to
-// the failure stays a valid FLAC file; a file that holds no audio at all is removed.
+// it grows. Every couple of seconds of sound the header is made to say how many samples the file
+// holds, so a recorder that is killed leaves a file whose length is known. When a write fails (disk full,
+// file too large, device error) the file is cut back to the last whole frame and its header is made to say
+// how long it is, so what was recorded up to the failure stays a valid FLAC file; a file that holds no audio
+// at all is removed.
 class TFlacFileWriter final {
  public:
+  // While recording, the encoder must keep up with the sound on a busy machine; a finished take
+  // that is written again must be done at once after Keep, where a little size matters less.
+  static constexpr int RecordingCompression = 5;
+  static constexpr int RewriteCompression = 2;
+
   TFlacFileWriter();
   ~TFlacFileWriter();
   Q_DISABLE_COPY_MOVE(TFlacFileWriter)
@@ -20,12 +29,18 @@ class TFlacFileWriter final {
   // Creates AFileName for AChannels (1 or 2) channels at ASampleRate. Raises ERecordingFailure;
   // the file is then not there.
   void Open(const QString& AFileName, int ASampleRate, int AChannels);
+  // The same for a file the caller has just created as AFd, which the writer takes over.
+  void Open(int AFd, const QString& AFileName, int ASampleRate, int AChannels,
+            int ACompression = RecordingCompression);
   // Encodes AFrames frames of AChannels samples each. Raises ERecordingFailure after the file
   // has been closed as described above.
   void Write(const qint16* ASamples, qint64 AFrames);
   // Encodes what is still buffered, completes the header and closes the file. Raises
   // ERecordingFailure when that fails; the file is closed (or removed when empty) all the same.
   void Finish();
+  // The same, but the complete file stays open and locked and is handed over; none when it was
+  // removed for holding nothing.
+  std::unique_ptr<THeldTake> FinishHeld();
 
   bool IsOpen() const;
   const QString& FileName() const { return FFileName; }

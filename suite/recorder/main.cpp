@@ -1,6 +1,7 @@
 #include <signal.h>
 #include <QApplication>
 #include <QMessageBox>
+#include <QStandardPaths>
 #include <QTimer>
 
 #include <csignal>
@@ -10,6 +11,8 @@
 #include "config/sound_device.h"
 #include "suite/recorder/recorder_settings.h"
 #include "suite/recorder/recorder_window.h"
+#include "suite/recorder/single_instance.h"
+#include "support/widget_box_presenter.h"
 
 namespace {
 
@@ -30,10 +33,24 @@ int main(int argc, char** argv) {
   try {
     const wavenard::TRecorderSettings Settings(
         wavenard::TFolders::ForExecutable(QCoreApplication::applicationFilePath()));
+    // A second Record brings the running recorder to the front instead of a second one that
+    // records the same microphone into the same folder.
+    wavenard::TSingleInstance Instance(Settings.Folders().SettingsFolder(),
+                                       QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation));
+    if (!Instance.Claim()) {
+      return 0;
+    }
     wavenard::TMediaDeviceSource Devices;
+    wavenard::TWidgetBoxPresenter Boxes;
     wavenard::TRecorderWindow Window(
         [&Settings, &Devices] { return wavenard::ChooseInput(Settings.Microphone(), Devices); },
-        Settings.VoiceTracksFolder());
+        Settings.VoiceTracksFolder(), Settings.Folders().SettingsFile(QStringLiteral("pellorin.ini")), Boxes);
+    QObject::connect(&Instance, &wavenard::TSingleInstance::RaiseRequested, &Window, [&Window] {
+      Window.setWindowState(Window.windowState() & ~Qt::WindowMinimized);
+      Window.show();
+      Window.raise();
+      Window.activateWindow();
+    });
     Window.show();
     // The end of the desktop session closes the window as the user would, so a running
     // recording is stopped and kept whole.

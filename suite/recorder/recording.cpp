@@ -1,17 +1,13 @@
 #include "suite/recorder/recording.h"
 
 #include <QAudioSource>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QFileInfo>
 #include <QIODevice>
 #include <QMediaDevices>
 #include <QTimer>
 #include <algorithm>
 #include <cstring>
-#include <filesystem>
-#include <system_error>
 #include <vector>
 
 #include "suite/recorder/input_choice.h"
@@ -25,6 +21,7 @@ constexpr int FallbackSampleRate = 48000;
 // How long Stop waits at most for the sound the device still owes.
 constexpr int MaxDrainMs = 3000;
 constexpr int SampleBytes = 2;
+constexpr int InputWatchMs = 200;
 
 QString DeviceErrorText(QAudio::Error AError) {
   switch (AError) {
@@ -42,22 +39,7 @@ QString DeviceErrorText(QAudio::Error AError) {
   return QStringLiteral("The input device stopped");
 }
 
-// The next free name for AStartTime in AFolder: "VT … .flac", then "VT … (2).flac" and on.
-QString FreeFileName(const QString& AFolder, const QDateTime& AStartTime) {
-  const QString Base = AFolder + u'/' + VoiceTrackFileName(AStartTime);
-  QString Name = Base;
-  for (int Number = 2; QFileInfo::exists(Name) && Number < 100; ++Number) {
-    Name = Base.chopped(5) + QStringLiteral(" (%1).flac").arg(Number);
-  }
-  return Name;
-}
-
 }  // namespace
-
-QString VoiceTrackFileName(const QDateTime& AStartTime) {
-  return QStringLiteral("VT ") + AStartTime.toString(QStringLiteral("yyyy-MM-dd HH-mm-ss")) +
-         QStringLiteral(".flac");
-}
 
 QAudioDevice AudioInputFor(const TInputChoice& AChoice, QString& ANote) {
   if (!AChoice.Id.isEmpty()) {
@@ -93,7 +75,12 @@ class TRecording::TSink final : public QIODevice {
   TRecording& FRecording;
 };
 
-TRecording::TRecording(QObject* AParent) : QObject(AParent) {}
+TRecording::TRecording(QObject* AParent)
+    : QObject(AParent), FDevices(std::make_unique<QMediaDevices>()), FInputWatch(this) {
+  connect(FDevices.get(), &QMediaDevices::audioInputsChanged, this, &TRecording::InputsChanged);
+  FInputWatch.setInterval(InputWatchMs);
+  connect(&FInputWatch, &QTimer::timeout, this, &TRecording::InputsChanged);
+}
 
 TRecording::~TRecording() {
   if (IsRecording()) {
@@ -110,12 +97,8 @@ void TRecording::Start(const QAudioDevice& ADevice, const QString& AFolder, cons
   if (ADevice.isNull()) {
     throw ERecordingFailure(QStringLiteral("No input device is present."));
   }
-  std::error_code Error;
-  std::filesystem::create_directories(QFile::encodeName(AFolder).toStdString(), Error);
-  if (Error) {
-    throw ERecordingFailure(QStringLiteral("Cannot create folder \"%1\". %2")
-                                .arg(AFolder, QString::fromLocal8Bit(Error.message())));
-  }
+  TTakeFolder Folder(AFolder);
+  Folder.Open();
 
   const QAudioFormat Preferred = ADevice.preferredFormat();
   QAudioFormat Format;
@@ -130,18 +113,24 @@ void TRecording::Start(const QAudioDevice& ADevice, const QString& AFolder, cons
             .arg(Format.sampleRate()));
   }
 
-  FWriter.Open(FreeFileName(AFolder, AStartTime), Format.sampleRate(), Format.channelCount());
+  const TNewTakeFile File = Folder.CreateTake(AStartTime);
+  FWriter.Open(File.Fd, File.FileName, Format.sampleRate(), Format.channelCount());
+  FLoudness = std::make_unique<TLoudnessMeter>(Format.sampleRate(), Format.channelCount());
   FPending.clear();
   FFailure.clear();
   FPeak = 0;
   FFrameLimit = -1;
+  FInputGone = false;
+  FDevice = ADevice;
   FSink = std::make_unique<TSink>(*this);
   FSource = std::make_unique<QAudioSource>(ADevice, Format);
+  FSource->setBufferSize(Format.bytesForDuration(CaptureBufferMs * 1000));
   connect(FSource.get(), &QAudioSource::stateChanged, this, &TRecording::SourceStateChanged);
   // Push mode: the device writes into the sink. Reading on readyRead from the device's own
   // buffer once aborted inside the sound server's client library.
   FSource->start(FSink.get());
   FStarted.start();
+  FInputWatch.start();
   if (FSource->error() != QAudio::NoError) {
     const QString Reason = DeviceErrorText(FSource->error());
     ReleaseSource();
@@ -158,7 +147,9 @@ TRecordingResult TRecording::Stop() {
   Q_ASSERT(IsRecording());
   // A sound server may hand the sound over in blocks of up to seconds: wait for the sound up to
   // the moment of Stop, so the end of what was said is not cut off, and keep nothing after it.
-  FFrameLimit = FStarted.elapsed() * FWriter.SampleRate() / 1000;
+  if (!FInputGone) {
+    FFrameLimit = FStarted.elapsed() * FWriter.SampleRate() / 1000;
+  }
   QElapsedTimer Waited;
   Waited.start();
   while (IsRecording() && FFailure.isEmpty() && FWriter.FramesWritten() < FFrameLimit &&
@@ -175,8 +166,9 @@ TRecordingResult TRecording::Stop() {
   Result.FileName = FWriter.FileName();
   Result.SampleRate = FWriter.SampleRate();
   Result.Frames = FWriter.FramesWritten();
-  FWriter.Finish();
-  if (!FWriter.FileKept()) {
+  Result.Loudness = FLoudness->Result();
+  Result.Take = FWriter.FinishHeld();
+  if (Result.Take == nullptr) {
     throw ERecordingFailure(QStringLiteral("Nothing was recorded: the input device delivered no sound."));
   }
   return Result;
@@ -210,6 +202,7 @@ void TRecording::Consume(const char* AData, qint64 ASize) {
   FPeak = std::max(FPeak, Peak / 32768.0);
   try {
     FWriter.Write(Samples.data(), Frames);
+    FLoudness->Add(Samples.data(), Frames);
   } catch (const ERecordingFailure& E) {
     EndAfterFailure(E.Message());
   }
@@ -220,6 +213,20 @@ void TRecording::SourceStateChanged() {
     return;
   }
   EndAfterFailure(DeviceErrorText(FSource->error()) + u'.');
+}
+
+void TRecording::InputsChanged() {
+  if (!IsRecording() || FInputGone) {
+    return;
+  }
+  for (const QAudioDevice& Device : QMediaDevices::audioInputs()) {
+    if (Device.id() == FDevice.id()) {
+      return;
+    }
+  }
+  FInputGone = true;
+  FFrameLimit = FWriter.FramesWritten();
+  emit InputGone(FDevice.description());
 }
 
 void TRecording::EndAfterFailure(const QString& AReason) {
@@ -250,6 +257,7 @@ void TRecording::ReleaseSource() {
   if (FSource == nullptr) {
     return;
   }
+  FInputWatch.stop();
   disconnect(FSource.get(), nullptr, this, nullptr);
   FSource->stop();
   FSource.reset();

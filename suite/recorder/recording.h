@@ -6,27 +6,36 @@
 #include <QElapsedTimer>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 #include <memory>
 
 #include "suite/recorder/flac_file_writer.h"
+#include "suite/recorder/held_take.h"
+#include "suite/recorder/take_folder.h"
+#include "suite/recorder/take_processing.h"
 
 class QAudioSource;
+class QMediaDevices;
 
 namespace wavenard {
 
 struct TInputChoice;
 
-// The file a recording left behind.
+// The file a recording left behind, complete and still held for review.
 struct TRecordingResult {
   QString FileName;
   qint64 Frames = 0;
   int SampleRate = 0;
+  std::unique_ptr<THeldTake> Take;
+  // Of all that was kept, measured while it was recorded.
+  std::optional<TLoudness> Loudness;
 
   qint64 DurationMs() const { return SampleRate > 0 ? Frames * 1000 / SampleRate : 0; }
 };
 
-// The voice track's file name for a recording started at AStartTime: "VT 2026-12-10 14-03-22.flac".
-QString VoiceTrackFileName(const QDateTime& AStartTime);
+// How much sound the capture device is asked to hand over at a time, so the meter follows the
+// voice closely.
+constexpr int CaptureBufferMs = 50;
 
 // The capture device for AChoice: the listed input with its identifier, else the system's default
 // input, with ANote saying why the default stands in (unchanged when it does not). A null device
@@ -45,12 +54,14 @@ class TRecording final : public QObject {
   ~TRecording() override;
   Q_DISABLE_COPY_MOVE(TRecording)
 
-  // Starts recording ADevice into a new file in AFolder (created when missing) named for
-  // AStartTime. Raises ERecordingFailure; nothing is left behind then.
+  // Starts recording ADevice into a new file in AFolder (created when missing, and refused
+  // when it may not be trusted, see TTakeFolder) named for AStartTime. Raises
+  // ERecordingFailure; nothing is left behind then.
   void Start(const QAudioDevice& ADevice, const QString& AFolder, const QDateTime& AStartTime);
   // Waits (a few seconds at most) for the sound up to this moment that the device still owes,
-  // then stops, completes the file and closes it. Raises ERecordingFailure when the file could not be
-  // completed or holds nothing; what it holds up to the failure stays valid.
+  // then stops and completes the file, which stays held (see THeldTake). After InputGone it
+  // keeps nothing more. Raises ERecordingFailure when the file could not be completed or holds
+  // nothing; what it holds up to the failure stays valid, and is closed.
   TRecordingResult Stop();
 
   bool IsRecording() const { return FSource != nullptr; }
@@ -65,6 +76,9 @@ class TRecording final : public QObject {
   // The recording ended on its own (the device failed, the disk is full). The file is closed;
   // AKept tells whether it stayed (it holds what was recorded) or was removed (it held nothing).
   void Failed(const QString& AReason, bool AKept);
+  // The device being recorded is gone from the system: the sound server moves such a recording
+  // to another source without a word, so nothing after this moment is kept. Stop completes it.
+  void InputGone(const QString& ADeviceName);
 
  private:
   class TSink;
@@ -72,15 +86,22 @@ class TRecording final : public QObject {
 
   void Consume(const char* AData, qint64 ASize);
   void SourceStateChanged();
+  void InputsChanged();
   // Ends the recording for AReason once the device's delivery has returned.
   void EndAfterFailure(const QString& AReason);
   // Closes the file if the failure left it open; the reason, with the file's own failure if any.
   QString CloseAfterFailure();
   void ReleaseSource();
 
+  std::unique_ptr<QMediaDevices> FDevices;
+  // The list of devices changes without a signal at times: it is also looked at now and then.
+  QTimer FInputWatch;
+  QAudioDevice FDevice;
+  bool FInputGone = false;
   std::unique_ptr<QAudioSource> FSource;
   std::unique_ptr<TSink> FSink;
   TFlacFileWriter FWriter;
+  std::unique_ptr<TLoudnessMeter> FLoudness;
   QByteArray FPending;
   QString FFailure;
   qreal FPeak = 0;

@@ -1,28 +1,34 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLabel>
 #include <QProcess>
-#include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <cmath>
 #include <memory>
+#include <optional>
 
 #include "app/settings_form.h"
 #include "audio/media_device_source.h"
 #include "config/connection_settings.h"
+#include "config/failures.h"
 #include "config/system_ini.h"
 #include "remote/upload_body.h"
 #include "suite/recorder/input_choice.h"
+#include "suite/recorder/level_meter.h"
 #include "suite/recorder/recorder_settings.h"
 #include "suite/recorder/recorder_window.h"
 #include "suite/recorder/recording.h"
 #include "suite/recorder/recording_failure.h"
+#include "suite/recorder/take_waveform.h"
+#include "support/message_box.h"
 #include "tests/suite/flac_reader.h"
 #include "tests/testsupport/scripted_box_presenter.h"
 #include "tests/testsupport/temp_folder.h"
@@ -59,8 +65,29 @@ int DominantFrequency(const std::vector<int>& ASamples, int ARate) {
   return Best;
 }
 
+// Whether Wavenard would take the file as a finished take now.
+bool Offered(const QString& AName) {
+  try {
+    ReadVoiceTrackFile(AName);
+    return true;
+  } catch (const EFileFailure&) {
+    return false;
+  }
+}
+
+// The last number that APattern's first group catches in AText; NaN when none.
+double LastNumber(const QString& AText, const QString& APattern) {
+  double Result = std::nan("");
+  QRegularExpressionMatchIterator Matches = QRegularExpression(APattern).globalMatch(AText);
+  while (Matches.hasNext()) {
+    Result = Matches.next().captured(1).toDouble();
+  }
+  return Result;
+}
+
 // A PulseAudio server of the test's own, with no hardware: a null sink and a sine source at
-// 440 Hz, which is also the default input. It runs for all tests of the program.
+// 440 Hz, which is also the default input, and a microphone "mic" that hears what is played into
+// the null sink "feed". It runs for all tests of the program.
 class SoundServerTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
@@ -82,7 +109,10 @@ class SoundServerTest : public ::testing::Test {
                    {"-n", "--daemonize=no", "--exit-idle-time=-1", "--use-pid-file=no", "--log-level=error",
                     "-L", "module-native-protocol-unix auth-anonymous=1 socket=" + Socket, "-L",
                     "module-null-sink sink_name=out", "-L",
-                    "module-sine-source rate=48000 frequency=440 source_name=sine"});
+                    "module-sine-source rate=48000 frequency=440 source_name=sine", "-L",
+                    "module-null-sink sink_name=feed rate=48000", "-L",
+                    "module-remap-source master=feed.monitor source_name=mic "
+                    "source_properties=device.description=Studio_Microphone"});
     ASSERT_TRUE(FServer->waitForStarted(5000));
     // The server is up once its control tool gets an answer.
     bool Answered = false;
@@ -91,6 +121,7 @@ class SoundServerTest : public ::testing::Test {
       Control.setProcessEnvironment(Environment);
       Control.start("pactl", {"set-default-source", "sine"});
       Answered = Control.waitForFinished(5000) && Control.exitCode() == 0;
+      Answered = Answered && Pactl({"set-default-sink", "out"}).has_value();
       if (!Answered) {
         QTest::qWait(100);
       }
@@ -133,9 +164,22 @@ class SoundServerTest : public ::testing::Test {
   std::unique_ptr<TRecorderWindow> NewWindow(const TRecorderSettings& ASettings) {
     auto Window = std::make_unique<TRecorderWindow>(
         [&ASettings, this] { return ChooseInput(ASettings.Microphone(), Devices); },
-        ASettings.VoiceTracksFolder(), [] { return QDateTime(QDate(2026, 12, 10), QTime(14, 3, 22)); });
+        ASettings.VoiceTracksFolder(), App.File("pellorin.ini"), Boxes,
+        [] { return QDateTime(QDate(2026, 12, 10), QTime(14, 3, 22)); });
     Window->show();
+    Window->activateWindow();
     return Window;
+  }
+
+  // What the server's control tool prints, or nothing when it fails.
+  static std::optional<QString> Pactl(const QStringList& AArguments) {
+    QProcess Control;
+    Control.start("pactl", AArguments);
+    if (!Control.waitForFinished(10000) || Control.exitStatus() != QProcess::NormalExit ||
+        Control.exitCode() != 0) {
+      return std::nullopt;
+    }
+    return QString::fromUtf8(Control.readAllStandardOutput());
   }
 
   static inline std::unique_ptr<QTemporaryDir> FRuntime;
@@ -162,6 +206,10 @@ TEST_F(SoundServerTest, TheSettingsDialogListsTheServersCaptureDevices) {
 
 TEST_F(SoundServerTest, RecordsTheChosenMicrophoneIntoTheVoiceTracksFolder) {
   const TRecorderSettings Settings(Install("sine"));
+  TRecorderOptions AsRecorded;
+  AsRecorded.Trim = false;
+  AsRecorded.Normalise = false;
+  AsRecorded.Save(App.File("pellorin.ini"));
   const auto Window = NewWindow(Settings);
   EXPECT_EQ(Window->lbDevice().text(), "Input: " + SineName);
   EXPECT_TRUE(Window->lbNote().isHidden());
@@ -175,17 +223,23 @@ TEST_F(SoundServerTest, RecordsTheChosenMicrophoneIntoTheVoiceTracksFolder) {
   EXPECT_FALSE(Window->btRecord().isEnabled());
   // The sine source hands its sound over in blocks of two seconds, so the recording grows in
   // such steps: at least two seconds are there once the first block has arrived.
-  int Level = 0;
-  QTRY_VERIFY_WITH_TIMEOUT(
-      (Level = std::max(Level, Window->pbLevel().value()),
-       Window->Recording().RecordedFrames() >= 2 * Rate && Level > 0 && Window->lbTime().text() != "0:00.0"),
-      15000);
-  EXPECT_GT(Level, 20);
+  double Level = TLevelMeter::Floor;
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] {
+        return (Level = std::max(Level, Window->Meter().Level()),
+                Window->Recording().RecordedFrames() >= 2 * Rate && Level > -30 &&
+                    Window->lbTime().text() != "0:00.0");
+      },
+      15000));
+  // The sine source gives half of full scale.
+  EXPECT_NEAR(Level, -6, 1.5);
   const double StopSeconds = Clock.elapsed() / 1000.0;
   Window->btStop().click();
 
   EXPECT_FALSE(Window->Recording().IsRecording());
   const qint64 Frames = Window->Recording().RecordedFrames();
+  EXPECT_EQ(Window->lbStatus().text(), "Stopped, " + TRecorderWindow::FormatLength(Frames * 1000 / Rate));
+  Window->btKeep().click();
   EXPECT_EQ(Window->lbStatus().text(), QStringLiteral("Saved \"VT 2026-12-10 14-03-22.flac\", %1 long.")
                                            .arg(TRecorderWindow::FormatDuration(Frames * 1000 / Rate)));
   const test::TDecodedFlac Flac = test::DecodeFlac(File);
@@ -210,7 +264,7 @@ TEST_F(SoundServerTest, TheInsertRefusesTheFileWhileItIsRecordedAndSendsItAfterS
   TRecording Recording;
   Recording.Start(Device, Settings.VoiceTracksFolder(), QDateTime(QDate(2026, 12, 10), QTime(9, 0, 0)));
   const QString File = Recording.FileName();
-  QTRY_VERIFY_WITH_TIMEOUT(Recording.RecordedFrames() >= Rate / 2, 10000);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Recording.RecordedFrames() >= Rate / 2; }, 10000));
   try {
     ReadVoiceTrackFile(File);
     FAIL() << "the insert took a file that is being recorded";
@@ -219,6 +273,9 @@ TEST_F(SoundServerTest, TheInsertRefusesTheFileWhileItIsRecordedAndSendsItAfterS
   }
   const TRecordingResult Result = Recording.Stop();
   EXPECT_EQ(Result.FileName, File);
+  // Complete, but still held while the presenter listens to it.
+  EXPECT_THROW(ReadVoiceTrackFile(File), EFileFailure);
+  Result.Take->Keep();
   QByteArray Content;
   ASSERT_NO_THROW(Content = ReadVoiceTrackFile(File));
   QFile Stored(File);
@@ -241,7 +298,7 @@ TEST_F(SoundServerTest, AMissingMicrophoneFallsBackToTheDefaultAndClosingKeepsTh
 
   Window->btRecord().click();
   ASSERT_TRUE(Window->Recording().IsRecording());
-  QTRY_VERIFY_WITH_TIMEOUT(Window->Recording().RecordedFrames() >= Rate / 2, 10000);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Window->Recording().RecordedFrames() >= Rate / 2; }, 10000));
   const QString File = Window->Recording().FileName();
   EXPECT_TRUE(Window->close());
   EXPECT_FALSE(Window->Recording().IsRecording());
@@ -263,6 +320,188 @@ TEST_F(SoundServerTest, AFolderThatCannotBeMadeSaysWhyAndRecordsNothing) {
       << Window->lbStatus().text().toStdString();
   EXPECT_TRUE(Window->btRecord().isEnabled());
   EXPECT_FALSE(Window->btStop().isEnabled());
+}
+
+// The meter shows the input as soon as the window is open; then the presenter's loop is Space,
+// Space, Space: Record, Stop, Keep, with the focus always on the next step. Enter keeps too, and
+// so does the next Record.
+TEST_F(SoundServerTest, TheMeterRunsBeforeRecordAndTheKeyboardLoopIsRecordStopKeep) {
+  const TRecorderSettings Settings(Install("sine"));
+  const auto Window = NewWindow(Settings);
+  ASSERT_TRUE(QTest::qWaitForWindowActive(Window.get()));
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] { return Window->Meter().accessibleName() == QStringLiteral("Level \u22126 dB"); }, 10000))
+      << Window->Meter().accessibleName().toStdString();
+  EXPECT_FALSE(Window->Recording().IsRecording());
+  const auto Press = [](int AKey) { QTest::keyClick(QApplication::focusWidget(), Qt::Key(AKey)); };
+
+  EXPECT_EQ(QApplication::focusWidget(), &Window->btRecord());
+  Press(Qt::Key_Space);
+  ASSERT_TRUE(Window->Recording().IsRecording()) << Window->lbStatus().text().toStdString();
+  EXPECT_EQ(Window->lbStatus().text(), "Recording");
+  EXPECT_EQ(QApplication::focusWidget(), &Window->btStop());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Window->Recording().RecordedFrames() >= Rate; }, 10000));
+  Press(Qt::Key_Space);
+  const QString First = Window->ReviewedFile();
+  ASSERT_EQ(First, Tracks() + "/VT 2026-12-10 14-03-22.flac") << Window->lbStatus().text().toStdString();
+  EXPECT_TRUE(QRegularExpression("^Stopped, 0:0\\d$").match(Window->lbStatus().text()).hasMatch())
+      << Window->lbStatus().text().toStdString();
+  EXPECT_EQ(QApplication::focusWidget(), &Window->btKeep());
+  EXPECT_TRUE(Window->btKeep().isDefault());
+  EXPECT_TRUE(Window->btPlay().isEnabled() && Window->btDiscard().isEnabled() &&
+              Window->btRecord().isEnabled());
+  EXPECT_FALSE(Window->btStop().isEnabled());
+  EXPECT_FALSE(Offered(First)) << "a take under review was offered";
+  Press(Qt::Key_Space);
+  EXPECT_TRUE(Window->lbStatus().text().startsWith("Saved \"VT 2026-12-10 14-03-22.flac\", "));
+  EXPECT_TRUE(Offered(First));
+  EXPECT_EQ(QApplication::focusWidget(), &Window->btRecord());
+
+  // The next take, under the next name; Record keeps it while it is reviewed.
+  Press(Qt::Key_Space);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Window->Recording().RecordedFrames() >= Rate / 2; }, 10000));
+  Press(Qt::Key_Space);
+  const QString Second = Window->ReviewedFile();
+  EXPECT_EQ(Second, Tracks() + "/VT 2026-12-10 14-03-22 (2).flac");
+  Window->btRecord().click();
+  ASSERT_TRUE(Window->Recording().IsRecording());
+  EXPECT_TRUE(Offered(Second));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Window->Recording().RecordedFrames() >= Rate / 2; }, 10000));
+  Window->btStop().click();
+  const QString Third = Window->ReviewedFile();
+  ASSERT_FALSE(Third.isEmpty());
+  QTest::keyClick(Window.get(), Qt::Key_Return);
+  EXPECT_TRUE(Window->ReviewedFile().isEmpty());
+  EXPECT_TRUE(Offered(Third));
+}
+
+TEST_F(SoundServerTest, AnInputThatGoesAwayStopsTheRecordingAndKeepsWhatItHeard) {
+  const std::optional<QString> Module =
+      Pactl({"load-module", "module-remap-source", "master=feed.monitor", "source_name=desk",
+             "source_properties=device.description=Desk_Microphone"});
+  ASSERT_TRUE(Module.has_value());
+  TRecorderOptions AsRecorded;
+  AsRecorded.Trim = false;
+  AsRecorded.Normalise = false;
+  AsRecorded.Save(App.File("pellorin.ini"));
+  const TRecorderSettings Settings(Install("desk"));
+  const auto Window = NewWindow(Settings);
+  EXPECT_EQ(Window->lbDevice().text(), "Input: Desk_Microphone");
+  Window->btRecord().click();
+  ASSERT_TRUE(Window->Recording().IsRecording()) << Window->lbStatus().text().toStdString();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Window->Recording().RecordedFrames() >= Rate; }, 10000));
+  const QString File = Window->Recording().FileName();
+  const qint64 Before = Window->Recording().RecordedFrames();
+  ASSERT_TRUE(Pactl({"unload-module", Module->trimmed()}).has_value());
+  // The server goes on from the default input, the sine source, unless the recorder stops.
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !Window->Recording().IsRecording(); }, 10000));
+  EXPECT_EQ(Window->lbStatus().text(),
+            "The input device \"Desk_Microphone\" is gone; the recording was stopped and kept");
+  EXPECT_TRUE(Window->ReviewedFile().isEmpty());
+  EXPECT_TRUE(Offered(File));
+  const test::TDecodedFlac Flac = test::DecodeFlac(File);
+  ASSERT_TRUE(Flac.Ok);
+  EXPECT_GE(qint64(Flac.Samples[0].size()), Before);
+  EXPECT_LE(qint64(Flac.Samples[0].size()), Before + Rate);
+  EXPECT_TRUE(Window->btRecord().isEnabled());
+}
+
+// Speech between silences, into the microphone: the kept take is measured by ffmpeg, not by the
+// library that processed it.
+TEST_F(SoundServerTest, SpeechIsTrimmedAndNormalisedAsAnotherMeterMeasuresIt) {
+  const QString Speech = App.File("speech.wav");
+  QProcess Speak;
+  Speak.start("espeak-ng", {"-w", Speech,
+                            "Good evening. It is six o'clock, and here is the news, "
+                            "the weather and the traffic."});
+  ASSERT_TRUE(Speak.waitForFinished(30000) && Speak.exitCode() == 0);
+  const TRecorderSettings Settings(Install("mic"));
+  const auto Window = NewWindow(Settings);
+  EXPECT_EQ(Window->lbDevice().text(), "Input: Studio_Microphone");
+  Window->btRecord().click();
+  ASSERT_TRUE(Window->Recording().IsRecording()) << Window->lbStatus().text().toStdString();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Window->Recording().RecordedFrames() >= Rate * 3 / 2; }, 10000));
+  QProcess Play;
+  Play.start("paplay", {"--device=feed", Speech});
+  ASSERT_TRUE(Play.waitForStarted(5000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Play.state() == QProcess::NotRunning; }, 30000));
+  ASSERT_EQ(Play.exitCode(), 0);
+  const qint64 Played = Window->Recording().RecordedFrames();
+  ASSERT_TRUE(
+      QTest::qWaitFor([&] { return Window->Recording().RecordedFrames() >= Played + Rate * 3 / 2; }, 10000));
+  Window->btStop().click();
+  const QString File = Window->ReviewedFile();
+  ASSERT_FALSE(File.isEmpty()) << Window->lbStatus().text().toStdString();
+  EXPECT_GT(Window->Waveform().KeptFirst(), Rate);
+  EXPECT_LT(Window->Waveform().KeptEnd(), Window->Recording().RecordedFrames() - Rate);
+  EXPECT_TRUE(Window->lbLoudness().text().contains("kept at \u221223.0 LUFS"))
+      << Window->lbLoudness().text().toStdString();
+  Window->btKeep().click();
+  ASSERT_TRUE(Offered(File)) << Window->lbStatus().text().toStdString();
+
+  QProcess Measure;
+  Measure.start("ffmpeg", {"-nostats", "-hide_banner", "-i", File, "-af",
+                           "silencedetect=noise=-50dB:d=0.05,ebur128=peak=true", "-f", "null", "-"});
+  ASSERT_TRUE(Measure.waitForFinished(60000) && Measure.exitCode() == 0);
+  const QString Output = QString::fromUtf8(Measure.readAllStandardError());
+  const QString Summary = Output.mid(Output.lastIndexOf("Summary:"));
+  ASSERT_FALSE(Summary.isEmpty()) << Output.toStdString();
+  EXPECT_NEAR(LastNumber(Summary, "I:\\s+(-?[0-9.]+) LUFS"), -23.0, 1.0) << Summary.toStdString();
+  EXPECT_LE(LastNumber(Summary, "Peak:\\s+(-?[0-9.]+) dBFS"), -1.0) << Summary.toStdString();
+  // A silence that starts the file ends where the speech begins.
+  double Leading = 0;
+  const QRegularExpressionMatch Start = QRegularExpression("silence_start: (-?[0-9.e-]+)").match(Output);
+  if (Start.hasMatch() && Start.captured(1).toDouble() < 0.01) {
+    Leading = QRegularExpression("silence_end: ([0-9.]+)").match(Output).captured(1).toDouble();
+  }
+  EXPECT_LE(Leading, 0.35) << Output.toStdString();
+}
+
+TEST_F(SoundServerTest, ATakeIsHeardThroughTheOutputAndDiscardAsksThenDeletes) {
+  const TRecorderSettings Settings(Install("sine"));
+  const auto Window = NewWindow(Settings);
+  Window->btRecord().click();
+  ASSERT_TRUE(Window->Recording().IsRecording()) << Window->lbStatus().text().toStdString();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Window->Recording().RecordedFrames() >= 2 * Rate; }, 15000));
+  Window->btStop().click();
+  const QString File = Window->ReviewedFile();
+  ASSERT_FALSE(File.isEmpty());
+
+  // The output's number, then a stream of ours playing into it.
+  const std::optional<QString> Sinks = Pactl({"list", "short", "sinks"});
+  ASSERT_TRUE(Sinks.has_value());
+  const QString Out =
+      QRegularExpression("^(\\d+)\\s+out\\s", QRegularExpression::MultilineOption).match(*Sinks).captured(1);
+  ASSERT_FALSE(Out.isEmpty()) << Sinks->toStdString();
+  const auto PlayingIntoOut = [&] {
+    const std::optional<QString> Inputs = Pactl({"list", "short", "sink-inputs"});
+    return Inputs && QRegularExpression("^\\d+\\s+" + Out + "\\s", QRegularExpression::MultilineOption)
+                         .match(*Inputs)
+                         .hasMatch();
+  };
+  EXPECT_FALSE(PlayingIntoOut());
+  Window->btPlay().click();
+  ASSERT_TRUE(Window->Player().IsPlaying()) << Window->lbStatus().text().toStdString();
+  EXPECT_EQ(Window->btPlay().text(), "Stop playing");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return PlayingIntoOut(); }, 10000));
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] { return Window->Waveform().Cursor() > Window->Waveform().KeptFirst() + Rate / 10; }, 10000));
+
+  Boxes.AnswerNext(IDNO);
+  Window->btDiscard().click();
+  ASSERT_EQ(Boxes.Shown().size(), 1);
+  EXPECT_EQ(Boxes.Shown()[0].Text, "Discard the take \"VT 2026-12-10 14-03-22.flac\"? Its file is deleted.");
+  EXPECT_EQ(Window->ReviewedFile(), File);
+  EXPECT_TRUE(QFileInfo::exists(File));
+
+  Boxes.AnswerNext(IDYES);
+  Window->btDiscard().click();
+  EXPECT_FALSE(QFileInfo::exists(File));
+  EXPECT_TRUE(Window->ReviewedFile().isEmpty());
+  EXPECT_EQ(Window->lbStatus().text(), "Discarded \"VT 2026-12-10 14-03-22.flac\".");
+  EXPECT_FALSE(Window->Player().IsPlaying());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !PlayingIntoOut(); }, 10000));
+  EXPECT_TRUE(QDir(Tracks()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
 }
 
 }  // namespace
