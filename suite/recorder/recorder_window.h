@@ -9,6 +9,7 @@
 
 #include "suite/recorder/input_choice.h"
 #include "suite/recorder/recording.h"
+#include "support/notification_label.h"
 
 class QLabel;
 class QProgressBar;
@@ -76,7 +77,8 @@ class TRecorderWindow final : public QWidget {
   QLabel* FDeviceLabel = nullptr;
   QLabel* FNoteLabel = nullptr;
   QLabel* FFileLabel = nullptr;
-  QLabel* FStatusLabel = nullptr;
+  // Spoken by a screen reader whenever its text changes.
+  TNotificationLabel* FStatusLabel = nullptr;
 };
 
 }  // namespace wavenard
