@@ -2,6 +2,7 @@
 
 #include "app/window_font.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QCloseEvent>
 #include <QFileDialog>
@@ -12,6 +13,7 @@
 #include <QMimeData>
 #include <QScreen>
 #include <QStatusBar>
+#include <QTime>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -19,12 +21,15 @@
 #include <utility>
 
 #include "app/certificate_trust.h"
+#include "app/column_fit.h"
 #include "app/connection_lock.h"
+#include "app/live_indicator.h"
 #include "app/plain_text_notice.h"
 #include "app/playlist_changes.h"
 #include "app/playlist_view_setup.h"
 #include "app/status_panel.h"
 #include "app/virtual_tree_playlist.h"
+#include "app/window_state_file.h"
 #include "config/connection_settings.h"
 #include "config/failures.h"
 #include "remote/request_worker.h"
@@ -46,6 +51,9 @@ constexpr int ListMargin = 8;
 constexpr int RowPadding = 8;
 // How often the status panel follows an upload's progress.
 constexpr int ProgressInterval = 250;
+// How long a screen reader is given to take in the list before the keyboard's row comes back.
+constexpr int FocusSettleTime = 300;
+const QString EmptyPlaylistText = QStringLiteral("The station sent an empty playlist");
 
 #ifdef Q_OS_WIN
 const QString RecorderProgram = QStringLiteral("pellorin.exe");
@@ -119,6 +127,16 @@ TMainFrm::TMainFrm(std::shared_ptr<TSettings> ASettings, TMainFrmHost& AHost, TB
   FStatusBar->setAccessibleName(QStringLiteral("Status"));
   FStatusPanel = new TStatusPanel(FStatusBar);
   FStatusBar->addWidget(FStatusPanel, 1);
+  FLiveIndicator = new TLiveIndicator(FStatusBar);
+  FStatusBar->addPermanentWidget(FLiveIndicator);
+  connect(FLiveIndicator, &TLiveIndicator::StaleChanged, this, [this](bool AStale) {
+    SetPlaylistMuted(*FPlaylistView, AStale);
+    // A lost connection is said through the status panel's error; its return is said here.
+    if (!AStale) {
+      Announce(FLiveIndicator->SpokenText());
+    }
+  });
+  connect(FStatusPanel, &TStatusPanel::Quiet, this, [this] { ApplyFocusedRow(); });
   FConnectionLock = new TConnectionLock(FStatusBar);
   FStatusBar->addPermanentWidget(FConnectionLock);
   FPlainTextNotice = std::make_unique<TPlainTextNotice>(FSettings, FBoxes, *FConnectionLock);
@@ -130,6 +148,8 @@ TMainFrm::TMainFrm(std::shared_ptr<TSettings> ASettings, TMainFrmHost& AHost, TB
     Frame.moveCenter(Screen->availableGeometry().center());
     move(Frame.topLeft());
   }
+  FColumnFit = &FitPlaylistColumns(*FPlaylistView, ClientSize.width() - 2 * ListMargin);
+  RestoreWindowState();
 
   FTimer.setObjectName(QStringLiteral("tmrMain"));
   FTimer.setInterval(PollInterval);
@@ -295,6 +315,27 @@ void TMainFrm::FormShow() {
 
 void TMainFrm::FormClose() {
   Guarded([this] { FHost.SaveSystemSettings(); });
+  SaveWindowState();
+}
+
+void TMainFrm::RestoreWindowState() {
+  const QString FileName = FHost.WindowStateFile();
+  if (!FileName.isEmpty()) {
+    TWindowStateFile(FileName).Restore(*this, *FPlaylistView->header(), *FColumnFit);
+  }
+}
+
+void TMainFrm::SaveWindowState() {
+  const QString FileName = FHost.WindowStateFile();
+  if (FileName.isEmpty()) {
+    return;
+  }
+  try {
+    TWindowStateFile(FileName).Save(*this, *FPlaylistView->header(), *FColumnFit);
+  } catch (const EFileFailure& E) {
+    // Only the window's place is lost: the next start opens it where it always starts.
+    qWarning("%s", qUtf8Printable(E.Message()));
+  }
 }
 
 void TMainFrm::BeginClosing() {
@@ -334,6 +375,7 @@ void TMainFrm::RefreshPlaylist() {
     return;
   }
   FStartRefusalShown = false;
+  FLiveIndicator->RefreshStarted();
 }
 
 TAPI* TMainFrm::NewWorker(void (TMainFrm::*AMethod)(TAPI&), const QString& ADone) {
@@ -363,15 +405,68 @@ void TMainFrm::OnPlaylistResult(TAPI& ASender) {
       FPlaylist = std::make_unique<TPlaylist>();
     }
     ShowPlaylistChanges(Old.get(), *FPlaylist);
+    const int Focused = FPlaylistView->currentIndex().row();
+    const bool Rebuilt = FModel.rowCount() != FPlaylist->Count();
     UpdatePlaylistView();
-    SetPlaylistStatus(QString());
+    if (Rebuilt && Focused >= 0) {
+      RestoreFocusedRow(Focused);
+    }
+    // An answer without rows is told, so that an emptied list is never a silent one.
+    SetPlaylistStatus(FPlaylist->Count() == 0 ? EmptyPlaylistText : QString());
+    FLiveIndicator->RefreshSucceeded(QTime::currentTime());
   } else {
     SetPlaylistStatus(ASender.Error());
+    FLiveIndicator->RefreshFailed(QTime::currentTime());
   }
 }
 
 void TMainFrm::Announce(const QString& AText) {
   FStatusPanel->Announce(AText);
+}
+
+void TMainFrm::RestoreFocusedRow(int ARow) {
+  FFocusedRow = ARow;
+  if (!FStatusPanel->Speaking()) {
+    ApplyFocusedRow();
+  }
+}
+
+void TMainFrm::ApplyFocusedRow() {
+  const int Row = std::exchange(FFocusedRow, -1);
+  if (Row < 0) {
+    return;
+  }
+  // A screen reader that finds the keyboard on the same row number as before reads only the
+  // cell, and the row now holds another track: so it is taken to the list itself first, and to
+  // the row once it has seen that.
+  if (QAccessible::isActive() && FPlaylistView->hasFocus()) {
+    QAccessibleEvent ListFocus(FPlaylistView, QAccessible::Focus);
+    QAccessible::updateAccessibility(&ListFocus);
+    QTimer::singleShot(FocusSettleTime, this, [this, Row] { SetFocusedRow(Row); });
+  } else {
+    SetFocusedRow(Row);
+  }
+}
+
+void TMainFrm::SetFocusedRow(int ARow) {
+  // The keyboard went somewhere meanwhile: it stays there.
+  if (FClosing || FPlaylistView->currentIndex().isValid() || FModel.rowCount() == 0) {
+    return;
+  }
+  const int Offset = FPlaylistView->VerticalScrollOffset();
+  FPlaylistView->selectionModel()->setCurrentIndex(FModel.index(std::min(ARow, FModel.rowCount() - 1), 0),
+                                                   QItemSelectionModel::NoUpdate);
+  FPlaylistView->SetVerticalScrollOffset(Offset);
+}
+
+QString TMainFrm::RowSpeech(int ARow) const {
+  QStringList Cells;
+  for (int Column = 0; Column < TPlaylistViewModel::ColumnCount; ++Column) {
+    QString Text;
+    lvPlaylistGetText(ARow, Column, Text);
+    Cells.append(Text);
+  }
+  return Cells.join(QStringLiteral(". "));
 }
 
 void TMainFrm::ShowPlaylistChanges(const TPlaylist* AOld, const TPlaylist& ANew) {
@@ -519,6 +614,8 @@ void TMainFrm::MoveSelectedRow(int ADelta) {
   FPlaylistView->selectionModel()->setCurrentIndex(
       Row, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
   FPlaylistView->ShowRow(Row);
+  // The row is read where it now stands before the move's outcome is said.
+  FStatusPanel->HoldSpeechFor(RowSpeech(Target));
 }
 
 void TMainFrm::btDeleteClick() {

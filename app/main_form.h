@@ -21,9 +21,11 @@ namespace wavenard {
 class TAPI;
 class TBoxPresenter;
 class TCertificateTrust;
+class TColumnFit;
 class TConnectionLock;
 class TDpiCache;
 class THandOver;
+class TLiveIndicator;
 class TPinnedKeys;
 class TPlainTextNotice;
 class TSettings;
@@ -62,6 +64,8 @@ class TMainFrmHost {
   // The stations whose own certificates the presenter trusts; none: such a station is refused
   // without asking.
   virtual std::shared_ptr<TPinnedKeys> PinnedKeys() { return nullptr; }
+  // The file that keeps the window's place and its columns between runs; none when empty.
+  virtual QString WindowStateFile() const { return {}; }
 };
 
 // The program's main window: the station's playlist, polled every five seconds, with the
@@ -84,6 +88,7 @@ class TMainFrm final : public QMainWindow {
   TVirtualTreePlaylist& lvPlaylist() { return *FPlaylistView; }
   TStatusPanel& StatusPanel() { return *FStatusPanel; }
   TConnectionLock& ConnectionLock() { return *FConnectionLock; }
+  TLiveIndicator& LiveIndicator() { return *FLiveIndicator; }
   QToolButton& btRecord() { return *FRecordButton; }
   QToolButton& btInsert() { return *FInsertButton; }
   QToolButton& btDelete() { return *FDeleteButton; }
@@ -140,6 +145,17 @@ class TMainFrm final : public QMainWindow {
   void ShowPlaylistChanges(const TPlaylist* AOld, const TPlaylist& ANew);
   // Tells assistive technology AText.
   void Announce(const QString& AText);
+  // After the rows were rebuilt, the keyboard's row goes back to row number ARow (or the last),
+  // once the screen reader has said what the refresh and the edit before it told, so that it
+  // reads that row last. The selection stays as the rebuild left it.
+  void RestoreFocusedRow(int ARow);
+  void ApplyFocusedRow();
+  void SetFocusedRow(int ARow);
+  // A row as a screen reader reads it.
+  QString RowSpeech(int ARow) const;
+  // Where the window and its columns were at the last close.
+  void RestoreWindowState();
+  void SaveWindowState();
   // The lowest selected row, or -1.
   int FirstSelectedRow() const;
   int SelectedCount() const;
@@ -186,6 +202,8 @@ class TMainFrm final : public QMainWindow {
   bool FStartRefusalShown = false;
   bool FShown = false;
   bool FClosing = false;
+  // The keyboard's row waiting to be restored, or -1.
+  int FFocusedRow = -1;
 
   QToolBar* FFlowPanel = nullptr;
   QToolButton* FRecordButton = nullptr;
@@ -200,6 +218,8 @@ class TMainFrm final : public QMainWindow {
   std::unique_ptr<TPlainTextNotice> FPlainTextNotice;
   const std::shared_ptr<TPinnedKeys> FPinnedKeys;
   std::unique_ptr<TCertificateTrust> FCertificateTrust;
+  TLiveIndicator* FLiveIndicator = nullptr;
+  TColumnFit* FColumnFit = nullptr;
   QTimer FTimer;
 
   std::vector<std::shared_ptr<TUpload>> FUploads;
