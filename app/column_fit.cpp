@@ -43,9 +43,10 @@ void TColumnFit::Fit() {
       SetOthers += FColumnWidths[Column];
     }
   }
-  // The room the list leaves right of the columns at its starting width stays.
+  // The room the list leaves right of the columns at its starting width stays; the width of the
+  // list, not of its client area, so that a scroll bar coming or going does not move the columns.
   const int Spare = std::max(FStartWidth - SetOthers - FColumnWidths[FMainColumn], 0);
-  const int Width = std::max(FView.viewport()->width() - Others - Spare, FColumnWidths[FMainColumn]);
+  const int Width = std::max(FView.width() - Others - Spare, FColumnWidths[FMainColumn]);
   if (Width != Header.sectionSize(FMainColumn)) {
     FFitting = true;
     FView.header()->resizeSection(FMainColumn, Width);

@@ -122,7 +122,7 @@ class WindowGlanceTest : public ::testing::Test, public TMainFrmHost {
     ASSERT_TRUE(WaitFor([&] { return Form->width() == AWidth; }));
     QCoreApplication::processEvents();
   }
-  int ListWidth() { return Form->lvPlaylist().viewport()->width(); }
+  int ListWidth() { return Form->lvPlaylist().width(); }
 
   sim::TStationSim Station{"demo", "demo"};
   std::shared_ptr<TSettings> Settings = std::make_shared<TSettings>();
