@@ -1,12 +1,17 @@
 #include "app/live_indicator.h"
 
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QStyle>
+#include <algorithm>
 
 namespace wavenard {
 
 namespace {
+
+// The share of the status bar's width the indicator may take at most, in fifths.
+constexpr int MostFifths = 2;
 
 QString TimeText(const QTime& ATime) {
   return ATime.toString(QStringLiteral("HH:mm:ss"));
@@ -18,9 +23,12 @@ TLiveIndicator::TLiveIndicator(QWidget* AParent) : QWidget(AParent), FWaitTimer(
   setObjectName(QStringLiteral("LiveIndicator"));
   FIcon = new QLabel(this);
   FIcon->setObjectName(QStringLiteral("LiveIndicatorIcon"));
+  FIcon->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
   FText = new QLabel(this);
   FText->setObjectName(QStringLiteral("LiveIndicatorText"));
   FText->setTextFormat(Qt::PlainText);
+  // Its width comes from the indicator, which knows the whole text.
+  FText->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
   auto* Layout = new QHBoxLayout(this);
   Layout->setContentsMargins(0, 0, 0, 0);
   Layout->addWidget(FIcon);
@@ -34,6 +42,38 @@ TLiveIndicator::TLiveIndicator(QWidget* AParent) : QWidget(AParent), FWaitTimer(
     }
   });
   SetState(TState::None);
+  if (AParent != nullptr) {
+    AParent->installEventFilter(this);
+    FollowBarWidth();
+  }
+}
+
+QSize TLiveIndicator::sizeHint() const {
+  QSize Hint = QWidget::sizeHint();
+  const int Spacing = layout()->spacing() > 0 ? layout()->spacing() : 0;
+  Hint.setWidth(FIcon->sizeHint().width() + Spacing + FText->fontMetrics().horizontalAdvance(Text()) +
+                2 * FText->margin() + 2);
+  return Hint;
+}
+
+bool TLiveIndicator::eventFilter(QObject* AWatched, QEvent* AEvent) {
+  if (AWatched == parentWidget() && AEvent->type() == QEvent::Resize) {
+    FollowBarWidth();
+  }
+  return QWidget::eventFilter(AWatched, AEvent);
+}
+
+void TLiveIndicator::resizeEvent(QResizeEvent* AEvent) {
+  QWidget::resizeEvent(AEvent);
+  UpdateLine();
+}
+
+void TLiveIndicator::FollowBarWidth() {
+  setMaximumWidth(std::max(parentWidget()->width() * MostFifths / 5, FIcon->sizeHint().width()));
+}
+
+void TLiveIndicator::UpdateLine() {
+  FText->setText(FText->fontMetrics().elidedText(Text(), Qt::ElideRight, std::max(FText->width(), 0)));
 }
 
 void TLiveIndicator::RefreshStarted() {
@@ -89,9 +129,11 @@ void TLiveIndicator::SetState(TState AState) {
   FIcon->setPixmap(AState == TState::None ? QPixmap()
                                           : style()->standardIcon(Icon, nullptr, this).pixmap(Size));
   const QString Shown = Text();
-  FText->setText(Shown);
+  setToolTip(Shown);
   setAccessibleName(Shown.isEmpty() ? QStringLiteral("Station") : SpokenText());
   FText->setAccessibleName(accessibleName());
+  updateGeometry();
+  UpdateLine();
   if (WasStale != Stale()) {
     emit StaleChanged(Stale());
   }

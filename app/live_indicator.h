@@ -10,7 +10,8 @@ namespace wavenard {
 
 // The status bar's word on the list: live since the last good refresh, waiting for a refresh
 // that is slow to come, or stale since the station stopped answering. An icon and a text, the
-// text also its accessible name.
+// text also its accessible name and tool tip. It takes at most two fifths of the bar it stands in,
+// cutting its text short with an ellipsis, so that the status panel beside it keeps its room.
 class TLiveIndicator final : public QWidget {
   Q_OBJECT
 
@@ -37,12 +38,21 @@ class TLiveIndicator final : public QWidget {
   // The list shown may be out of date: the last refresh failed.
   bool Stale() const { return FState == TState::Unreachable; }
 
+  QSize sizeHint() const override;
+
  signals:
   // The list became stale, or live again.
   void StaleChanged(bool AStale);
 
+ protected:
+  bool eventFilter(QObject* AWatched, QEvent* AEvent) override;
+  void resizeEvent(QResizeEvent* AEvent) override;
+
  private:
   void SetState(TState AState);
+  // The text, cut to the width its label has.
+  void UpdateLine();
+  void FollowBarWidth();
 
   TState FState = TState::None;
   QTime FUpdated;

@@ -3,7 +3,9 @@
 #include <sys/stat.h>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QLabel>
 #include <QSignalSpy>
+#include <QStatusBar>
 #include <QTest>
 
 #include "app/error_report.h"
@@ -149,6 +151,17 @@ TEST_F(WindowGlanceTest, TheIndicatorFollowsTheRefreshesAndAStaleListIsMuted) {
   EXPECT_FALSE(Form->StatusPanel().Status().startsWith("Station unreachable"));
   EXPECT_NE(RowTextColor(), Live);
 
+  // At the starting size the panel's text keeps its room; the indicator's own is cut short.
+  Settings->SetServer(QString());
+  Refresh();
+  EXPECT_EQ(Form->StatusPanel().text(), "Connection not configured. Please open Settings.");
+  EXPECT_LE(Form->LiveIndicator().width(), Form->statusBar()->width() * 2 / 5);
+  EXPECT_TRUE(Form->LiveIndicator().toolTip().startsWith("Station unreachable since "));
+  Resize(1200, Form->height());
+  EXPECT_EQ(Form->LiveIndicator().width(), Form->LiveIndicator().sizeHint().width())
+      << "whole when there is room";
+
+  Settings->SetServer(QStringLiteral("127.0.0.1"));
   Station.SetFaults({});
   Refresh();
   EXPECT_EQ(Form->LiveIndicator().State(), TLiveIndicator::TState::Live);
