@@ -2,7 +2,6 @@
 
 #include "app/window_font.h"
 
-#include <QAccessible>
 #include <QAction>
 #include <QCloseEvent>
 #include <QFileDialog>
@@ -23,6 +22,7 @@
 #include "app/certificate_trust.h"
 #include "app/column_fit.h"
 #include "app/connection_lock.h"
+#include "app/keyboard_row.h"
 #include "app/live_indicator.h"
 #include "app/plain_text_notice.h"
 #include "app/playlist_changes.h"
@@ -51,8 +51,6 @@ constexpr int ListMargin = 8;
 constexpr int RowPadding = 8;
 // How often the status panel follows an upload's progress.
 constexpr int ProgressInterval = 250;
-// How long a screen reader is given to take in the list before the keyboard's row comes back.
-constexpr int FocusSettleTime = 300;
 const QString EmptyPlaylistText = QStringLiteral("The station sent an empty playlist");
 
 #ifdef Q_OS_WIN
@@ -136,7 +134,7 @@ TMainFrm::TMainFrm(std::shared_ptr<TSettings> ASettings, TMainFrmHost& AHost, TB
       Announce(FLiveIndicator->SpokenText());
     }
   });
-  connect(FStatusPanel, &TStatusPanel::Quiet, this, [this] { ApplyFocusedRow(); });
+  FKeyboardRow = new TKeyboardRow(*FPlaylistView, FModel, *FStatusPanel);
   FConnectionLock = new TConnectionLock(FStatusBar);
   FStatusBar->addPermanentWidget(FConnectionLock);
   FPlainTextNotice = std::make_unique<TPlainTextNotice>(FSettings, FBoxes, *FConnectionLock);
@@ -409,7 +407,7 @@ void TMainFrm::OnPlaylistResult(TAPI& ASender) {
     const bool Rebuilt = FModel.rowCount() != FPlaylist->Count();
     UpdatePlaylistView();
     if (Rebuilt && Focused >= 0) {
-      RestoreFocusedRow(Focused);
+      FKeyboardRow->Rebuilt(Focused);
     }
     // An answer without rows is told, so that an emptied list is never a silent one.
     SetPlaylistStatus(FPlaylist->Count() == 0 ? EmptyPlaylistText : QString());
@@ -422,51 +420,6 @@ void TMainFrm::OnPlaylistResult(TAPI& ASender) {
 
 void TMainFrm::Announce(const QString& AText) {
   FStatusPanel->Announce(AText);
-}
-
-void TMainFrm::RestoreFocusedRow(int ARow) {
-  FFocusedRow = ARow;
-  if (!FStatusPanel->Speaking()) {
-    ApplyFocusedRow();
-  }
-}
-
-void TMainFrm::ApplyFocusedRow() {
-  const int Row = std::exchange(FFocusedRow, -1);
-  if (Row < 0) {
-    return;
-  }
-  // A screen reader that finds the keyboard on the same row number as before reads only the
-  // cell, and the row now holds another track: so it is taken to the list itself first, and to
-  // the row once it has seen that.
-  if (QAccessible::isActive() && FPlaylistView->hasFocus()) {
-    QAccessibleEvent ListFocus(FPlaylistView, QAccessible::Focus);
-    QAccessible::updateAccessibility(&ListFocus);
-    QTimer::singleShot(FocusSettleTime, this, [this, Row] { SetFocusedRow(Row); });
-  } else {
-    SetFocusedRow(Row);
-  }
-}
-
-void TMainFrm::SetFocusedRow(int ARow) {
-  // The keyboard went somewhere meanwhile: it stays there.
-  if (FClosing || FPlaylistView->currentIndex().isValid() || FModel.rowCount() == 0) {
-    return;
-  }
-  const int Offset = FPlaylistView->VerticalScrollOffset();
-  FPlaylistView->selectionModel()->setCurrentIndex(FModel.index(std::min(ARow, FModel.rowCount() - 1), 0),
-                                                   QItemSelectionModel::NoUpdate);
-  FPlaylistView->SetVerticalScrollOffset(Offset);
-}
-
-QString TMainFrm::RowSpeech(int ARow) const {
-  QStringList Cells;
-  for (int Column = 0; Column < TPlaylistViewModel::ColumnCount; ++Column) {
-    QString Text;
-    lvPlaylistGetText(ARow, Column, Text);
-    Cells.append(Text);
-  }
-  return Cells.join(QStringLiteral(". "));
 }
 
 void TMainFrm::ShowPlaylistChanges(const TPlaylist* AOld, const TPlaylist& ANew) {
@@ -615,7 +568,7 @@ void TMainFrm::MoveSelectedRow(int ADelta) {
       Row, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
   FPlaylistView->ShowRow(Row);
   // The row is read where it now stands before the move's outcome is said.
-  FStatusPanel->HoldSpeechFor(RowSpeech(Target));
+  FKeyboardRow->Moved(Target);
 }
 
 void TMainFrm::btDeleteClick() {

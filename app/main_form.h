@@ -25,6 +25,7 @@ class TColumnFit;
 class TConnectionLock;
 class TDpiCache;
 class THandOver;
+class TKeyboardRow;
 class TLiveIndicator;
 class TPinnedKeys;
 class TPlainTextNotice;
@@ -145,14 +146,6 @@ class TMainFrm final : public QMainWindow {
   void ShowPlaylistChanges(const TPlaylist* AOld, const TPlaylist& ANew);
   // Tells assistive technology AText.
   void Announce(const QString& AText);
-  // After the rows were rebuilt, the keyboard's row goes back to row number ARow (or the last),
-  // once the screen reader has said what the refresh and the edit before it told, so that it
-  // reads that row last. The selection stays as the rebuild left it.
-  void RestoreFocusedRow(int ARow);
-  void ApplyFocusedRow();
-  void SetFocusedRow(int ARow);
-  // A row as a screen reader reads it.
-  QString RowSpeech(int ARow) const;
   // Where the window and its columns were at the last close.
   void RestoreWindowState();
   void SaveWindowState();
@@ -202,8 +195,6 @@ class TMainFrm final : public QMainWindow {
   bool FStartRefusalShown = false;
   bool FShown = false;
   bool FClosing = false;
-  // The keyboard's row waiting to be restored, or -1.
-  int FFocusedRow = -1;
 
   QToolBar* FFlowPanel = nullptr;
   QToolButton* FRecordButton = nullptr;
@@ -220,6 +211,7 @@ class TMainFrm final : public QMainWindow {
   std::unique_ptr<TCertificateTrust> FCertificateTrust;
   TLiveIndicator* FLiveIndicator = nullptr;
   TColumnFit* FColumnFit = nullptr;
+  TKeyboardRow* FKeyboardRow = nullptr;
   QTimer FTimer;
 
   std::vector<std::shared_ptr<TUpload>> FUploads;
