@@ -12,10 +12,11 @@ namespace wavenard {
 TColumnFit::TColumnFit(QTreeView& AView, int AMainColumn, QList<int> AColumnWidths, int AStartWidth)
     : QObject(&AView),
       FView(AView),
+      FViewport(AView.viewport()),
       FMainColumn(AMainColumn),
       FColumnWidths(std::move(AColumnWidths)),
       FStartWidth(AStartWidth) {
-  FView.viewport()->installEventFilter(this);
+  FViewport->installEventFilter(this);
   connect(FView.header(), &QHeaderView::sectionResized, this,
           [this](int AColumn, int, int) { SectionResized(AColumn); });
 }
@@ -55,7 +56,7 @@ void TColumnFit::Fit() {
 }
 
 bool TColumnFit::eventFilter(QObject* AWatched, QEvent* AEvent) {
-  if (AWatched == FView.viewport() && AEvent->type() == QEvent::Resize) {
+  if (AWatched == FViewport && AEvent->type() == QEvent::Resize) {
     Fit();
   }
   return QObject::eventFilter(AWatched, AEvent);

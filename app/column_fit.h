@@ -5,6 +5,7 @@
 
 class QHeaderView;
 class QTreeView;
+class QWidget;
 
 namespace wavenard {
 
@@ -35,6 +36,8 @@ class TColumnFit final : public QObject {
   void SectionResized(int AColumn);
 
   QTreeView& FView;
+  // Held apart from the list: its events still come while the list is being destroyed.
+  QWidget* const FViewport;
   const int FMainColumn;
   const QList<int> FColumnWidths;
   const int FStartWidth;
