@@ -12,6 +12,7 @@
 #include <QMimeData>
 #include <QScreen>
 #include <QStatusBar>
+#include <QTime>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -19,7 +20,10 @@
 #include <utility>
 
 #include "app/certificate_trust.h"
+#include "app/column_fit.h"
 #include "app/connection_lock.h"
+#include "app/keyboard_row.h"
+#include "app/live_indicator.h"
 #include "app/plain_text_notice.h"
 #include "app/playlist_changes.h"
 #include "app/playlist_view_setup.h"
@@ -28,6 +32,7 @@
 #include "app/take_offer_bar.h"
 #include "app/take_watcher.h"
 #include "app/virtual_tree_playlist.h"
+#include "app/window_state_file.h"
 #include "config/connection_settings.h"
 #include "config/failures.h"
 #include "remote/request_worker.h"
@@ -51,6 +56,7 @@ constexpr int RowPadding = 8;
 constexpr int ProgressInterval = 250;
 // How long "... inserted at 8" may stand before it is taken as stale.
 constexpr int InsertNoticeTime = 30000;
+const QString EmptyPlaylistText = QStringLiteral("The station sent an empty playlist");
 
 #ifdef Q_OS_WIN
 const QString RecorderProgram = QStringLiteral("pellorin.exe");
@@ -128,6 +134,16 @@ TMainFrm::TMainFrm(std::shared_ptr<TSettings> ASettings, TMainFrmHost& AHost, TB
   FStatusBar->setAccessibleName(QStringLiteral("Status"));
   FStatusPanel = new TStatusPanel(FStatusBar);
   FStatusBar->addWidget(FStatusPanel, 1);
+  FLiveIndicator = new TLiveIndicator(FStatusBar);
+  FStatusBar->addPermanentWidget(FLiveIndicator);
+  connect(FLiveIndicator, &TLiveIndicator::StaleChanged, this, [this](bool AStale) {
+    SetPlaylistMuted(*FPlaylistView, AStale);
+    // A lost connection is said through the status panel's error; its return is said here.
+    if (!AStale) {
+      Announce(FLiveIndicator->SpokenText());
+    }
+  });
+  FKeyboardRow = new TKeyboardRow(*FPlaylistView, FModel, *FStatusPanel);
   FConnectionLock = new TConnectionLock(FStatusBar);
   FStatusBar->addPermanentWidget(FConnectionLock);
   FPlainTextNotice = std::make_unique<TPlainTextNotice>(FSettings, FBoxes, *FConnectionLock);
@@ -151,6 +167,8 @@ TMainFrm::TMainFrm(std::shared_ptr<TSettings> ASettings, TMainFrmHost& AHost, TB
     Frame.moveCenter(Screen->availableGeometry().center());
     move(Frame.topLeft());
   }
+  FColumnFit = &FitPlaylistColumns(*FPlaylistView, ClientSize.width() - 2 * ListMargin);
+  RestoreWindowState();
 
   FTimer.setObjectName(QStringLiteral("tmrMain"));
   FTimer.setInterval(PollInterval);
@@ -329,6 +347,27 @@ void TMainFrm::FormShow() {
 
 void TMainFrm::FormClose() {
   Guarded([this] { FHost.SaveSystemSettings(); });
+  SaveWindowState();
+}
+
+void TMainFrm::RestoreWindowState() {
+  const QString FileName = FHost.WindowStateFile();
+  if (!FileName.isEmpty()) {
+    TWindowStateFile(FileName).Restore(*this, *FPlaylistView->header(), *FColumnFit);
+  }
+}
+
+void TMainFrm::SaveWindowState() {
+  const QString FileName = FHost.WindowStateFile();
+  if (FileName.isEmpty()) {
+    return;
+  }
+  try {
+    TWindowStateFile(FileName).Save(*this, *FPlaylistView->header(), *FColumnFit);
+  } catch (const EFileFailure& E) {
+    // Only the window's place is lost: the next start opens it where it always starts.
+    qWarning("%s", qUtf8Printable(E.Message()));
+  }
 }
 
 void TMainFrm::BeginClosing() {
@@ -371,6 +410,7 @@ void TMainFrm::RefreshPlaylist() {
     return;
   }
   FStartRefusalShown = false;
+  FLiveIndicator->RefreshStarted();
 }
 
 TAPI* TMainFrm::NewWorker(void (TMainFrm::*AMethod)(TAPI&), const QString& ADone) {
@@ -400,11 +440,19 @@ void TMainFrm::OnPlaylistResult(TAPI& ASender) {
       FPlaylist = std::make_unique<TPlaylist>();
     }
     ShowPlaylistChanges(Old.get(), *FPlaylist);
+    const int Focused = FPlaylistView->currentIndex().row();
+    const bool Rebuilt = FModel.rowCount() != FPlaylist->Count();
     UpdatePlaylistView();
     FollowEdits(FRefreshesStarted);
-    SetPlaylistStatus(QString());
+    if (Rebuilt && Focused >= 0) {
+      FKeyboardRow->Rebuilt(Focused);
+    }
+    // An answer without rows is told, so that an emptied list is never a silent one.
+    SetPlaylistStatus(FPlaylist->Count() == 0 ? EmptyPlaylistText : QString());
+    FLiveIndicator->RefreshSucceeded(QTime::currentTime());
   } else {
     SetPlaylistStatus(ASender.Error());
+    FLiveIndicator->RefreshFailed(QTime::currentTime());
   }
 }
 
@@ -642,6 +690,8 @@ void TMainFrm::MoveSelectedRow(int ADelta) {
   }
   if (MoveRow(Source, Target)) {
     SelectRow(Target);
+    // The row is read where it now stands before the move's outcome is said.
+    FKeyboardRow->Moved(Target);
   }
 }
 

@@ -25,9 +25,12 @@ namespace wavenard {
 class TAPI;
 class TBoxPresenter;
 class TCertificateTrust;
+class TColumnFit;
 class TConnectionLock;
 class TDpiCache;
 class THandOver;
+class TKeyboardRow;
+class TLiveIndicator;
 class TPinnedKeys;
 class TPlainTextNotice;
 class TSettings;
@@ -71,6 +74,8 @@ class TMainFrmHost {
   // The stations whose own certificates the presenter trusts; none: such a station is refused
   // without asking.
   virtual std::shared_ptr<TPinnedKeys> PinnedKeys() { return nullptr; }
+  // The file that keeps the window's place and its columns between runs; none when empty.
+  virtual QString WindowStateFile() const { return {}; }
 };
 
 // The program's main window: the station's playlist, polled every five seconds, with the
@@ -94,6 +99,7 @@ class TMainFrm final : public QMainWindow {
   TStatusPanel& StatusPanel() { return *FStatusPanel; }
   TConnectionLock& ConnectionLock() { return *FConnectionLock; }
   TTakeOfferBar& TakeOfferBar() { return *FTakeOfferBar; }
+  TLiveIndicator& LiveIndicator() { return *FLiveIndicator; }
   QToolButton& btRecord() { return *FRecordButton; }
   QToolButton& btInsert() { return *FInsertButton; }
   QToolButton& btDelete() { return *FDeleteButton; }
@@ -156,6 +162,9 @@ class TMainFrm final : public QMainWindow {
   void ShowPlaylistChanges(const TPlaylist* AOld, const TPlaylist& ANew);
   // Tells assistive technology AText.
   void Announce(const QString& AText);
+  // Where the window and its columns were at the last close.
+  void RestoreWindowState();
+  void SaveWindowState();
   // The lowest selected row, or -1.
   int FirstSelectedRow() const;
   int SelectedCount() const;
@@ -260,6 +269,9 @@ class TMainFrm final : public QMainWindow {
   std::optional<TSongRef> FRecordSong;
   // The files sent to the station in this run, by absolute path.
   QSet<QString> FSentTakes;
+  TLiveIndicator* FLiveIndicator = nullptr;
+  TColumnFit* FColumnFit = nullptr;
+  TKeyboardRow* FKeyboardRow = nullptr;
   QTimer FTimer;
 
   std::vector<std::shared_ptr<TUpload>> FUploads;

@@ -1,9 +1,12 @@
 #include "app/playlist_view_setup.h"
 
+#include <QApplication>
 #include <QHeaderView>
 #include <QPalette>
 #include <QScroller>
+#include <iterator>
 
+#include "app/column_fit.h"
 #include "app/playlist_view_model.h"
 #include "app/virtual_tree_playlist.h"
 
@@ -18,6 +21,9 @@ constexpr int DefaultRowHeight = 19;
 const QColor SelectionColor(0x91, 0xC2, 0xEA);
 const QColor UnfocusedSelectionColor(0xCC, 0xCC, 0xCC);
 const QColor DisabledTextColor(0x80, 0x80, 0x80);
+// The rows' text while the list may be out of date: still readable, plainly not live.
+const QColor MutedTextColor(0x8C, 0x8C, 0x8C);
+constexpr int TitleColumn = 1;
 // A light tint of the selection colour, so the hot row stays apart from a selected one.
 const QColor HotRowColor(0xE5, 0xF1, 0xFB);
 // The selection colour laid thinly over the header item under the pointer.
@@ -80,6 +86,19 @@ void ConfigurePlaylistView(TVirtualTreePlaylist& AView, TPlaylistViewModel& AMod
   AView.SetAutoScrollRepeat(200);
 
   QScroller::grabGesture(AView.viewport(), QScroller::TouchGesture);
+}
+
+TColumnFit& FitPlaylistColumns(TVirtualTreePlaylist& AView, int AStartWidth) {
+  return *new TColumnFit(AView, TitleColumn, {std::begin(ColumnWidths), std::end(ColumnWidths)}, AStartWidth);
+}
+
+void SetPlaylistMuted(TVirtualTreePlaylist& AView, bool AMuted) {
+  QPalette Palette = AView.palette();
+  const QColor Text = AMuted ? MutedTextColor : QApplication::palette(&AView).color(QPalette::Text);
+  for (QPalette::ColorGroup Group : {QPalette::Active, QPalette::Inactive}) {
+    Palette.setColor(Group, QPalette::Text, Text);
+  }
+  AView.setPalette(Palette);
 }
 
 void UpdatePlaylistRows(TVirtualTreePlaylist& AView, TPlaylistViewModel& AModel, int ACount) {

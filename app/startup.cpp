@@ -97,6 +97,10 @@ QString TApplicationRun::VoiceTracksFolder() const {
   return FPlayerIni->TakesFolder();
 }
 
+QString TApplicationRun::WindowStateFile() const {
+  return FFolders.SettingsFile(QStringLiteral("wavenard-window.ini"));
+}
+
 void TApplicationRun::ReportError(const std::exception& AError) {
   ShowErrorReport(*FEnvironment.Boxes, AError);
 }

@@ -76,6 +76,7 @@ class TApplicationRun final : private TMainFrmHost {
   void SaveSystemSettings() override;
   void ShowSettings(QWidget* AParent) override;
   QString VoiceTracksFolder() const override;
+  QString WindowStateFile() const override;
   void ReportError(const std::exception& AError) override;
   std::shared_ptr<TPinnedKeys> PinnedKeys() override { return FPinnedKeys; }
 

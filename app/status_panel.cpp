@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "support/message_box.h"
+#include "support/notification_label.h"
 
 namespace wavenard {
 
@@ -71,6 +72,18 @@ TStatusPanel::TStatusPanel(QWidget* AParent) : QLabel(AParent) {
   // A long text never widens the window: the panel takes the width the bar gives it.
   setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
   setFixedHeight(fontMetrics().height());
+  FSpoken = new TNotificationLabel(this, TNotificationLabel::TQueueing::Every);
+  FSpoken->setObjectName(QStringLiteral("StatusSpoken"));
+  FSpoken->setGeometry(0, 0, 0, 0);
+  connect(FSpoken, &TNotificationLabel::Quiet, this, &TStatusPanel::Quiet);
+}
+
+void TStatusPanel::HoldSpeechFor(const QString& AText) {
+  FSpoken->Hold(TNotificationLabel::HearingTime(AText));
+}
+
+bool TStatusPanel::Speaking() const {
+  return FSpoken->Speaking();
 }
 
 void TStatusPanel::ShowStatus(const QString& AText, bool ASpoken) {
@@ -97,6 +110,7 @@ void TStatusPanel::Say(const QString& AText) {
   const QString Before = std::exchange(FSaid, AText);
   QAccessibleTextUpdateEvent Event(this, 0, Before, FSaid);
   QAccessible::updateAccessibility(&Event);
+  FSpoken->setText(AText);
 }
 
 void TStatusPanel::Announce(const QString& AText) {

@@ -1,12 +1,16 @@
 // The playlist window's row update for a long playlist: rebinding the rows in place (same
 // length) and rebuilding them (another length), each alone and with the repaint that follows,
-// both after comparing the new list with the one shown to mark the rows that are new.
+// both after comparing the new list with the one shown to mark the rows that are new; and the
+// repaint once more as the window has it when the station stopped answering: the title column
+// fitted to the width, the rows drawn muted, the live indicator told of each refresh.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
 #include <QScrollBar>
+#include <QTime>
 #include <memory>
 
+#include "app/live_indicator.h"
 #include "app/playlist_changes.h"
 #include "app/playlist_view_model.h"
 #include "app/playlist_view_setup.h"
@@ -39,7 +43,8 @@ std::unique_ptr<TPlaylist> MakePlaylist(int AFirst, int ACount) {
 }
 
 struct TShownList {
-  TShownList() {
+  // AStale: fitted columns, muted rows and the indicator, as a window whose station is gone.
+  explicit TShownList(bool AStale = false) : Stale(AStale) {
     QObject::connect(&Model, &TPlaylistViewModel::GetText, [](int ARow, int AColumn, QString& ACellText) {
       switch (AColumn) {
         case 0:
@@ -54,7 +59,11 @@ struct TShownList {
       }
     });
     ConfigurePlaylistView(View, Model);
-    View.resize(608, 350);
+    if (Stale) {
+      FitPlaylistColumns(View, 608);
+      SetPlaylistMuted(View, true);
+    }
+    View.resize(Stale ? 1200 : 608, 350);
     View.show();
     UpdatePlaylistRows(View, Model, Rows);
     View.SetVerticalScrollOffset(Rows / 2);
@@ -65,6 +74,8 @@ struct TShownList {
   TDpiCache Dpi{DpiSource};
   TPlaylistViewModel Model;
   TVirtualTreePlaylist View{Dpi};
+  TLiveIndicator Indicator;
+  const bool Stale;
 };
 
 // What the window does with a new list: compare it with the one shown, mark the new rows,
@@ -73,12 +84,17 @@ void Update(TShownList& AList, const TPlaylist& AOld, const TPlaylist& ANew) {
   TPlaylistChanges Changes = ComparePlaylists(AOld, ANew);
   AList.Model.MarkNewRows(std::move(Changes.NewRows));
   UpdatePlaylistRows(AList.View, AList.Model, ANew.Count());
+  if (AList.Stale) {
+    AList.Indicator.RefreshStarted();
+    AList.Indicator.RefreshFailed(QTime::currentTime());
+  }
 }
 
-// Arg 0: the update alone; 1: with the repaint of the visible rows.
+// Arg 0: the update alone; 1: with the repaint of the visible rows; 2: the repaint of a stale
+// list with its title column fitted to a wide window.
 // The top row played out and one row came in at the end: same length, one row marked.
 void Rebind(benchmark::State& AState) {
-  TShownList List;
+  TShownList List(AState.range(0) == 2);
   const auto Before = MakePlaylist(0, Rows);
   const auto After = MakePlaylist(1, Rows);
   for (auto _ : AState) {
@@ -89,11 +105,11 @@ void Rebind(benchmark::State& AState) {
   }
   AState.counters["offset"] = List.View.VerticalScrollOffset();
 }
-BENCHMARK(Rebind)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(Rebind)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 
 // One row more and one row less by turns.
 void Rebuild(benchmark::State& AState) {
-  TShownList List;
+  TShownList List(AState.range(0) == 2);
   const auto Shorter = MakePlaylist(0, Rows);
   const auto Longer = MakePlaylist(0, Rows + 1);
   bool Grow = true;
@@ -106,7 +122,7 @@ void Rebuild(benchmark::State& AState) {
   }
   AState.counters["offset"] = List.View.VerticalScrollOffset();
 }
-BENCHMARK(Rebuild)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(Rebuild)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 
 // The comparison alone, for the share of the update it takes.
 void Compare(benchmark::State& AState) {

@@ -86,7 +86,8 @@ TRecorderWindow::TRecorderWindow(TInputChooser AChooseInput, QString AVoiceTrack
   FNoteLabel->setStyleSheet(QStringLiteral("color: #a05000"));
   FFileLabel = NewLabel(this);
   FFileLabel->setWordWrap(true);
-  FStatusLabel = NewLabel(this);
+  FStatusLabel = new TNotificationLabel(this);
+  FStatusLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
   FStatusLabel->setWordWrap(true);
   FStatusLabel->setAccessibleName(QStringLiteral("Status"));
 

@@ -15,6 +15,7 @@
 #include "suite/recorder/take_audio.h"
 #include "suite/recorder/take_player.h"
 #include "suite/recorder/take_processing.h"
+#include "support/notification_label.h"
 
 class QCheckBox;
 class QDoubleSpinBox;
@@ -140,7 +141,8 @@ class TRecorderWindow final : public QWidget {
   QLabel* FDeviceLabel = nullptr;
   QLabel* FNoteLabel = nullptr;
   QLabel* FFileLabel = nullptr;
-  QLabel* FStatusLabel = nullptr;
+  // Spoken by a screen reader whenever its text changes.
+  TNotificationLabel* FStatusLabel = nullptr;
 };
 
 }  // namespace wavenard

@@ -4,9 +4,9 @@ Run inside xvfb-run and dbus-run-session. Starts the simulator, lays out an appl
 whose settings.ini points at it, starts Wavenard from there and checks what reaches the station:
 the first playlist request with the account's values, the polling, a delete after a row was
 clicked right of the columns, a real drag of one row onto another, the same move from the
-keyboard, and the files written when a window manager's close message ends the program. Rows and
-buttons are found where the program says they are, through the accessibility bus. Keeps a
-screenshot.
+keyboard, the title column taking the width of a window that fills the screen, and the files
+written when a window manager's close message ends the program. Rows and buttons are found where
+the program says they are, through the accessibility bus. Keeps a screenshot.
 """
 
 import argparse
@@ -204,6 +204,23 @@ def main():
         if moves != [move, move]:
             fail("move requests after Ctrl+Down: %r" % moves)
         wait_for(lambda: titles(playlist) != shown, 10, "the list after the keyboard's move")
+
+        # The window fills the screen, as maximising it does (there is no window manager here to
+        # ask): the title column takes the width gained, the others keep theirs.
+        def widths():
+            table = playlist.queryTable()
+            return [harness.extents(table.getAccessibleAt(0, c))[2] for c in range(3)], harness.extents(playlist)[2]
+        (before, list_before) = widths()
+        xdotool("windowmove", "--sync", str(window), "0", "0")
+        xdotool("windowsize", "--sync", str(window), "100%", "100%")
+        wait_for(lambda: widths()[1] > list_before + 200, 10, "the list to take the screen's width")
+        after, list_after = wait_for(lambda: widths() if widths()[0][1] > before[1] else None, 10,
+                                     "the title column to widen")
+        print("title column: %d px in a list of %d, %d px in a list of %d" % (before[1], list_before, after[1],
+                                                                         list_after), flush=True)
+        if before[1] != 300 or abs((after[1] - before[1]) - (list_after - list_before)) > 4 or \
+                [after[0], after[2]] != [before[0], before[2]]:
+            fail("columns %r in a list of %d, then %r in a list of %d" % (before, list_before, after, list_after))
         subprocess.run(["import", "-window", "root", screenshot], check=True)
         print("screenshot: " + screenshot, flush=True)
 
@@ -220,6 +237,10 @@ def main():
             fail("system.ini was not written")
         if os.stat(os.path.join(app_folder, "settings.ini")).st_mtime_ns == settings_written:
             fail("settings.ini was not written")
+        # The window's place, in a file of the program's own, readable by the user only.
+        window_file = os.path.join(app_folder, "wavenard-window.ini")
+        if not os.path.exists(window_file) or os.stat(window_file).st_mode & 0o777 != 0o600:
+            fail("wavenard-window.ini was not written privately")
         print("end-to-end: passed", flush=True)
 
 

@@ -2,7 +2,7 @@
 and a sound server of its own (PulseAudio with a 440 Hz sine source as the microphone).
 
 Run inside xvfb-run and dbus-run-session. A row is selected in Wavenard, Record opens the
-recorder, the recorder records a take and stops; Wavenard offers the take in its bar above the
+recorder, the recorder records a take, stops and keeps it; Wavenard offers the take in its bar above the
 playlist, and one key (Ctrl+I) sends it. Checks the upload that reaches the station: one POST,
 the take's bytes as the station decoded them, and the row after the song selected at Record.
 Keeps a screenshot.
@@ -53,6 +53,7 @@ def record_take(recorder):
     e2e.click(harness.center(harness.accessible_button(recorder, "Record")))
     time.sleep(TAKE_SECONDS)
     e2e.click(harness.center(harness.accessible_button(recorder, "Stop")))
+    e2e.click(harness.center(harness.ready_button(recorder, "Keep")))
 
 
 def find_push_button(application, prefix):

@@ -133,6 +133,21 @@ def accessible_button(application, name):
     fail("no push button %r" % name)
 
 
+def ready_button(application, name, timeout=20):
+    """The push button called name once it is shown and enabled (a window may enable it a little
+    after the step that calls for it)."""
+    import pyatspi
+
+    def ready():
+        for node, _ in walk(application):
+            if node.getRoleName() == "push button" and node.name == name:
+                state = node.getState()
+                if state.contains(pyatspi.STATE_ENABLED) and state.contains(pyatspi.STATE_SHOWING):
+                    return node
+        return None
+    return wait_for(ready, timeout, "the %r button" % name)
+
+
 def extents(node):
     """Where node is on the screen: x, y, width, height."""
     import pyatspi
