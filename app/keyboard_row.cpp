@@ -27,6 +27,7 @@ TKeyboardRow::TKeyboardRow(TVirtualTreePlaylist& AView, TPlaylistViewModel& AMod
 
 void TKeyboardRow::Rebuilt(int ARow) {
   FRow = ARow;
+  FPlaced = FView.currentIndex();
   if (!FPanel.Speaking()) {
     Restore();
   }
@@ -62,13 +63,18 @@ void TKeyboardRow::Restore() {
 }
 
 void TKeyboardRow::SetCurrentRow(int ARow) {
+  const QModelIndex Current = FView.currentIndex();
   // The keyboard went somewhere meanwhile: it stays there.
-  if (FView.currentIndex().isValid() || FModel.rowCount() == 0) {
+  if ((Current.isValid() && Current != QModelIndex(FPlaced)) || FModel.rowCount() == 0) {
     return;
   }
   const int Offset = FView.VerticalScrollOffset();
-  FView.selectionModel()->setCurrentIndex(FModel.index(std::min(ARow, FModel.rowCount() - 1), 0),
-                                          QItemSelectionModel::NoUpdate);
+  const int Row = Current.isValid() ? Current.row() : std::min(ARow, FModel.rowCount() - 1);
+  // A row the window already put the keyboard on is left and taken again, so that it is read.
+  if (Current.isValid()) {
+    FView.selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
+  }
+  FView.selectionModel()->setCurrentIndex(FModel.index(Row, 0), QItemSelectionModel::NoUpdate);
   FView.SetVerticalScrollOffset(Offset);
 }
 

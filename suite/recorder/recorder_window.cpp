@@ -89,7 +89,7 @@ TRecorderWindow::TRecorderWindow(TInputChooser AChooseInput, QString AVoiceTrack
   FStatusLabel = new TNotificationLabel(this);
   FStatusLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
   FStatusLabel->setWordWrap(true);
-  FStatusLabel->setAccessibleName(QStringLiteral("Status"));
+  // No name of its own: a screen reader says its text each time it changes.
 
   auto* Buttons = new QHBoxLayout;
   Buttons->addWidget(FRecordButton);

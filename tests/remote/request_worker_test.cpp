@@ -313,6 +313,11 @@ TEST_F(RequestWorker, AnAnswerThatGoesOnAndOnIsGivenUpAtTheDeadline) {
   const QString GivenUp = u"The station's answer took too long; the request was given up."_qs;
   // 2 KiB/s, the drip of a faulty station, without end.
   TRawHttpServer Endless([](const QByteArray&) { return TRawReply::Dripping(QByteArray(205, ' '), 100ms); });
+  // A refusal that never ends; an upload whose station said yes is taken however its answer
+  // goes on, so only a refusal shows the upload's own deadline.
+  TRawHttpServer EndlessRefusal([](const QByteArray&) {
+    return TRawReply::Dripping(QByteArray(205, ' '), 100ms, -1, "503 Service Unavailable");
+  });
   // The same pace, whole after about a second.
   TRawHttpServer Slow([](const QByteArray&) { return TRawReply::Dripping(QByteArray(205, ' '), 100ms, 12); });
   const QString Take = FFolder.Write(u"take.flac"_qs, QByteArray(3000, 'f'));
@@ -336,7 +341,8 @@ TEST_F(RequestWorker, AnAnswerThatGoesOnAndOnIsGivenUpAtTheDeadline) {
       {"playlist that ends after the deadline", &Slow, [](TAPI& A) { A.GetPlaylistContents(); }, Limits,
        false},
       {"upload within its budget", &Slow, [&](TAPI& A) { A.InsertVoiceTrack(1, Take); }, Limits, true},
-      {"upload past its budget", &Endless, [&](TAPI& A) { A.InsertVoiceTrack(1, Take); }, Tight, false},
+      {"upload past its budget", &EndlessRefusal, [&](TAPI& A) { A.InsertVoiceTrack(1, Take); }, Tight,
+       false},
   };
   for (const auto& Case : Cases) {
     SCOPED_TRACE(Case.Name);

@@ -50,9 +50,10 @@ TRawReply TRawReply::Answer(int AStatus, const QByteArray& AReason, const QByteA
   return {Bytes, TEnd::Close};
 }
 
-TRawReply TRawReply::Dripping(const QByteArray& AChunk, std::chrono::milliseconds AEvery, int ACount) {
+TRawReply TRawReply::Dripping(const QByteArray& AChunk, std::chrono::milliseconds AEvery, int ACount,
+                              const QByteArray& AStatus) {
   const qint64 Length = ACount < 0 ? qint64(1) << 40 : AChunk.size() * qint64(ACount);
-  TRawReply Reply{"HTTP/1.1 200 OK\r\nContent-Type: text/xml\r\nContent-Length: " +
+  TRawReply Reply{"HTTP/1.1 " + AStatus + "\r\nContent-Type: text/xml\r\nContent-Length: " +
                       QByteArray::number(Length) + "\r\nConnection: close\r\n\r\n",
                   TEnd::Close};
   Reply.Drip = AChunk;

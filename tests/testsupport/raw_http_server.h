@@ -29,9 +29,11 @@ struct TRawReply {
                           const QByteArray& AExtraHeaders = {});
   // An answer that never comes.
   static TRawReply Silence() { return {{}, TEnd::Hold}; }
-  // A 200 answer whose body is AChunk every AEvery, ACount times, or without end when ACount
-  // is -1; its Content-Length announces the whole, or far more than ever comes.
-  static TRawReply Dripping(const QByteArray& AChunk, std::chrono::milliseconds AEvery, int ACount = -1);
+  // An answer (200 unless AStatus says otherwise) whose body is AChunk every AEvery, ACount
+  // times, or without end when ACount is -1; its Content-Length announces the whole, or far
+  // more than ever comes.
+  static TRawReply Dripping(const QByteArray& AChunk, std::chrono::milliseconds AEvery, int ACount = -1,
+                            const QByteArray& AStatus = "200 OK");
 };
 
 // An HTTP server on 127.0.0.1 that sees the exact bytes of every request: it reads the head
