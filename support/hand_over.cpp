@@ -93,7 +93,14 @@ bool THandOver::Call(const std::function<void()>& AFunction) {
     }
     // The caller waits for a call that has begun running, so AFunction is alive here.
     AFunction();
-    State->Delivered = true;
+    // Said under the lock, so that the caller's wake-up never depends on which of the two
+    // threads lets go of the completion last.
+    {
+      std::lock_guard Guard(Self->FLock);
+      State->Delivered = true;
+      State->Done = true;
+    }
+    Self->FChanged.notify_all();
     Completion.reset();
   });
   if (!Queued) {
