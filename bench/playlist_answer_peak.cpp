@@ -23,6 +23,7 @@
 #include <memory>
 
 #include "app/main_form.h"
+#include "bench/fixed_dpi.h"
 #include "config/connection_settings.h"
 #include "remote/http_exchange.h"
 #include "remote/playlist_reading.h"
@@ -124,13 +125,7 @@ void WriteAll(int AFd, const QByteArray& ABytes) {
   }
 }
 
-class TFixedDpi final : public TDpiSource {
- public:
-  std::optional<QString> CurrentMonitor() override { return QStringLiteral("M"); }
-  int MonitorDpi(const QString&) override { return 96; }
-  int ScreenDpi() override { return 96; }
-  std::int64_t Now() override { return 0; }
-};
+using bench::TFixedDpi;
 
 class TCountingBoxes final : public TBoxPresenter {
  public:
@@ -188,7 +183,8 @@ int RunCase(const TAnswerCase& ACase, int ARefreshes, int AArgc, char** AArgv) {
     TFixedDpi DpiSource;
     TDpiCache Dpi(DpiSource);
     TMainFrm Window(
-        Settings, Host, Boxes, Dpi, QStringLiteral("/"), [](QWidget*, const QString&) { return QString(); },
+        Settings, Host, Boxes, Dpi, QStringLiteral("/"),
+        [](QWidget*, const QString&, const QSet<QString>&) { return QString(); },
         [](const QString&, const QStringList&) { return false; });
     Window.tmrMain().stop();
 

@@ -15,6 +15,7 @@
 #include "app/playlist_view_model.h"
 #include "app/playlist_view_setup.h"
 #include "app/virtual_tree_playlist.h"
+#include "bench/fixed_dpi.h"
 #include "remote/playlist.h"
 #include "support/dpi.h"
 
@@ -24,13 +25,7 @@ using namespace wavenard;
 
 constexpr int Rows = 10000;
 
-class TFixedDpi final : public TDpiSource {
- public:
-  std::optional<QString> CurrentMonitor() override { return QStringLiteral("M"); }
-  int MonitorDpi(const QString&) override { return 96; }
-  int ScreenDpi() override { return 96; }
-  std::int64_t Now() override { return 0; }
-};
+using bench::TFixedDpi;
 
 // ACount rows from AFirst on: the top row playing out shifts the window one row further.
 std::unique_ptr<TPlaylist> MakePlaylist(int AFirst, int ACount) {
