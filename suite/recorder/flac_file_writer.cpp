@@ -15,6 +15,8 @@
 #include "suite/recorder/recording_failure.h"
 #include "support/system_error.h"
 
+extern "C" FLAC__bool FLAC__stream_encoder_set_do_md5(FLAC__StreamEncoder* AEncoder, FLAC__bool AValue);
+
 namespace wavenard {
 
 namespace {
@@ -24,6 +26,7 @@ constexpr off_t StreamInfoOffset = 8;
 constexpr off_t FrameSizesOffset = StreamInfoOffset + 4;
 constexpr off_t TotalSamplesOffset = StreamInfoOffset + 13;
 constexpr off_t Md5Offset = StreamInfoOffset + 18;
+constexpr size_t Md5Size = 16;
 // How many seconds of sound may be written before the header's length is brought up to date.
 constexpr int StampSeconds = 2;
 
@@ -66,10 +69,17 @@ bool StampTotalSamples(int AFd, quint64 ASamples) {
 }  // namespace
 
 // The encoder writes through our own descriptor, so that we know where the last whole frame
-// ends and can keep the file open (and locked) for as long as the recording lasts.
+// ends and can keep the file open (and locked) for as long as the recording lasts. Frames are
+// gathered and written a few at a time, and always by the end of each Write, so the file never
+// lags behind what the recorder has handed over.
 class TFlacFileWriter::TEncoder final : public FLAC::Encoder::Stream {
  public:
+  // How much encoded sound is gathered before it is written.
+  static constexpr size_t FlushBytes = 256 * 1024;
+
   int Fd = -1;
+  // Where the descriptor stands: what has been written, or where the encoder last sought.
+  off_t Offset = 0;
   // The end of the last complete write: the header or a whole frame.
   off_t GoodEnd = 0;
   quint64 SamplesInFile = 0;
@@ -78,9 +88,38 @@ class TFlacFileWriter::TEncoder final : public FLAC::Encoder::Stream {
   quint64 StampInterval = 0;
   int LastError = 0;
   std::vector<FLAC__int32> Buffer;
+  // Whole frames (or the header) not written yet, and the samples they hold.
+  std::vector<FLAC__byte> Pending;
+  quint64 PendingSamples = 0;
+
+  // Not in libFLAC's public header, though the library has long exported it.
+  void SetOwnChecksum(bool AOwn) { FLAC__stream_encoder_set_do_md5(encoder_, AOwn); }
 
   QString FailureReason() const {
     return LastError != 0 ? SysErrorDescription(LastError) : QString::fromUtf8(get_state().as_cstring());
+  }
+
+  // Writes what is gathered; false with LastError set when that fails.
+  bool Flush() {
+    if (Pending.empty()) {
+      return true;
+    }
+    if (!WriteAll(Fd, Pending.data(), Pending.size())) {
+      LastError = errno;
+      return false;
+    }
+    Offset += static_cast<off_t>(Pending.size());
+    GoodEnd = std::max(GoodEnd, Offset);
+    SamplesInFile += PendingSamples;
+    Pending.clear();
+    // Frames only follow the header, so STREAMINFO is in place by now. The encoder writes the
+    // final count itself when it finishes; a failed stamp is tried again with the next write.
+    if (PendingSamples > 0 && SamplesInFile - StampedSamples >= StampInterval &&
+        StampTotalSamples(Fd, SamplesInFile)) {
+      StampedSamples = SamplesInFile;
+    }
+    PendingSamples = 0;
+    return true;
   }
 
   // Cuts the file back to its last whole frame and makes the header say so. The frame sizes and
@@ -93,7 +132,7 @@ class TFlacFileWriter::TEncoder final : public FLAC::Encoder::Stream {
       return false;
     }
     const std::array<unsigned char, 6> NoFrameSizes{};
-    const std::array<unsigned char, 16> NoMd5{};
+    const std::array<unsigned char, Md5Size> NoMd5{};
     return WriteAt(Fd, FrameSizesOffset, NoFrameSizes.data(), NoFrameSizes.size()) &&
            StampTotalSamples(Fd, SamplesInFile) && WriteAt(Fd, Md5Offset, NoMd5.data(), NoMd5.size());
   }
@@ -101,39 +140,28 @@ class TFlacFileWriter::TEncoder final : public FLAC::Encoder::Stream {
  protected:
   ::FLAC__StreamEncoderWriteStatus write_callback(const FLAC__byte AData[], size_t ABytes, uint32_t ASamples,
                                                   uint32_t) override {
-    if (!WriteAll(Fd, AData, ABytes)) {
-      LastError = errno;
+    Pending.insert(Pending.end(), AData, AData + ABytes);
+    PendingSamples += ASamples;
+    if (Pending.size() >= FlushBytes && !Flush()) {
       return FLAC__STREAM_ENCODER_WRITE_STATUS_FATAL_ERROR;
-    }
-    SamplesInFile += ASamples;
-    const off_t End = ::lseek(Fd, 0, SEEK_CUR);
-    if (End > GoodEnd) {
-      GoodEnd = End;
-    }
-    // Frames only follow the header, so STREAMINFO is in place by now. The encoder writes the
-    // final count itself when it finishes; a failed stamp is tried again with the next frame.
-    if (ASamples > 0 && SamplesInFile - StampedSamples >= StampInterval &&
-        StampTotalSamples(Fd, SamplesInFile)) {
-      StampedSamples = SamplesInFile;
     }
     return FLAC__STREAM_ENCODER_WRITE_STATUS_OK;
   }
 
   ::FLAC__StreamEncoderSeekStatus seek_callback(FLAC__uint64 AOffset) override {
+    if (!Flush()) {
+      return FLAC__STREAM_ENCODER_SEEK_STATUS_ERROR;
+    }
     if (::lseek(Fd, static_cast<off_t>(AOffset), SEEK_SET) < 0) {
       LastError = errno;
       return FLAC__STREAM_ENCODER_SEEK_STATUS_ERROR;
     }
+    Offset = static_cast<off_t>(AOffset);
     return FLAC__STREAM_ENCODER_SEEK_STATUS_OK;
   }
 
   ::FLAC__StreamEncoderTellStatus tell_callback(FLAC__uint64* AOffset) override {
-    const off_t Offset = ::lseek(Fd, 0, SEEK_CUR);
-    if (Offset < 0) {
-      LastError = errno;
-      return FLAC__STREAM_ENCODER_TELL_STATUS_ERROR;
-    }
-    *AOffset = static_cast<FLAC__uint64>(Offset);
+    *AOffset = static_cast<FLAC__uint64>(Offset) + Pending.size();
     return FLAC__STREAM_ENCODER_TELL_STATUS_OK;
   }
 };
@@ -165,7 +193,7 @@ void TFlacFileWriter::Open(const QString& AFileName, int ASampleRate, int AChann
 }
 
 void TFlacFileWriter::Open(int AFd, const QString& AFileName, int ASampleRate, int AChannels,
-                           int ACompression) {
+                           int ACompression, TChecksum AChecksum) {
   Q_ASSERT(!IsOpen());
   FFileName = AFileName;
   FSampleRate = ASampleRate;
@@ -192,7 +220,9 @@ void TFlacFileWriter::Open(int AFd, const QString& AFileName, int ASampleRate, i
   FEncoder->set_bits_per_sample(16);
   FEncoder->set_sample_rate(static_cast<uint32_t>(ASampleRate));
   FEncoder->set_compression_level(static_cast<uint32_t>(ACompression));
-  if (FEncoder->init() != FLAC__STREAM_ENCODER_INIT_STATUS_OK) {
+  FEncoder->SetOwnChecksum(AChecksum == TChecksum::Encoder);
+  // The header is written at once, so a full disk refuses the recording before it starts.
+  if (FEncoder->init() != FLAC__STREAM_ENCODER_INIT_STATUS_OK || !FEncoder->Flush()) {
     const QString Reason = FEncoder->FailureReason();
     Close(false);
     Fail(Reason);
@@ -201,16 +231,18 @@ void TFlacFileWriter::Open(int AFd, const QString& AFileName, int ASampleRate, i
 
 void TFlacFileWriter::Write(const qint16* ASamples, qint64 AFrames) {
   Q_ASSERT(IsOpen());
-  if (AFrames <= 0) {
-    return;
+  // Converted a piece at a time: a whole take at once would need four times its size again.
+  constexpr qint64 PieceFrames = 8192;
+  for (qint64 Done = 0; Done < AFrames; Done += PieceFrames) {
+    const qint64 Frames = std::min(PieceFrames, AFrames - Done);
+    const qint16* const Piece = ASamples + Done * FChannels;
+    FEncoder->Buffer.assign(Piece, Piece + Frames * FChannels);
+    FFramesWritten += Frames;
+    if (!FEncoder->process_interleaved(FEncoder->Buffer.data(), static_cast<uint32_t>(Frames))) {
+      Abandon(FEncoder->FailureReason());
+    }
   }
-  const size_t Count = static_cast<size_t>(AFrames) * static_cast<size_t>(FChannels);
-  FEncoder->Buffer.resize(Count);
-  for (size_t I = 0; I < Count; ++I) {
-    FEncoder->Buffer[I] = ASamples[I];
-  }
-  FFramesWritten += AFrames;
-  if (!FEncoder->process_interleaved(FEncoder->Buffer.data(), static_cast<uint32_t>(AFrames))) {
+  if (!FEncoder->Flush()) {
     Abandon(FEncoder->FailureReason());
   }
 }
@@ -221,10 +253,14 @@ void TFlacFileWriter::Finish() {
   }
 }
 
-std::unique_ptr<THeldTake> TFlacFileWriter::FinishHeld() {
+std::unique_ptr<THeldTake> TFlacFileWriter::FinishHeld(const QByteArray& AChecksum) {
   Q_ASSERT(IsOpen());
-  if (!FEncoder->finish()) {
+  if (!FEncoder->finish() || !FEncoder->Flush()) {
     Abandon(FEncoder->FailureReason());
+  }
+  if (AChecksum.size() == Md5Size &&
+      !WriteAt(FEncoder->Fd, Md5Offset, reinterpret_cast<const unsigned char*>(AChecksum.constData()), Md5Size)) {
+    Abandon(SysErrorDescription(errno));
   }
   if (::fsync(FEncoder->Fd) != 0 && errno != EINVAL) {
     Abandon(SysErrorDescription(errno));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QtGlobal>
 #include <memory>
@@ -18,9 +19,10 @@ class THeldTake;
 class TFlacFileWriter final {
  public:
   // While recording, the encoder must keep up with the sound on a busy machine; a finished take
-  // that is written again must be done at once after Keep, where a little size matters less.
+  // that is written again must be done at once after Keep, where a little size matters less
+  // (level 1 packs speech as tightly as level 2, in less time).
   static constexpr int RecordingCompression = 5;
-  static constexpr int RewriteCompression = 2;
+  static constexpr int RewriteCompression = 1;
 
   TFlacFileWriter();
   ~TFlacFileWriter();
@@ -29,9 +31,13 @@ class TFlacFileWriter final {
   // Creates AFileName for AChannels (1 or 2) channels at ASampleRate. Raises ERecordingFailure;
   // the file is then not there.
   void Open(const QString& AFileName, int ASampleRate, int AChannels);
+  // Who works out the checksum of the sound that the header carries: the encoder, or the caller,
+  // who can do it beside the encoder on another core and hands it to FinishHeld.
+  enum class TChecksum { Encoder, Caller };
+
   // The same for a file the caller has just created as AFd, which the writer takes over.
   void Open(int AFd, const QString& AFileName, int ASampleRate, int AChannels,
-            int ACompression = RecordingCompression);
+            int ACompression = RecordingCompression, TChecksum AChecksum = TChecksum::Encoder);
   // Encodes AFrames frames of AChannels samples each. Raises ERecordingFailure after the file
   // has been closed as described above.
   void Write(const qint16* ASamples, qint64 AFrames);
@@ -39,8 +45,8 @@ class TFlacFileWriter final {
   // ERecordingFailure when that fails; the file is closed (or removed when empty) all the same.
   void Finish();
   // The same, but the complete file stays open and locked and is handed over; none when it was
-  // removed for holding nothing.
-  std::unique_ptr<THeldTake> FinishHeld();
+  // removed for holding nothing. AChecksum is the MD5 of the sound when the caller works it out.
+  std::unique_ptr<THeldTake> FinishHeld(const QByteArray& AChecksum = {});
 
   bool IsOpen() const;
   const QString& FileName() const { return FFileName; }

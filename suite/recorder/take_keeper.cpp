@@ -2,7 +2,12 @@
 
 #include <unistd.h>
 
+#include <QCryptographicHash>
 #include <QFile>
+#include <QtEndian>
+#include <algorithm>
+#include <future>
+#include <vector>
 
 #include "suite/recorder/flac_file_writer.h"
 #include "suite/recorder/held_take.h"
@@ -11,20 +16,49 @@
 
 namespace wavenard {
 
+namespace {
+
+// How many frames are processed at a time: the kept take is never copied whole.
+constexpr qint64 PieceFrames = 32768;
+
+// The MD5 of the kept sound as a FLAC header carries it: 16-bit samples, little-endian, interleaved.
+QByteArray KeptChecksum(const TTakeAudio& AAudio, const TTakePlan& APlan) {
+  QCryptographicHash Hash(QCryptographicHash::Md5);
+  std::vector<qint16> Piece(size_t(PieceFrames * AAudio.Channels));
+  const qint64 Frames = APlan.EndFrame - APlan.FirstFrame;
+  for (qint64 From = 0; From < Frames; From += PieceFrames) {
+    const qint64 Count = std::min(PieceFrames, Frames - From);
+    ApplyPlan(AAudio, APlan, From, Count, Piece.data());
+    qToLittleEndian<qint16>(Piece.data(), Count * AAudio.Channels, Piece.data());
+    Hash.addData(QByteArrayView(reinterpret_cast<const char*>(Piece.data()),
+                                qsizetype(Count * AAudio.Channels * qsizetype(sizeof(qint16)))));
+  }
+  return Hash.result();
+}
+
+}  // namespace
+
 void KeepTake(THeldTake& ATake, const TTakeAudio& AAudio, const TTakePlan& APlan) {
   if (!APlan.ChangesTake(AAudio.Frames())) {
     ATake.Keep();
     return;
   }
-  const std::vector<qint16> Samples = ApplyPlan(AAudio, APlan);
   const QString PartName = ATake.PartFileName();
   TFlacFileWriter Writer;
   Writer.Open(ATake.CreatePart(), PartName, AAudio.SampleRate, AAudio.Channels,
-              TFlacFileWriter::RewriteCompression);
+              TFlacFileWriter::RewriteCompression, TFlacFileWriter::TChecksum::Caller);
+  // Worked out beside the encoder, on another core when there is one.
+  std::future<QByteArray> Checksum = std::async([&AAudio, &APlan] { return KeptChecksum(AAudio, APlan); });
   std::unique_ptr<THeldTake> Part;
   try {
-    Writer.Write(Samples.data(), qint64(Samples.size()) / AAudio.Channels);
-    Part = Writer.FinishHeld();
+    std::vector<qint16> Piece(size_t(PieceFrames * AAudio.Channels));
+    const qint64 Frames = APlan.EndFrame - APlan.FirstFrame;
+    for (qint64 From = 0; From < Frames; From += PieceFrames) {
+      const qint64 Count = std::min(PieceFrames, Frames - From);
+      ApplyPlan(AAudio, APlan, From, Count, Piece.data());
+      Writer.Write(Piece.data(), Count);
+    }
+    Part = Writer.FinishHeld(Checksum.get());
   } catch (const ERecordingFailure&) {
     // What a failed write leaves of the part is of no use: the take itself is still whole.
     ::unlink(QFile::encodeName(PartName).constData());

@@ -122,17 +122,26 @@ TTakePlan PlanTake(const TTakeAudio& AAudio, const TRecorderOptions& AOptions,
   return Plan;
 }
 
-std::vector<qint16> ApplyPlan(const TTakeAudio& AAudio, const TTakePlan& APlan) {
-  const auto Begin = AAudio.Samples.begin() + APlan.FirstFrame * AAudio.Channels;
-  const auto End = AAudio.Samples.begin() + APlan.EndFrame * AAudio.Channels;
+void ApplyPlan(const TTakeAudio& AAudio, const TTakePlan& APlan, qint64 AFrom, qint64 AFrames, qint16* AOut) {
+  const auto Begin = AAudio.Samples.begin() + (APlan.FirstFrame + AFrom) * AAudio.Channels;
+  const auto End = Begin + AFrames * AAudio.Channels;
   if (APlan.Gain == 0) {
-    return {Begin, End};
+    std::copy(Begin, End, AOut);
+    return;
   }
   const float Factor = float(std::pow(10.0, APlan.Gain / 20));
-  std::vector<qint16> Result(size_t(End - Begin));
-  std::transform(Begin, End, Result.begin(), [Factor](qint16 ASample) {
-    return static_cast<qint16>(std::clamp(std::lrint(float(ASample) * Factor), -32768L, 32767L));
+  // Rounded half away from zero without a branch: std::lrint is a library call per sample here,
+  // and a test of the sign is a guess the processor gets wrong half the time.
+  std::transform(Begin, End, AOut, [Factor](qint16 ASample) {
+    const float Scaled = std::clamp(float(ASample) * Factor, -32768.0F, 32767.0F);
+    return static_cast<qint16>(Scaled + std::copysign(0.5F, Scaled));
   });
+}
+
+std::vector<qint16> ApplyPlan(const TTakeAudio& AAudio, const TTakePlan& APlan) {
+  const qint64 Frames = APlan.EndFrame - APlan.FirstFrame;
+  std::vector<qint16> Result(size_t(Frames * AAudio.Channels));
+  ApplyPlan(AAudio, APlan, 0, Frames, Result.data());
   return Result;
 }
 

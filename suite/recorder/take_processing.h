@@ -74,6 +74,8 @@ TTakePlan PlanTake(const TTakeAudio& AAudio, const TRecorderOptions& AOptions,
 
 // The kept part of AAudio with the plan's gain applied.
 std::vector<qint16> ApplyPlan(const TTakeAudio& AAudio, const TTakePlan& APlan);
+// The same for AFrames frames from the kept part's frame AFrom on, into AOut.
+void ApplyPlan(const TTakeAudio& AAudio, const TTakePlan& APlan, qint64 AFrom, qint64 AFrames, qint16* AOut);
 
 // "-23.0 LUFS", "−∞" for silence.
 QString FormatLoudness(double ALufs, const QString& AUnit);

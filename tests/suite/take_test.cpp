@@ -332,6 +332,11 @@ TEST(HeldTake, AProcessedTakeReplacesTheTakeWhole) {
   EXPECT_FALSE(Held->IsHeld());
   EXPECT_FALSE(QFileInfo::exists(Tracks.File(".VT.flac.part")));
   EXPECT_TRUE(Offered(Name));
+  // The header's checksum, worked out beside the encoder, is there and matches what decodes.
+  QFile Kept(Name);
+  ASSERT_TRUE(Kept.open(QIODevice::ReadOnly));
+  ASSERT_TRUE(Kept.seek(26));
+  EXPECT_NE(Kept.read(16), QByteArray(16, '\0'));
   const test::TDecodedFlac Flac = test::DecodeFlac(Name);
   ASSERT_TRUE(Flac.Ok);
   EXPECT_EQ(qint64(Flac.Samples[0].size()), Plan.EndFrame - Plan.FirstFrame);
