@@ -259,7 +259,8 @@ std::unique_ptr<THeldTake> TFlacFileWriter::FinishHeld(const QByteArray& AChecks
     Abandon(FEncoder->FailureReason());
   }
   if (AChecksum.size() == Md5Size &&
-      !WriteAt(FEncoder->Fd, Md5Offset, reinterpret_cast<const unsigned char*>(AChecksum.constData()), Md5Size)) {
+      !WriteAt(FEncoder->Fd, Md5Offset, reinterpret_cast<const unsigned char*>(AChecksum.constData()),
+               Md5Size)) {
     Abandon(SysErrorDescription(errno));
   }
   if (::fsync(FEncoder->Fd) != 0 && errno != EINVAL) {
