@@ -57,10 +57,8 @@ def record_take(recorder):
 
 
 def find_push_button(application, prefix):
-    for node, _ in harness.walk(application):
-        if node.getRoleName() == "push button" and node.name.startswith(prefix):
-            return node
-    return None
+    return harness.find_node(
+        application, lambda node: node.getRoleName() == "push button" and node.name.startswith(prefix))
 
 
 def main():

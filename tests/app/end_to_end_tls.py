@@ -57,10 +57,7 @@ def start_terminator(work, certificate, station_port):
 
 
 def lock(application):
-    for node, _ in harness.walk(application):
-        if node.name.startswith("Encrypted connection to"):
-            return node
-    return None
+    return harness.find_node(application, lambda node: node.name.startswith("Encrypted connection to"))
 
 
 def main():
@@ -120,14 +117,7 @@ def main():
             fail("exit code %d" % code)
         print("end-to-end over TLS: passed", flush=True)
     finally:
-        for process in processes:
-            if process.poll() is None:
-                process.terminate()
-                try:
-                    process.wait(timeout=5)
-                except subprocess.TimeoutExpired:
-                    process.kill()
-                    process.wait()
+        harness.stop_processes(processes)
         shutil.rmtree(work, ignore_errors=True)
 
 

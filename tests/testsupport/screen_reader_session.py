@@ -81,14 +81,7 @@ class ScreenReader:
         return dict(self.environment, **harness.ACCESSIBLE, **(extra or {}))
 
     def stop(self):
-        for process in reversed(self.processes):
-            if process.poll() is None:
-                process.terminate()
-                try:
-                    process.wait(timeout=5)
-                except subprocess.TimeoutExpired:
-                    process.kill()
-                    process.wait()
+        harness.stop_processes(reversed(self.processes))
         subprocess.run(["pulseaudio", "--kill"], env=self.environment, capture_output=True)
 
 

@@ -94,6 +94,18 @@ def start_accessibility_bus():
     return bus
 
 
+def stop_processes(processes):
+    """Ends each process still running: terminated, then killed if it has not gone in 5 s."""
+    for process in processes:
+        if process.poll() is None:
+            process.terminate()
+            try:
+                process.wait(timeout=5)
+            except subprocess.TimeoutExpired:
+                process.kill()
+                process.wait()
+
+
 def walk(node, depth=0):
     """The accessible tree below node, with each node's depth."""
     yield node, depth
@@ -101,6 +113,14 @@ def walk(node, depth=0):
         child = node.getChildAtIndex(index)
         if child is not None:
             yield from walk(child, depth + 1)
+
+
+def find_node(application, matches):
+    """The first accessible node below application for which matches(node) holds, or None."""
+    for node, _ in walk(application):
+        if matches(node):
+            return node
+    return None
 
 
 def accessible_application(name):
