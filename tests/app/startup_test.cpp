@@ -40,6 +40,16 @@ class StartupTest : public ::testing::Test {
     Result.StartProgram = [](const QString&, const QStringList&) { return false; };
     return Result;
   }
+  // An installed program whose settings folder would lie below a plain file, so it can be
+  // neither made nor written.
+  TStartupEnvironment UnwritableSettingsFolder() {
+    PlaceLibrary(TAG_LIBRARY_FILE);
+    AppFolder.Write("uid.ini", "[Settings]\r\nUID=42\r\n");
+    const QString Blocker = Home.Write("blocker", "");
+    TStartupEnvironment Result = Environment();
+    Result.SpecialFolders = [Blocker](int) { return Blocker + QStringLiteral("/"); };
+    return Result;
+  }
   void PlaceLibrary(const QString& ASource) {
     ASSERT_TRUE(QFile::copy(ASource, AppFolder.File(TTagLibrary::FileName)));
   }
@@ -150,14 +160,8 @@ TEST_F(StartupTest, ClosingWhileTheStationNeverAnswersEndsAtOnceWithBothFilesSav
 }
 
 TEST_F(StartupTest, ASettingsFolderThatCannotBeWrittenStillOpensTheWindowAndSaysWhySavingFailed) {
-  PlaceLibrary(TAG_LIBRARY_FILE);
-  AppFolder.Write("uid.ini", "[Settings]\r\nUID=42\r\n");
-  // The settings folder would lie below a plain file, so it can be neither made nor written.
-  const QString Blocker = Home.Write("blocker", "");
-  TStartupEnvironment Env = Environment();
-  Env.SpecialFolders = [Blocker](int) { return Blocker + QStringLiteral("/"); };
   {
-    TApplicationRun Run(std::move(Env));
+    TApplicationRun Run(UnwritableSettingsFolder());
     TMainFrm& Window = Run.CreateMainWindow();
     Window.show();
     EXPECT_TRUE(QTest::qWaitForWindowExposed(&Window));
@@ -176,13 +180,8 @@ TEST_F(StartupTest, ASettingsFolderThatCannotBeWrittenStillOpensTheWindowAndSays
 // The same folder at the end of the desktop session: nobody is left to answer a box, so none is
 // shown and the window closes at once.
 TEST_F(StartupTest, ASessionEndWhileSavingFailsShowsNoBox) {
-  PlaceLibrary(TAG_LIBRARY_FILE);
-  AppFolder.Write("uid.ini", "[Settings]\r\nUID=42\r\n");
-  const QString Blocker = Home.Write("blocker", "");
-  TStartupEnvironment Env = Environment();
-  Env.SpecialFolders = [Blocker](int) { return Blocker + QStringLiteral("/"); };
   {
-    TApplicationRun Run(std::move(Env));
+    TApplicationRun Run(UnwritableSettingsFolder());
     TMainFrm& Window = Run.CreateMainWindow();
     Window.show();
     EXPECT_TRUE(QTest::qWaitForWindowExposed(&Window));
