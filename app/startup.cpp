@@ -7,7 +7,7 @@
 #include "app/quit_signals.h"
 #include "app/settings_form.h"
 #include "app/tag_library.h"
-#include "audio/media_device_source.h"
+#include "audio/multimedia/media_device_source.h"
 #include "config/connection_settings.h"
 #include "config/connection_settings_file.h"
 #include "config/failures.h"
@@ -16,9 +16,9 @@
 #include "config/system_ini.h"
 #include "support/message_box.h"
 #include "support/msg_thread.h"
-#include "support/screen_dpi_source.h"
 #include "support/thread.h"
-#include "support/widget_box_presenter.h"
+#include "support/widgets/screen_dpi_source.h"
+#include "support/widgets/widget_box_presenter.h"
 #include "support/windows1252.h"
 
 namespace wavenard {

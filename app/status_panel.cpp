@@ -8,7 +8,7 @@
 #include <utility>
 
 #include "support/message_box.h"
-#include "support/notification_label.h"
+#include "support/widgets/notification_label.h"
 
 namespace wavenard {
 

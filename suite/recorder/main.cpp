@@ -6,13 +6,13 @@
 
 #include <csignal>
 
-#include "audio/media_device_source.h"
+#include "audio/multimedia/media_device_source.h"
 #include "config/failures.h"
 #include "config/sound_device.h"
 #include "suite/recorder/recorder_settings.h"
 #include "suite/recorder/recorder_window.h"
 #include "suite/recorder/single_instance.h"
-#include "support/widget_box_presenter.h"
+#include "support/widgets/widget_box_presenter.h"
 
 namespace {
 

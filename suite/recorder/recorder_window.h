@@ -15,7 +15,7 @@
 #include "suite/recorder/take_audio.h"
 #include "suite/recorder/take_player.h"
 #include "suite/recorder/take_processing.h"
-#include "support/notification_label.h"
+#include "support/widgets/notification_label.h"
 
 class QCheckBox;
 class QDoubleSpinBox;

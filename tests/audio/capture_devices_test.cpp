@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "audio/capture_devices.h"
-#include "audio/media_device_source.h"
+#include "audio/multimedia/media_device_source.h"
 #include "tests/testsupport/table_device_source.h"
 
 namespace wavenard {

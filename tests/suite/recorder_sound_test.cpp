@@ -16,7 +16,7 @@
 #include <optional>
 
 #include "app/settings_form.h"
-#include "audio/media_device_source.h"
+#include "audio/multimedia/media_device_source.h"
 #include "config/connection_settings.h"
 #include "config/failures.h"
 #include "config/system_ini.h"

@@ -9,7 +9,7 @@
 
 #include <QAbstractButton>
 
-#include "support/widget_box_presenter.h"
+#include "support/widgets/widget_box_presenter.h"
 #include "tests/testsupport/scripted_box_presenter.h"
 
 namespace wavenard {

@@ -4,7 +4,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
-#include "support/notification_label.h"
+#include "support/widgets/notification_label.h"
 
 namespace wavenard {
 namespace {

@@ -1,4 +1,4 @@
-#include "support/widget_box_presenter.h"
+#include "support/widgets/widget_box_presenter.h"
 
 #include <QApplication>
 #include <QMessageBox>

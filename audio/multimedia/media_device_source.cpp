@@ -1,4 +1,4 @@
-#include "audio/media_device_source.h"
+#include "audio/multimedia/media_device_source.h"
 
 #include <QAudioDevice>
 #include <QMediaDevices>

@@ -1,4 +1,4 @@
-#include "support/notification_label.h"
+#include "support/widgets/notification_label.h"
 
 #include <QAccessibleWidget>
 #include <algorithm>

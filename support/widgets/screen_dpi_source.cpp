@@ -1,4 +1,4 @@
-#include "support/screen_dpi_source.h"
+#include "support/widgets/screen_dpi_source.h"
 
 #include <QGuiApplication>
 #include <QScreen>
