@@ -23,21 +23,6 @@
 
 namespace wavenard {
 
-namespace {
-
-// The text in the 8-bit code page; a character it lacks becomes "?", as the system converts.
-QByteArray ToCodePage(const QString& AText) {
-  QByteArray Result;
-  Result.reserve(AText.size());
-  for (const QChar Char : AText) {
-    const int Byte = UnicodeToWindows1252(Char.unicode());
-    Result += Byte < 0 ? '?' : static_cast<char>(Byte);
-  }
-  return Result;
-}
-
-}  // namespace
-
 TApplicationRun::TApplicationRun(TStartupEnvironment AEnvironment)
     : FEnvironment(std::move(AEnvironment)), FDpi(*FEnvironment.DpiSource) {
   FTagLibrary =
@@ -50,7 +35,7 @@ TApplicationRun::TApplicationRun(TStartupEnvironment AEnvironment)
   FSystemIni = std::make_unique<TSystemIni>(FFolders, *FEnvironment.Boxes, FEnvironment.SpecialFolders);
   FSystemIni->Read(FApplicationTag);
   // Taken once: a later change of the record reaches the audio library at the next start.
-  FUserAgent = ToCodePage(FSystemIni->StreamUserAgent);
+  FUserAgent = EncodeWindows1252(FSystemIni->StreamUserAgent);
   FEnvironment.Devices->SetUserAgent(DecodeWindows1252(FUserAgent));
   FSettings = std::make_shared<TSettings>();
   FSettingsFile = std::make_unique<TSettingsFile>(*FSettings, FFolders, *FEnvironment.Boxes);

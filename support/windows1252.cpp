@@ -26,6 +26,16 @@ QString DecodeWindows1252(QByteArrayView ABytes) {
   return Text;
 }
 
+QByteArray EncodeWindows1252(QStringView AText) {
+  QByteArray Result;
+  Result.reserve(AText.size());
+  for (const QChar Char : AText) {
+    const int Byte = UnicodeToWindows1252(Char.unicode());
+    Result += Byte < 0 ? '?' : static_cast<char>(Byte);
+  }
+  return Result;
+}
+
 int UnicodeToWindows1252(char16_t AChar) {
   if (AChar < 0x80 || (AChar >= 0xA0 && AChar <= 0xFF)) {
     return AChar;

@@ -10,6 +10,8 @@ namespace wavenard {
 // the system's own conversion does.
 char16_t Windows1252ToUnicode(unsigned char AByte);
 QString DecodeWindows1252(QByteArrayView ABytes);
+// The text in the code page; a character it lacks becomes "?", as the system converts.
+QByteArray EncodeWindows1252(QStringView AText);
 // The byte for a character, or -1 when the code page has none.
 int UnicodeToWindows1252(char16_t AChar);
 

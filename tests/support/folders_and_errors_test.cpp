@@ -43,6 +43,10 @@ TEST(Windows1252, DecodesTheHighHalfAndEncodesBack) {
     EXPECT_EQ(UnicodeToWindows1252(Windows1252ToUnicode(static_cast<unsigned char>(Byte))), Byte);
   }
   EXPECT_EQ(UnicodeToWindows1252(u'\u0100'), -1);
+  // A character the code page lacks becomes "?", one byte for each UTF-16 unit.
+  EXPECT_EQ(EncodeWindows1252(QString::fromUtf8("a\u20AC\u00E9\u0081\u0178")),
+            QByteArray("a\x80\xE9\x81\x9F"));
+  EXPECT_EQ(EncodeWindows1252(QString::fromUtf8("\u0100x\U0001F600")), QByteArray("?x??"));
 }
 
 }  // namespace
