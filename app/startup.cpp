@@ -4,7 +4,6 @@
 #include <QRandomGenerator>
 
 #include "app/error_report.h"
-#include "app/quit_signals.h"
 #include "app/settings_form.h"
 #include "app/tag_library.h"
 #include "audio/multimedia/media_device_source.h"
@@ -16,6 +15,7 @@
 #include "config/system_ini.h"
 #include "support/message_box.h"
 #include "support/msg_thread.h"
+#include "support/quit_signals.h"
 #include "support/thread.h"
 #include "support/widgets/screen_dpi_source.h"
 #include "support/widgets/widget_box_presenter.h"

@@ -1,10 +1,7 @@
-#include <signal.h>
 #include <QApplication>
 #include <QMessageBox>
 #include <QStandardPaths>
 #include <QTimer>
-
-#include <csignal>
 
 #include "audio/multimedia/media_device_source.h"
 #include "config/failures.h"
@@ -12,17 +9,8 @@
 #include "suite/recorder/recorder_settings.h"
 #include "suite/recorder/recorder_window.h"
 #include "suite/recorder/single_instance.h"
+#include "support/quit_signals.h"
 #include "support/widgets/widget_box_presenter.h"
-
-namespace {
-
-volatile std::sig_atomic_t QuitRequested = 0;
-
-void RequestQuit(int) {
-  QuitRequested = 1;
-}
-
-}  // namespace
 
 // The suite's voice-track recorder. Wavenard starts it with "-wavenard"; it behaves the same
 // without. It finds the settings folder as Wavenard does, from its own application folder.
@@ -53,19 +41,20 @@ int main(int argc, char** argv) {
     });
     Window.show();
     // The end of the desktop session closes the window as the user would, so a running
-    // recording is stopped and kept whole.
-    struct sigaction Action {};
-    Action.sa_handler = RequestQuit;
-    Action.sa_flags = SA_RESTART;
-    sigaction(SIGTERM, &Action, nullptr);
-    sigaction(SIGINT, &Action, nullptr);
-    QTimer QuitCheck;
-    QObject::connect(&QuitCheck, &QTimer::timeout, &Window, [&Window] {
-      if (QuitRequested != 0) {
-        Window.close();
+    // recording is stopped and kept whole. A close refused while Stop waits for the last of the
+    // sound is asked again until the window goes.
+    wavenard::TQuitSignals Signals;
+    QTimer CloseAgain;
+    CloseAgain.setInterval(100);
+    const auto Close = [&Window, &CloseAgain] {
+      if (Window.close()) {
+        CloseAgain.stop();
+      } else {
+        CloseAgain.start();
       }
-    });
-    QuitCheck.start(100);
+    };
+    QObject::connect(&CloseAgain, &QTimer::timeout, &Window, Close);
+    QObject::connect(&Signals, &wavenard::TQuitSignals::QuitRequested, &Window, Close);
     return QApplication::exec();
   } catch (const wavenard::ESettingsFailure& E) {
     // The settings folder cannot be known ("uid.ini" cannot be read).

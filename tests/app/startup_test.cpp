@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <signal.h>
-
 #include <QElapsedTimer>
 #include <QFile>
 #include <QMessageBox>
@@ -9,7 +7,6 @@
 #include <QTest>
 #include <QTimer>
 
-#include "app/quit_signals.h"
 #include "app/startup.h"
 #include "app/tag_library.h"
 #include "config/connection_settings.h"
@@ -226,19 +223,6 @@ TEST_F(StartupTest, TheSessionEndCancelsOpenDialogsAndClosesTheWindow) {
   EXPECT_FALSE(Window.isVisible());
   EXPECT_TRUE(Window.Closing());
   EXPECT_TRUE(QFile::exists(AppFolder.File("system.ini")));
-}
-
-TEST(QuitSignalsTest, TerminationAndInterruptArriveOnTheEventLoop) {
-  for (int Signal : {SIGTERM, SIGINT}) {
-    SCOPED_TRACE(Signal);
-    int Quits = 0;
-    TQuitSignals Signals;
-    QObject::connect(&Signals, &TQuitSignals::QuitRequested, [&] { ++Quits; });
-    ASSERT_EQ(raise(Signal), 0);
-    // Nothing runs inside the handler itself.
-    EXPECT_EQ(Quits, 0);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return Quits == 1; }, 5000));
-  }
 }
 
 // Closing down, then the run's end: the workers still running are waited for once, two seconds

@@ -1,4 +1,4 @@
-#include "app/quit_signals.h"
+#include "support/quit_signals.h"
 
 #include <fcntl.h>
 #include <signal.h>
