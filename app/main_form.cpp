@@ -38,6 +38,7 @@
 #include "remote/request_worker.h"
 #include "support/dpi.h"
 #include "support/failure.h"
+#include "support/guarded_call.h"
 #include "support/hand_over.h"
 #include "support/message_box.h"
 #include "support/process.h"
@@ -316,11 +317,7 @@ void TMainFrm::CreateShortcuts() {
 
 template <class F>
 void TMainFrm::Guarded(F AAction) {
-  try {
-    AAction();
-  } catch (const std::exception& E) {
-    FHost.ReportError(E);
-  }
+  GuardedCall(AAction, [this](const std::exception& AError) { FHost.ReportError(AError); });
 }
 
 void TMainFrm::showEvent(QShowEvent* AEvent) {

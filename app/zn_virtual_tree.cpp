@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "support/guarded_call.h"
+
 namespace wavenard {
 
 namespace {
@@ -140,14 +142,12 @@ bool TZnVirtualTree::Assigned(S ASignal) const {
 
 template <class F>
 void TZnVirtualTree::Guarded(F AAction) {
-  try {
-    AAction();
-  } catch (const std::exception& E) {
+  GuardedCall(AAction, [this](const std::exception& AError) {
     if (Assigned(&TZnVirtualTree::Failed))
-      emit Failed(E);
+      emit Failed(AError);
     else
-      qWarning("%s", E.what());
-  }
+      qWarning("%s", AError.what());
+  });
 }
 
 QModelIndex TZnVirtualTree::indexAt(const QPoint& APoint) const {
