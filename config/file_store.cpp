@@ -12,11 +12,13 @@
 #include <cerrno>
 #include <cstdio>
 #include <new>
+#include <utility>
 #include <vector>
 
 #include "config/failures.h"
 #include "support/failure.h"
 #include "support/message_box.h"
+#include "support/posix_file.h"
 #include "support/system_error.h"
 
 namespace wavenard {
@@ -111,36 +113,15 @@ QString OwnerName(uid_t AOwner) {
                      .arg(OwnerName(AOwner)));
 }
 
-class TDescriptor {
- public:
-  explicit TDescriptor(int AHandle) : FHandle(AHandle) {}
-  ~TDescriptor() {
-    if (FHandle >= 0) {
-      ::close(FHandle);
-    }
+int OpenFile(TPosixFile& AFile, const QByteArray& APath, int AFlags, mode_t AMode = 0) {
+  return AFile.Open(APath.constData(), AFlags | O_CLOEXEC | O_NOCTTY, AMode);
+}
+
+// Closes AFile now, so that a failure of the close itself is seen.
+void CloseWritten(TPosixFile& AFile) {
+  if (const int Error = AFile.Close()) {
+    RaiseOsError(Error, TStep::Flush);
   }
-  Q_DISABLE_COPY_MOVE(TDescriptor)
-
-  int Handle() const { return FHandle; }
-  // Closes now, so that a failure of the close itself is seen.
-  void Close() {
-    const int Handle = FHandle;
-    FHandle = -1;
-    if (::close(Handle) != 0 && errno != EINTR) {
-      RaiseErrno(TStep::Flush);
-    }
-  }
-
- private:
-  int FHandle;
-};
-
-int OpenFile(const QByteArray& APath, int AFlags, mode_t AMode = 0) {
-  int Handle;
-  do {
-    Handle = ::open(APath.constData(), AFlags | O_CLOEXEC | O_NOCTTY, AMode);
-  } while (Handle < 0 && errno == EINTR);
-  return Handle;
 }
 
 // A file name as the system takes it. An embedded NUL would silently cut the name short.
@@ -170,20 +151,17 @@ QByteArray ReadAll(int AHandle, qsizetype ASizeHint) {
     Content.reserve(std::min<qsizetype>(ASizeHint, MaxSettingsFileSize));
     char Buffer[65536];
     for (;;) {
-      const ssize_t Count = ::read(AHandle, Buffer, sizeof Buffer);
-      if (Count < 0) {
-        if (errno == EINTR) {
-          continue;
-        }
-        RaiseErrno(TStep::Read);
+      size_t Count = 0;
+      if (const int Error = ReadFull(AHandle, Buffer, sizeof Buffer, Count)) {
+        RaiseOsError(Error, TStep::Read);
       }
-      if (Count == 0) {
-        return Content;
-      }
-      if (Content.size() + Count > MaxSettingsFileSize) {
+      if (Content.size() + static_cast<qsizetype>(Count) > MaxSettingsFileSize) {
         RaiseTooLarge();
       }
-      Content.append(Buffer, Count);
+      Content.append(Buffer, static_cast<qsizetype>(Count));
+      if (Count < sizeof Buffer) {
+        return Content;
+      }
     }
   } catch (const std::bad_alloc&) {
     RaiseOsError(ENOMEM, TStep::Read);
@@ -194,11 +172,11 @@ QByteArray ReadAll(int AHandle, qsizetype ASizeHint) {
 // Anything else (a folder, a device, a pipe) is refused rather than read, so a stray entry can
 // neither block nor flood the program, and so is a file too large to be settings.
 QByteArray ReadWhole(const QByteArray& APath, struct stat* AInfo = nullptr) {
-  const int Handle = OpenFile(APath, O_RDONLY | O_NONBLOCK | O_NOFOLLOW);
-  if (Handle < 0) {
-    RaiseErrno(TStep::Open);
+  TPosixFile File;
+  if (const int Error = OpenFile(File, APath, O_RDONLY | O_NONBLOCK | O_NOFOLLOW)) {
+    RaiseOsError(Error, TStep::Open);
   }
-  TDescriptor File(Handle);
+  const int Handle = File.Fd();
   struct stat Info {};
   if (::fstat(Handle, &Info) != 0) {
     RaiseErrno(TStep::Open);
@@ -327,17 +305,18 @@ QByteArray RandomSuffix() {
   return ".tmp" + RandomLetters(6);
 }
 
-// A name beside APath that nobody uses yet, created by ACreate (which fails with EEXIST when the
-// name is taken).
+// A name beside APath that nobody uses yet, created by ACreate (which returns 0, or the error
+// code: EEXIST when the name is taken).
 template <typename TCreate>
 QByteArray CreateBeside(const QByteArray& APath, TCreate ACreate) {
   for (int Attempt = 0; Attempt < 100; ++Attempt) {
     QByteArray Name = APath + RandomSuffix();
-    if (ACreate(Name)) {
+    const int Error = ACreate(Name);
+    if (Error == 0) {
       return Name;
     }
-    if (errno != EEXIST) {
-      RaiseErrno();
+    if (Error != EEXIST) {
+      RaiseOsError(Error);
     }
   }
   RaiseOsError(EEXIST);
@@ -371,10 +350,9 @@ class TTemporaryName {
 
 void SyncFolder(const QByteArray& APath) {
   // Makes the rename itself durable; a folder that cannot be synced still holds the new file.
-  const int Handle = ::open(FolderOf(APath).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (Handle >= 0) {
-    ::fsync(Handle);
-    ::close(Handle);
+  TPosixFile Folder;
+  if (Folder.Open(FolderOf(APath).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC) == 0) {
+    ::fsync(Folder.Fd());
   }
 }
 
@@ -405,55 +383,43 @@ void KeepOwnership(int AHandle, const std::pair<uid_t, gid_t>& AOwnership) {
   }
 }
 
+// Writes AContent from the file's start.
 void WriteAll(int AHandle, QByteArrayView AContent) {
-  const char* Data = AContent.data();
-  qsizetype Left = AContent.size();
-  off_t Offset = 0;
-  while (Left > 0) {
-    const ssize_t Count = ::pwrite(AHandle, Data, static_cast<size_t>(Left), Offset);
-    if (Count < 0) {
-      if (errno == EINTR) {
-        continue;
-      }
-      RaiseErrno(TStep::Write);
-    }
-    Data += Count;
-    Left -= Count;
-    Offset += Count;
+  if (const int Error = WriteFullAt(AHandle, AContent.data(), static_cast<size_t>(AContent.size()), 0)) {
+    RaiseOsError(Error, TStep::Write);
   }
 }
 
-// Fills a new file, open as AHandle, with AContent and gives it the target's mode and owner; it
-// is on the disk and closed when this returns.
-void WriteNewFile(const TTarget& ATarget, int AHandle, QByteArrayView AContent) {
-  TDescriptor File(AHandle);
+// Fills a new file, AFile, with AContent and gives it the target's mode and owner; it is on the
+// disk and closed when this returns.
+void WriteNewFile(const TTarget& ATarget, TPosixFile AFile, QByteArrayView AContent) {
+  const int Handle = AFile.Fd();
   if (ATarget.Ownership) {
-    KeepOwnership(AHandle, *ATarget.Ownership);
+    KeepOwnership(Handle, *ATarget.Ownership);
   }
-  if (ATarget.Mode && ::fchmod(AHandle, *ATarget.Mode) != 0) {
+  if (ATarget.Mode && ::fchmod(Handle, *ATarget.Mode) != 0) {
     RaiseErrno();
   }
-  WriteAll(AHandle, AContent);
-  if (::fsync(AHandle) != 0) {
+  WriteAll(Handle, AContent);
+  if (::fsync(Handle) != 0) {
     RaiseErrno(TStep::Flush);
   }
-  File.Close();
+  CloseWritten(AFile);
 }
 
-TTemporaryName CreateTemporary(const QByteArray& APath, const TTarget& ATarget, int& AHandle) {
+TTemporaryName CreateTemporary(const QByteArray& APath, const TTarget& ATarget, TPosixFile& AFile) {
   return TTemporaryName(CreateBeside(APath, [&](const QByteArray& AName) {
     // A file with a mode of its own starts private, so no byte is ever readable by others.
-    AHandle = OpenFile(AName, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, ATarget.Mode ? 0600 : 0666);
-    return AHandle >= 0;
+    return OpenFile(AFile, AName, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, ATarget.Mode ? 0600 : 0666);
   }));
 }
 
 // Writes AContent to a new file beside the target and puts it in the target's place once all of
 // it is on the disk.
 void WriteBeside(const TTarget& ATarget, QByteArrayView AContent) {
-  int Handle = -1;
-  TTemporaryName Temp = CreateTemporary(ATarget.Path, ATarget, Handle);
-  WriteNewFile(ATarget, Handle, AContent);
+  TPosixFile File;
+  TTemporaryName Temp = CreateTemporary(ATarget.Path, ATarget, File);
+  WriteNewFile(ATarget, std::move(File), AContent);
   Temp.MoveTo(ATarget.Path);
   SyncFolder(ATarget.Path);
 }
@@ -461,11 +427,11 @@ void WriteBeside(const TTarget& ATarget, QByteArrayView AContent) {
 // Writes AContent over the existing file itself, for a folder that takes no new file. The old
 // content is read first and written back when the new one cannot be written whole.
 void WriteInPlace(const TTarget& ATarget, QByteArrayView AContent) {
-  const int Handle = OpenFile(ATarget.Path, O_RDWR | O_NOFOLLOW | O_NONBLOCK);
-  if (Handle < 0) {
-    RaiseErrno();
+  TPosixFile File;
+  if (const int Error = OpenFile(File, ATarget.Path, O_RDWR | O_NOFOLLOW | O_NONBLOCK)) {
+    RaiseOsError(Error);
   }
-  TDescriptor File(Handle);
+  const int Handle = File.Fd();
   struct stat Info {};
   if (::fstat(Handle, &Info) != 0) {
     RaiseErrno();
@@ -508,7 +474,7 @@ void WriteInPlace(const TTarget& ATarget, QByteArrayView AContent) {
     }
     throw;
   }
-  File.Close();
+  CloseWritten(File);
 }
 
 // The folder refused a new file or the rename, though the file itself may still be writable.
@@ -675,12 +641,11 @@ bool NeedsRestoring(const QString& AFileName) {
 // that can be opened and holds at least one byte and no more than settings ever do. Anything else
 // is no copy of the user's settings: someone else may have put it there, or it holds nothing.
 bool IsGoodBackup(const QByteArray& APath, struct stat& AInfo) {
-  const int Handle = OpenFile(APath, O_RDONLY | O_NONBLOCK | O_NOFOLLOW);
-  if (Handle < 0) {
+  TPosixFile File;
+  if (OpenFile(File, APath, O_RDONLY | O_NONBLOCK | O_NOFOLLOW) != 0) {
     return false;
   }
-  TDescriptor File(Handle);
-  return ::fstat(Handle, &AInfo) == 0 && S_ISREG(AInfo.st_mode) && AInfo.st_uid == ::geteuid() &&
+  return ::fstat(File.Fd(), &AInfo) == 0 && S_ISREG(AInfo.st_mode) && AInfo.st_uid == ::geteuid() &&
          AInfo.st_size > 0 && AInfo.st_size <= MaxSettingsFileSize;
 }
 
@@ -846,9 +811,9 @@ std::optional<QString> KeepAside(const QString& AFileName, const QString& ASuffi
     TTarget Target;
     Target.Mode = Info.st_mode & 07777;
     Target.Ownership = std::make_pair(Info.st_uid, Info.st_gid);
-    int Handle = -1;
-    TTemporaryName Temp = CreateTemporary(KeptPath, Target, Handle);
-    WriteNewFile(Target, Handle, Content);
+    TPosixFile File;
+    TTemporaryName Temp = CreateTemporary(KeptPath, Target, File);
+    WriteNewFile(Target, std::move(File), Content);
     const QByteArray Name = NameFree(Temp.Path(), KeptPath, true);
     Temp.Release();
     return QFile::decodeName(Name);

@@ -2,13 +2,13 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <QFile>
 #include <QFileInfo>
 #include <cstring>
 
 #include "remote/upload_body.h"
+#include "support/posix_file.h"
 
 namespace wavenard {
 
@@ -16,26 +16,6 @@ namespace {
 
 // "fLaC", a metadata block header and the 34 bytes of the stream information.
 constexpr int HeaderSize = 4 + 4 + 34;
-
-struct TDescriptor {
-  int Fd;
-  ~TDescriptor() { ::close(Fd); }
-};
-
-bool ReadAll(int AFd, unsigned char* ABuffer, size_t ASize) {
-  size_t Done = 0;
-  while (Done < ASize) {
-    const ssize_t Count = ::pread(AFd, ABuffer + Done, ASize - Done, static_cast<off_t>(Done));
-    if (Count < 0 && errno == EINTR) {
-      continue;
-    }
-    if (Count <= 0) {
-      return false;
-    }
-    Done += static_cast<size_t>(Count);
-  }
-  return true;
-}
 
 }  // namespace
 
@@ -48,19 +28,21 @@ std::optional<TFinishedTake> ReadFinishedTake(const QString& APath) {
     return std::nullopt;
   }
   // Non-blocking, so that a FIFO cannot hold the open.
-  const int Fd = ::open(QFile::encodeName(APath).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (Fd < 0) {
+  TPosixFile File;
+  if (File.Open(QFile::encodeName(APath).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK) != 0) {
     return std::nullopt;
   }
-  const TDescriptor File{Fd};
+  const int Fd = File.Fd();
   struct stat Status {};
   if (::fstat(Fd, &Status) != 0 || !S_ISREG(Status.st_mode) || IsOpenElsewhere(Fd)) {
     return std::nullopt;
   }
   unsigned char Header[HeaderSize];
   // The first block must be the stream information (type 0), 34 bytes long.
-  if (!ReadAll(Fd, Header, sizeof(Header)) || std::memcmp(Header, "fLaC", 4) != 0 ||
-      (Header[4] & 0x7F) != 0 || Header[5] != 0 || Header[6] != 0 || Header[7] != 34) {
+  size_t Read = 0;
+  if (ReadFullAt(Fd, Header, sizeof(Header), 0, Read) != 0 || Read < sizeof(Header) ||
+      std::memcmp(Header, "fLaC", 4) != 0 || (Header[4] & 0x7F) != 0 || Header[5] != 0 || Header[6] != 0 ||
+      Header[7] != 34) {
     return std::nullopt;
   }
   const unsigned char* Info = Header + 8;

@@ -13,6 +13,7 @@
 #include <cstring>
 
 #include "remote/query_encoding.h"
+#include "support/posix_file.h"
 #include "support/system_error.h"
 
 namespace wavenard {
@@ -191,11 +192,6 @@ void AdviseHugePages(QByteArray& ABuffer) {
   throw EFileFailure(QStringLiteral("Cannot open file \"%1\". %2").arg(AFN, AReason));
 }
 
-struct TFileDescriptor {
-  int Fd;
-  ~TFileDescriptor() { ::close(Fd); }
-};
-
 }  // namespace
 
 // A write lease is granted only while no other descriptor is open; it is given back at once.
@@ -219,11 +215,11 @@ QString ExtractFileName(const QString& APath) {
 
 QByteArray ReadVoiceTrackFile(const QString& AFN) {
   // Non-blocking, so that a FIFO cannot hold the open; reads of a regular file do not care.
-  const int Fd = ::open(QFile::encodeName(AFN).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (Fd < 0) {
-    ThrowOpenFailure(AFN, SysErrorDescription(errno));
+  TPosixFile File;
+  if (const int Error = File.Open(QFile::encodeName(AFN).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)) {
+    ThrowOpenFailure(AFN, SysErrorDescription(Error));
   }
-  const TFileDescriptor File{Fd};
+  const int Fd = File.Fd();
   if (IsOpenElsewhere(Fd)) {
     ThrowOpenFailure(AFN, QStringLiteral("The file is being used by another program"));
   }
@@ -243,18 +239,9 @@ QByteArray ReadVoiceTrackFile(const QString& AFN) {
   }
   QByteArray Content(static_cast<qsizetype>(Status.st_size), Qt::Uninitialized);
   AdviseHugePages(Content);
-  qsizetype Done = 0;
-  while (Done < Content.size()) {
-    const ssize_t Count = ::read(Fd, Content.data() + Done, static_cast<size_t>(Content.size() - Done));
-    if (Count < 0 && errno == EINTR) {
-      continue;
-    }
-    if (Count <= 0) {
-      break;
-    }
-    Done += Count;
-  }
-  if (Done < Content.size()) {
+  size_t Done = 0;
+  const size_t Size = static_cast<size_t>(Content.size());
+  if (ReadFull(Fd, Content.data(), Size, Done) != 0 || Done < Size) {
     throw EFileFailure(QStringLiteral("Stream read error"));
   }
   return Content;

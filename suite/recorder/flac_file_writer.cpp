@@ -13,6 +13,7 @@
 
 #include "suite/recorder/held_take.h"
 #include "suite/recorder/recording_failure.h"
+#include "support/posix_file.h"
 #include "support/system_error.h"
 
 extern "C" FLAC__bool FLAC__stream_encoder_set_do_md5(FLAC__StreamEncoder* AEncoder, FLAC__bool AValue);
@@ -30,40 +31,22 @@ constexpr size_t Md5Size = 16;
 // How many seconds of sound may be written before the header's length is brought up to date.
 constexpr int StampSeconds = 2;
 
-bool WriteAll(int AFd, const unsigned char* AData, size_t ASize) {
-  while (ASize > 0) {
-    const ssize_t Count = ::write(AFd, AData, ASize);
-    if (Count < 0 && errno == EINTR) {
-      continue;
-    }
-    if (Count <= 0) {
-      if (Count == 0) {
-        errno = EIO;
-      }
-      return false;
-    }
-    AData += Count;
-    ASize -= static_cast<size_t>(Count);
-  }
-  return true;
-}
-
-bool WriteAt(int AFd, off_t AOffset, const unsigned char* AData, size_t ASize) {
-  return ::lseek(AFd, AOffset, SEEK_SET) == AOffset && WriteAll(AFd, AData, ASize);
-}
-
 // Writes the 36-bit sample count into STREAMINFO without moving the file's offset; the 4 bits
-// it shares a byte with (of the sample size) stay.
-bool StampTotalSamples(int AFd, quint64 ASamples) {
+// it shares a byte with (of the sample size) stay. Returns 0 or the error code.
+int StampTotalSamples(int AFd, quint64 ASamples) {
   unsigned char Total[5];
-  if (::pread(AFd, Total, 1, TotalSamplesOffset) != 1) {
-    return false;
+  size_t Read = 0;
+  if (const int Error = ReadFullAt(AFd, Total, 1, TotalSamplesOffset, Read)) {
+    return Error;
+  }
+  if (Read != 1) {
+    return EIO;
   }
   Total[0] = static_cast<unsigned char>((Total[0] & 0xF0) | ((ASamples >> 32) & 0x0F));
   for (int I = 1; I < 5; ++I) {
     Total[I] = static_cast<unsigned char>(ASamples >> (8 * (4 - I)));
   }
-  return ::pwrite(AFd, Total, sizeof Total, TotalSamplesOffset) == static_cast<ssize_t>(sizeof Total);
+  return WriteFullAt(AFd, Total, sizeof Total, TotalSamplesOffset);
 }
 
 }  // namespace
@@ -104,8 +87,8 @@ class TFlacFileWriter::TEncoder final : public FLAC::Encoder::Stream {
     if (Pending.empty()) {
       return true;
     }
-    if (!WriteAll(Fd, Pending.data(), Pending.size())) {
-      LastError = errno;
+    if (const int Error = WriteFull(Fd, Pending.data(), Pending.size())) {
+      LastError = Error;
       return false;
     }
     Offset += static_cast<off_t>(Pending.size());
@@ -115,7 +98,7 @@ class TFlacFileWriter::TEncoder final : public FLAC::Encoder::Stream {
     // Frames only follow the header, so STREAMINFO is in place by now. The encoder writes the
     // final count itself when it finishes; a failed stamp is tried again with the next write.
     if (PendingSamples > 0 && SamplesInFile - StampedSamples >= StampInterval &&
-        StampTotalSamples(Fd, SamplesInFile)) {
+        StampTotalSamples(Fd, SamplesInFile) == 0) {
       StampedSamples = SamplesInFile;
     }
     PendingSamples = 0;
@@ -123,18 +106,23 @@ class TFlacFileWriter::TEncoder final : public FLAC::Encoder::Stream {
   }
 
   // Cuts the file back to its last whole frame and makes the header say so. The frame sizes and
-  // the checksum become "unknown", which every decoder accepts. Returns false when that fails.
-  bool Repair() {
+  // the checksum become "unknown", which every decoder accepts. Returns 0 or the error code.
+  int Repair() {
     if (SamplesInFile == 0) {
-      return true;  // the file goes
+      return 0;  // the file goes
     }
     if (::ftruncate(Fd, GoodEnd) != 0) {
-      return false;
+      return errno;
     }
     const std::array<unsigned char, 6> NoFrameSizes{};
     const std::array<unsigned char, Md5Size> NoMd5{};
-    return WriteAt(Fd, FrameSizesOffset, NoFrameSizes.data(), NoFrameSizes.size()) &&
-           StampTotalSamples(Fd, SamplesInFile) && WriteAt(Fd, Md5Offset, NoMd5.data(), NoMd5.size());
+    if (const int Error = WriteFullAt(Fd, NoFrameSizes.data(), NoFrameSizes.size(), FrameSizesOffset)) {
+      return Error;
+    }
+    if (const int Error = StampTotalSamples(Fd, SamplesInFile)) {
+      return Error;
+    }
+    return WriteFullAt(Fd, NoMd5.data(), NoMd5.size(), Md5Offset);
   }
 
  protected:
@@ -258,10 +246,10 @@ std::unique_ptr<THeldTake> TFlacFileWriter::FinishHeld(const QByteArray& AChecks
   if (!FEncoder->finish() || !FEncoder->Flush()) {
     Abandon(FEncoder->FailureReason());
   }
-  if (AChecksum.size() == Md5Size &&
-      !WriteAt(FEncoder->Fd, Md5Offset, reinterpret_cast<const unsigned char*>(AChecksum.constData()),
-               Md5Size)) {
-    Abandon(SysErrorDescription(errno));
+  if (AChecksum.size() == Md5Size) {
+    if (const int Error = WriteFullAt(FEncoder->Fd, AChecksum.constData(), Md5Size, Md5Offset)) {
+      Abandon(SysErrorDescription(Error));
+    }
   }
   if (::fsync(FEncoder->Fd) != 0 && errno != EINVAL) {
     Abandon(SysErrorDescription(errno));
@@ -279,8 +267,8 @@ std::unique_ptr<THeldTake> TFlacFileWriter::FinishHeld(const QByteArray& AChecks
 void TFlacFileWriter::Abandon(const QString& AReason) {
   QString Reason = AReason;
   FEncoder->finish();
-  if (!FEncoder->Repair()) {
-    Reason += QStringLiteral(". The file could not be completed either: ") + SysErrorDescription(errno);
+  if (const int Error = FEncoder->Repair()) {
+    Reason += QStringLiteral(". The file could not be completed either: ") + SysErrorDescription(Error);
   }
   Close(FEncoder->SamplesInFile > 0);
   throw ERecordingFailure(QStringLiteral("Cannot write file \"%1\". %2").arg(FFileName, Reason));

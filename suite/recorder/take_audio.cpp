@@ -1,11 +1,9 @@
 #include "suite/recorder/take_audio.h"
 
 #include <FLAC++/decoder.h>
-#include <unistd.h>
-
-#include <cerrno>
 
 #include "suite/recorder/recording_failure.h"
+#include "support/posix_file.h"
 #include "support/system_error.h"
 
 namespace wavenard {
@@ -22,20 +20,15 @@ class TTakeDecoder final : public FLAC::Decoder::Stream {
 
  protected:
   ::FLAC__StreamDecoderReadStatus read_callback(FLAC__byte ABuffer[], size_t* ABytes) override {
-    for (;;) {
-      const ssize_t Count = ::pread(FFd, ABuffer, *ABytes, FOffset);
-      if (Count < 0 && errno == EINTR) {
-        continue;
-      }
-      if (Count < 0) {
-        Failure = SysErrorDescription(errno);
-        return FLAC__STREAM_DECODER_READ_STATUS_ABORT;
-      }
-      *ABytes = static_cast<size_t>(Count);
-      FOffset += Count;
-      return Count == 0 ? FLAC__STREAM_DECODER_READ_STATUS_END_OF_STREAM
-                        : FLAC__STREAM_DECODER_READ_STATUS_CONTINUE;
+    size_t Count = 0;
+    if (const int Error = ReadFullAt(FFd, ABuffer, *ABytes, FOffset, Count)) {
+      Failure = SysErrorDescription(Error);
+      return FLAC__STREAM_DECODER_READ_STATUS_ABORT;
     }
+    *ABytes = Count;
+    FOffset += static_cast<off_t>(Count);
+    return Count == 0 ? FLAC__STREAM_DECODER_READ_STATUS_END_OF_STREAM
+                      : FLAC__STREAM_DECODER_READ_STATUS_CONTINUE;
   }
 
   ::FLAC__StreamDecoderWriteStatus write_callback(const ::FLAC__Frame* AFrame,
