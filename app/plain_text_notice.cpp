@@ -1,7 +1,5 @@
 #include "app/plain_text_notice.h"
 
-#include <mutex>
-
 #include "app/connection_lock.h"
 #include "config/connection_settings.h"
 #include "remote/station_address.h"
@@ -14,12 +12,7 @@ TPlainTextNotice::TPlainTextNotice(std::shared_ptr<const TSettings> ASettings, T
     : FSettings(std::move(ASettings)), FBoxes(ABoxes), FLock(ALock) {}
 
 void TPlainTextNotice::Update() {
-  QString Server;
-  {
-    std::lock_guard Guard(FSettings->Lock());
-    Server = FSettings->Server();
-  }
-  const TStationAddress Station = TStationAddress::FromServer(Server);
+  const TStationAddress Station = TStationAddress::FromServer(FSettings->Server());
   FLock.ShowFor(Station);
   if (FShown || Station.Tls || Station.Host.isEmpty() || IsLoopbackHost(Station.Host)) {
     return;

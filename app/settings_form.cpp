@@ -10,7 +10,6 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <limits>
-#include <mutex>
 
 #include "audio/capture_devices.h"
 #include "config/connection_settings.h"
@@ -100,14 +99,11 @@ void TSettingsFrm::showEvent(QShowEvent* AEvent) {
 }
 
 void TSettingsFrm::FormShow() {
-  {
-    // A worker reads either the old group of four or the new one, never a mixture.
-    std::lock_guard Guard(FSettings.Lock());
-    FServerEdit->setText(FSettings.Server());
-    FPortBox->setValue(FSettings.Port());
-    FUserEdit->setText(FSettings.User());
-    FPassEdit->setText(FSettings.Pass());
-  }
+  const TConnectionValues Connection = FSettings.Snapshot();
+  FServerEdit->setText(Connection.Server);
+  FPortBox->setValue(Connection.Port);
+  FUserEdit->setText(Connection.User);
+  FPassEdit->setText(Connection.Pass);
   FillInputDevices();
   TInputDevice& Input = FSystemIni.Inputs.Items(0);
   Input.Method = WasapiMethod;
@@ -134,13 +130,8 @@ void TSettingsFrm::FillInputDevices() {
 }
 
 void TSettingsFrm::btOKClick() {
-  {
-    std::lock_guard Guard(FSettings.Lock());
-    FSettings.SetServer(FServerEdit->text());
-    FSettings.SetPort(FPortBox->value());
-    FSettings.SetUser(FUserEdit->text());
-    FSettings.SetPass(FPassEdit->text());
-  }
+  // A worker reads either the old group of four or the new one, never a mixture.
+  FSettings.Assign({FServerEdit->text(), FPortBox->value(), FUserEdit->text(), FPassEdit->text()});
   TInputDevice& Input = FSystemIni.Inputs.Items(0);
   Input.Method = WasapiMethod;
   const int Selected = FInputBox->currentIndex();

@@ -14,6 +14,19 @@ const TPropertyTable& TSettings::SettingsProperties() {
   return Table;
 }
 
+TConnectionValues TSettings::Snapshot() const {
+  std::lock_guard Guard(FLock);
+  return {FServer, FPort, FUser, FPass};
+}
+
+void TSettings::Assign(const TConnectionValues& AValues) {
+  std::lock_guard Guard(FLock);
+  FServer = AValues.Server;
+  FPort = AValues.Port;
+  FUser = AValues.User;
+  FPass = AValues.Pass;
+}
+
 QString TSettings::Server() const {
   std::lock_guard Guard(FLock);
   return FServer;

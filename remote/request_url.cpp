@@ -98,16 +98,15 @@ std::optional<int> ParsePort(QStringView AText, int ADefault) {
 
 }  // namespace
 
-QString BuildURL(const TSettings& ASettings, bool AWithCredentials) {
-  std::lock_guard Guard(ASettings.Lock());
-  const TStationAddress Station = TStationAddress::FromServer(ASettings.Server());
+QString BuildURL(const TConnectionValues& AConnection, bool AWithCredentials) {
+  const TStationAddress Station = TStationAddress::FromServer(AConnection.Server);
   // One arg() for all three: a "%1" inside the server name must stay as it is.
   QString URL =
-      QStringLiteral("%1://%2:%3").arg(Station.Scheme(), Station.Host, QString::number(ASettings.Port()));
+      QStringLiteral("%1://%2:%3").arg(Station.Scheme(), Station.Host, QString::number(AConnection.Port));
   if (AWithCredentials) {
     URL += QStringLiteral("/?user=%1&pass=%2")
-               .arg(QString::fromLatin1(EncodeQueryValue(ASettings.User())),
-                    QString::fromLatin1(EncodeQueryValue(ASettings.Pass())));
+               .arg(QString::fromLatin1(EncodeQueryValue(AConnection.User)),
+                    QString::fromLatin1(EncodeQueryValue(AConnection.Pass)));
   }
   return URL;
 }

@@ -7,13 +7,12 @@
 
 namespace wavenard {
 
-class TSettings;
+struct TConnectionValues;
 
 // "http://" Server ":" Port, and with credentials "/?user=...&pass=..." with both values
 // query-encoded. Server is put in as stored, unchecked; one that begins with "https://" or
-// "http://" gives that scheme and the rest of it (TStationAddress). Reads the record under its
-// lock.
-QString BuildURL(const TSettings& ASettings, bool AWithCredentials);
+// "http://" gives that scheme and the rest of it (TStationAddress).
+QString BuildURL(const TConnectionValues& AConnection, bool AWithCredentials);
 
 // Where a request URL sends its request: the host and port to connect to, and the request
 // target as it goes on the wire.

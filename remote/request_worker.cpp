@@ -1,7 +1,6 @@
 #include "remote/request_worker.h"
 
 #include <exception>
-#include <mutex>
 
 #include "config/connection_settings.h"
 #include "remote/answer_text.h"
@@ -39,15 +38,10 @@ void TAPI::MovePlaylistTrack(int AFrom, int ATo) {
 }
 
 void TAPI::InsertVoiceTrack(int AIndex, const QString& AFN) {
-  QString User;
-  QString Pass;
-  {
-    std::lock_guard Guard(FSettings->Lock());
-    User = FSettings->User();
-    Pass = FSettings->Pass();
-  }
+  const TConnectionValues Connection = FSettings->Snapshot();
   const QByteArray Content = ReadVoiceTrackFile(AFN);
-  FForm = std::make_unique<QByteArray>(BuildUploadBody(User, Pass, ExtractFileName(AFN), AIndex, Content));
+  FForm = std::make_unique<QByteArray>(
+      BuildUploadBody(Connection.User, Connection.Pass, ExtractFileName(AFN), AIndex, Content));
   Start();
 }
 
@@ -76,14 +70,11 @@ void TAPI::Execute() {
 bool TAPI::DoRequest(const QString& ARequest, QString& AResponse) {
   AResponse.clear();
   try {
-    QString URL;
-    {
-      std::lock_guard Guard(FSettings->Lock());
-      if (FSettings->Server().isEmpty()) {
-        throw ENetworkFailure(QStringLiteral("Connection not configured. Please open Settings."));
-      }
-      URL = FForm ? BuildURL(*FSettings, false) : BuildURL(*FSettings, true) + u'&' + ARequest;
+    const TConnectionValues Connection = FSettings->Snapshot();
+    if (Connection.Server.isEmpty()) {
+      throw ENetworkFailure(QStringLiteral("Connection not configured. Please open Settings."));
     }
+    const QString URL = FForm ? BuildURL(Connection, false) : BuildURL(Connection, true) + u'&' + ARequest;
     const auto Aborted = [HandOver = FReadyCallback.HandOver, Upload = FUploadState] {
       return (HandOver && HandOver->Closed()) || (Upload && Upload->Cancelled());
     };

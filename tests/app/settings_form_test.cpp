@@ -158,17 +158,15 @@ TEST_F(SettingsFormTest, OKTakesTheValuesAsTypedAndSavesTheSystemSettingsOnly) {
 }
 
 TEST_F(SettingsFormTest, OKWhileRequestsReadTheSettingsNeverShowsThemAMix) {
-  // A reader that takes the four values under one hold of the lock, as a request worker does.
+  // A reader that takes the four values at once, as a request worker does.
   std::atomic<bool> Stop{false};
   std::atomic<int> Mixed{0};
   std::atomic<int> Reads{0};
   std::thread Worker([&] {
     while (!Stop) {
-      std::lock_guard Guard(Settings.Lock());
-      const bool Old = Settings.Server() == "studio" && Settings.Port() == 8000 &&
-                       Settings.User() == "anna" && Settings.Pass() == "secret";
-      const bool New = Settings.Server() == "other" && Settings.Port() == 9000 && Settings.User() == "ben" &&
-                       Settings.Pass() == "pw";
+      const TConnectionValues Seen = Settings.Snapshot();
+      const bool Old = Seen == TConnectionValues{u"studio"_qs, 8000, u"anna"_qs, u"secret"_qs};
+      const bool New = Seen == TConnectionValues{u"other"_qs, 9000, u"ben"_qs, u"pw"_qs};
       Mixed += (Old || New) ? 0 : 1;
       ++Reads;
     }

@@ -325,9 +325,9 @@ TEST(ObjectTextReader, AppliesARecordUnderItsLockSoReadersNeverSeeAMix) {
   std::atomic<int> Mixed = 0;
   std::thread Reader([&] {
     while (!Done) {
-      const std::lock_guard Hold(Record.Lock());
-      const bool A = Record.Server() == u"a";
-      if ((Record.Port() == 1) != A || (Record.User() == u"a") != A || (Record.Pass() == u"a") != A) {
+      const auto Seen = Record.Snapshot();
+      const bool A = Seen.Server == u"a";
+      if ((Seen.Port == 1) != A || (Seen.User == u"a") != A || (Seen.Pass == u"a") != A) {
         ++Mixed;
       }
     }

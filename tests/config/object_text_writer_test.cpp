@@ -1,12 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <mutex>
 #include <thread>
 
 #include "config/connection_settings.h"
 #include "config/object_text.h"
 #include "test_records.h"
+#include "tests/config/settings_lock_probe.h"
 #include "text_helpers.h"
 
 namespace wavenard::test {
@@ -51,23 +51,14 @@ TEST(ObjectTextWriter, WritesARecordUnderItsLockSoTheTextIsNeverAMix) {
   TSettings Record;
   const QString Values[] = {QString(20000, u'a'), QString(20000, u'b')};
   const auto Set = [&](int AIndex) {
-    const std::lock_guard Hold(Record.Lock());
-    Record.SetServer(Values[AIndex]);
-    Record.SetPort(AIndex);
-    Record.SetUser(Values[AIndex]);
-    Record.SetPass(Values[AIndex]);
+    Record.Assign({Values[AIndex], AIndex, Values[AIndex], Values[AIndex]});
   };
   Set(1);
   const QByteArray TextB = WriteObjectText(Record);
   Set(0);
   const QByteArray TextA = WriteObjectText(Record);
   bool Released = false;
-  std::thread([&] {
-    Released = Record.Lock().try_lock();
-    if (Released) {
-      Record.Lock().unlock();
-    }
-  }).join();
+  std::thread([&] { Released = TSettingsLockProbe::CouldTake(Record); }).join();
   ASSERT_TRUE(Released) << "the write keeps the record locked";
 
   std::atomic<bool> Done = false;

@@ -11,6 +11,7 @@
 #include "config/failures.h"
 #include "config/folders.h"
 #include "tests/config/qt_print.h"
+#include "tests/config/settings_lock_probe.h"
 #include "tests/config/text_helpers.h"
 #include "tests/testsupport/scripted_box_presenter.h"
 #include "tests/testsupport/temp_folder.h"
@@ -198,13 +199,7 @@ TEST_F(SettingsFile, ASyntaxFailureGoesToTheCallerAndTheFileIsKeptBeforeTheFirst
 
 TEST_F(SettingsFile, ReadingAndWritingTheTextHoldTheRecordsLock) {
   const TValueAccess Access(Settings);
-  auto Other = std::async(std::launch::async, [this] {
-    const bool Taken = Settings.Lock().try_lock();
-    if (Taken) {
-      Settings.Lock().unlock();
-    }
-    return Taken;
-  });
+  auto Other = std::async(std::launch::async, [this] { return TSettingsLockProbe::CouldTake(Settings); });
   EXPECT_FALSE(Other.get());
 }
 

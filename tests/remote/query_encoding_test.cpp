@@ -57,12 +57,7 @@ TEST(BuildURL, Table) {
       {u"https:/st"_qs, 81, u"u"_qs, u"p"_qs, false, u"http://https:/st:81"_qs},
   };
   for (const auto& Case : Cases) {
-    TSettings Settings;
-    Settings.SetServer(Case.Server);
-    Settings.SetPort(Case.Port);
-    Settings.SetUser(Case.User);
-    Settings.SetPass(Case.Pass);
-    EXPECT_EQ(BuildURL(Settings, Case.Credentials), Case.URL);
+    EXPECT_EQ(BuildURL({Case.Server, Case.Port, Case.User, Case.Pass}, Case.Credentials), Case.URL);
   }
 }
 
