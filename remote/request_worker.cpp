@@ -62,7 +62,7 @@ void TAPI::Execute() {
     // The receiver counts on one result per worker, also when reading the answer failed.
     if (!FCallbackDone) {
       FPlaylist.reset();
-      Fail(FailureText(E));
+      Fail(TRequestFailure::Station, FailureText(E));
     }
   }
 }
@@ -72,7 +72,9 @@ bool TAPI::DoRequest(const QString& ARequest, QString& AResponse) {
   try {
     const TConnectionValues Connection = FSettings->Snapshot();
     if (Connection.Server.isEmpty()) {
-      throw ENetworkFailure(QStringLiteral("Connection not configured. Please open Settings."));
+      Fail(TRequestFailure::NotConfigured,
+           QStringLiteral("Connection not configured. Please open Settings."));
+      return false;
     }
     const QString URL = FForm ? BuildURL(Connection, false) : BuildURL(Connection, true) + u'&' + ARequest;
     const auto Aborted = [HandOver = FReadyCallback.HandOver, Upload = FUploadState] {
@@ -92,7 +94,8 @@ bool TAPI::DoRequest(const QString& ARequest, QString& AResponse) {
       return true;
     }
     if (!Text) {
-      Fail(QStringLiteral("The station's answer is in an unknown character set (\"%1\").")
+      Fail(TRequestFailure::Station,
+           QStringLiteral("The station's answer is in an unknown character set (\"%1\").")
                .arg(QString::fromLatin1(CharsetOf(Answer.ContentType))));
       return false;
     }
@@ -101,25 +104,25 @@ bool TAPI::DoRequest(const QString& ARequest, QString& AResponse) {
       return true;
     }
     // An empty error text would look like no error at all.
-    Fail(Text->isEmpty() ? Answer.StatusText() : *Text);
+    Fail(TRequestFailure::Http, Text->isEmpty() ? Answer.StatusText() : *Text);
     return false;
   } catch (const EUntrustedCertificate& E) {
     FUntrustedCertificate = E.Certificate();
-    Fail(E.Message());
+    Fail(TRequestFailure::Network, E.Message());
     return false;
   } catch (const ECertificateChanged& E) {
     FCertificateChanged = true;
-    Fail(E.Message());
+    Fail(TRequestFailure::Network, E.Message());
     return false;
   } catch (const ENetworkFailure& E) {
-    Fail(E.Message());
+    Fail(TRequestFailure::Network, E.Message());
     return false;
   } catch (const EExchangeAborted&) {
     // Given up for the receiver that cancelled it, which still hears of it; a receiver that
     // closed hears nothing.
     if (FUploadState && FUploadState->Cancelled() &&
         !(FReadyCallback.HandOver && FReadyCallback.HandOver->Closed())) {
-      Fail(QStringLiteral("The upload was cancelled."));
+      Fail(TRequestFailure::Cancelled, QStringLiteral("The upload was cancelled."));
     }
     return false;
   }
@@ -139,6 +142,7 @@ void TAPI::CheckResult(const QString& AResponse) {
   FSuccess = AResponse == QLatin1String("OK");
   if (!FSuccess) {
     FError = AResponse;
+    FFailure = TRequestFailure::Station;
   }
 }
 
@@ -178,8 +182,9 @@ void TAPI::ExecMoveTrack() {
   DoCallback();
 }
 
-void TAPI::Fail(const QString& AMessage) {
+void TAPI::Fail(TRequestFailure AFailure, const QString& AMessage) {
   FSuccess = false;
+  FFailure = AFailure;
   FError = AMessage;
   DoCallback();
 }

@@ -47,6 +47,17 @@ struct TUploadState {
   bool Delivered() const { return Phase == TPhase::Delivered; }
 };
 
+// What made a request fail, for a receiver that acts on it; the worker's Error() says it to the
+// user.
+enum class TRequestFailure {
+  None,           // the request succeeded
+  Cancelled,      // the upload was cancelled before its body had gone out whole
+  NotConfigured,  // no station is set up
+  Network,        // the station could not be reached, or its answer not received whole
+  Http,           // the station answered with an error status
+  Station,        // the station answered but refused the request, or sent what cannot be read
+};
+
 // Where a worker delivers its result: the receiver's hand-over to the main thread and the
 // method to run there. Once the hand-over is closed nothing is delivered.
 struct TAPICallback {
@@ -89,6 +100,7 @@ class TAPI final : public TThread {
   std::unique_ptr<TPlaylist> TakePlaylist() { return std::move(FPlaylist); }
   const QString& Error() const { return FError; }
   bool Success() const { return FSuccess; }
+  TRequestFailure Failure() const { return FFailure; }
   // After a failure because the station's certificate is not trusted: that certificate, which
   // the presenter may choose to trust.
   const std::optional<TServerCertificate>& UntrustedCertificate() const { return FUntrustedCertificate; }
@@ -105,13 +117,14 @@ class TAPI final : public TThread {
   void ExecDeleteTrack();
   void ExecMoveTrack();
   void DoCallback();
-  void Fail(const QString& AMessage);
+  void Fail(TRequestFailure AFailure, const QString& AMessage);
   // Reports the upload's progress into FUploadState; nothing without one.
   TTransferProgress UploadProgress() const;
 
   TAPICallback FReadyCallback;
   std::unique_ptr<TPlaylist> FPlaylist;
   QString FError;
+  TRequestFailure FFailure = TRequestFailure::None;
   TRequest FRequest = TRequest::rqPlaylist;
   bool FSuccess = false;
   int FParam1 = 0;

@@ -26,6 +26,7 @@ struct TResult {
   QString Error;
   bool HasPlaylist = false;
   QStringList Rows;  // "title|duration"
+  TRequestFailure Failure = TRequestFailure::None;
 };
 
 class RequestWorker : public ::testing::Test {
@@ -49,7 +50,8 @@ class RequestWorker : public ::testing::Test {
   TAPI* NewWorker(const THttpLimits& ALimits = ShortLimits) {
     TAPICallback Callback{
         FHandOver, [this](TAPI& ASender) {
-          TResult Result{ASender.Success(), ASender.Error(), ASender.Playlist() != nullptr, {}};
+          TResult Result{
+              ASender.Success(), ASender.Error(), ASender.Playlist() != nullptr, {}, ASender.Failure()};
           if (const TPlaylist* Playlist = ASender.Playlist()) {
             for (int I = 0; I < Playlist->Count(); ++I) {
               Result.Rows << Playlist->Items(I).Title + u'|' + Playlist->Items(I).Duration;
@@ -152,6 +154,7 @@ TEST_F(RequestWorker, InterpretsTheAnswerByKindOfRequest) {
     QString Error;
     bool HasPlaylist;
     QStringList Rows;
+    TRequestFailure Failure = TRequestFailure::None;
   } Cases[] = {
       {"playlist with tracks",
        Playlist,
@@ -182,7 +185,8 @@ TEST_F(RequestWorker, InterpretsTheAnswerByKindOfRequest) {
        false,
        u"OK\r\n"_qs,
        false,
-       {}},
+       {},
+       TRequestFailure::Station},
       {"move OK", Move, TRawReply::Answer(200, "OK", "OK"), true, u""_qs, false, {}},
       {"move refused",
        Move,
@@ -190,21 +194,24 @@ TEST_F(RequestWorker, InterpretsTheAnswerByKindOfRequest) {
        false,
        u"No such row"_qs,
        false,
-       {}},
+       {},
+       TRequestFailure::Station},
       {"500 with a body",
        Playlist,
        TRawReply::Answer(500, "Internal Server Error", "Database down"),
        false,
        u"Database down"_qs,
        false,
-       {}},
+       {},
+       TRequestFailure::Http},
       {"500 without a body",
        Delete,
        TRawReply::Answer(500, "Internal Server Error", ""),
        false,
        u"500 Internal Server Error"_qs,
        false,
-       {}},
+       {},
+       TRequestFailure::Http},
       {"upload with any answer",
        Insert,
        TRawReply::Answer(200, "OK", "stored, thanks"),
@@ -232,49 +239,56 @@ TEST_F(RequestWorker, InterpretsTheAnswerByKindOfRequest) {
        false,
        u"Wrong password"_qs,
        false,
-       {}},
+       {},
+       TRequestFailure::Http},
       {"error text without charset",
        Delete,
        TRawReply::Answer(200, "OK", "caf\xC3\xA9", "text/plain"),
        false,
        u"café"_qs,
        false,
-       {}},
+       {},
+       TRequestFailure::Station},
       {"error text in UTF-8 any case",
        Delete,
        TRawReply::Answer(200, "OK", "caf\xC3\xA9", "text/plain; charset=Utf-8"),
        false,
        u"café"_qs,
        false,
-       {}},
+       {},
+       TRequestFailure::Station},
       {"error text quoted charset",
        Delete,
        TRawReply::Answer(200, "OK", "caf\xC3\xA9", "text/plain; charset=\"UTF-8\""),
        false,
        u"café"_qs,
        false,
-       {}},
+       {},
+       TRequestFailure::Station},
       {"error text in Latin-1",
        Delete,
        TRawReply::Answer(500, "Oops", "caf\xE9", "text/plain; charset=ISO-8859-1"),
        false,
        u"café"_qs,
        false,
-       {}},
+       {},
+       TRequestFailure::Http},
       {"unknown charset",
        Playlist,
        TRawReply::Answer(200, "OK", Tracks, "text/xml; charset=x-martian"),
        false,
        u"The station's answer is in an unknown character set (\"x-martian\")."_qs,
        false,
-       {}},
+       {},
+       TRequestFailure::Station},
       {"station never answers",
        Playlist,
        TRawReply::Silence(),
        false,
        u"The station did not answer in time."_qs,
        false,
-       {}},
+       {},
+       TRequestFailure::Network},
   };
   for (const auto& Case : Cases) {
     SCOPED_TRACE(Case.What);
@@ -282,6 +296,7 @@ TEST_F(RequestWorker, InterpretsTheAnswerByKindOfRequest) {
     const TResult Result = Run(&Server, Case.Start);
     EXPECT_EQ(Result.Success, Case.Success);
     EXPECT_EQ(Result.Error, Case.Error);
+    EXPECT_EQ(Result.Failure, Case.Failure);
     EXPECT_EQ(Result.HasPlaylist, Case.HasPlaylist);
     EXPECT_EQ(Result.Rows, Case.Rows);
   }
@@ -293,16 +308,19 @@ TEST_F(RequestWorker, ReportsAMissingOrUnusableServerWithoutSendingAnything) {
   const struct {
     QString Server;
     QString Error;
+    TRequestFailure Failure;
   } Cases[] = {
-      {u""_qs, u"Connection not configured. Please open Settings."_qs},
+      {u""_qs, u"Connection not configured. Please open Settings."_qs, TRequestFailure::NotConfigured},
       {u"127.0.0.1:"_qs + Port,
-       u"Invalid URL: \"http://127.0.0.1:%1:%1/?user=a+b&pass=***&action=delete&pos=1\""_qs.arg(Port)},
+       u"Invalid URL: \"http://127.0.0.1:%1:%1/?user=a+b&pass=***&action=delete&pos=1\""_qs.arg(Port),
+       TRequestFailure::Network},
   };
   for (const auto& Case : Cases) {
     FSettings->SetServer(Case.Server);
     const TResult Result = Run(&Server, [](TAPI& A) { A.DeletePlaylistTrack(0); });
     EXPECT_FALSE(Result.Success);
     EXPECT_EQ(Result.Error, Case.Error);
+    EXPECT_EQ(Result.Failure, Case.Failure);
   }
   EXPECT_TRUE(Server.Requests().isEmpty());
 }
@@ -349,6 +367,7 @@ TEST_F(RequestWorker, AnAnswerThatGoesOnAndOnIsGivenUpAtTheDeadline) {
     const TResult Result = Run(Case.Server, Case.Start, Case.Limits);
     EXPECT_EQ(Result.Success, Case.Success);
     EXPECT_EQ(Result.Error, Case.Success ? QString() : GivenUp);
+    EXPECT_EQ(Result.Failure, Case.Success ? TRequestFailure::None : TRequestFailure::Network);
   }
 }
 

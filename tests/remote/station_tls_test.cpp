@@ -24,6 +24,7 @@ struct TResult {
   int Rows = -1;
   std::optional<TServerCertificate> Untrusted;
   bool Changed = false;
+  TRequestFailure Failure = TRequestFailure::None;
 };
 
 QByteArray FlacFile() {
@@ -90,13 +91,15 @@ class StationTls : public ::testing::Test {
 
   TResult Run(const std::function<void(TAPI&)>& AStart) {
     std::optional<TResult> Result;
-    auto* Worker =
-        new TAPI(FSettings, TAPICallback{FHandOver, [&](TAPI& ASender) {
-                                           Result = TResult{
-                                               ASender.Success(), ASender.Error(),
-                                               ASender.Playlist() ? ASender.Playlist()->Count() : -1,
-                                               ASender.UntrustedCertificate(), ASender.CertificateChanged()};
-                                         }});
+    auto* Worker = new TAPI(
+        FSettings, TAPICallback{FHandOver, [&](TAPI& ASender) {
+                                  Result = TResult{ASender.Success(),
+                                                   ASender.Error(),
+                                                   ASender.Playlist() ? ASender.Playlist()->Count() : -1,
+                                                   ASender.UntrustedCertificate(),
+                                                   ASender.CertificateChanged(),
+                                                   ASender.Failure()};
+                                }});
     Worker->SetPinnedKeys(FPins);
     AStart(*Worker);
     [&] { QTRY_VERIFY_WITH_TIMEOUT(Result.has_value(), 20000); }();
@@ -197,6 +200,7 @@ TEST_F(StationTls, ACertificateThatFailsItsChecksIsRefusedInWords) {
     const TResult Result = Fetch();
     EXPECT_FALSE(Result.Success);
     EXPECT_EQ(Result.Error.toStdString(), Case.Error.toStdString());
+    EXPECT_EQ(Result.Failure, TRequestFailure::Network);
     EXPECT_EQ(Result.Untrusted.has_value(), Case.MayBeTrusted);
     // Nothing went over a connection that failed its checks: the credentials stayed here.
     EXPECT_TRUE(Station.Requests().empty());
@@ -232,8 +236,10 @@ TEST_F(StationTls, AChangedKeyIsRefusedAndNotOfferedAgain) {
   FPins->Pin(u"127.0.0.1"_qs, Station.Port(), FirstLine(Certificates->File(u"self-signed-2.pin"_qs)));
   const TResult Result = Fetch();
   EXPECT_FALSE(Result.Success);
-  EXPECT_TRUE(Result.Error.startsWith(u"The station's certificate has changed since it was trusted"_qs))
-      << Result.Error.toStdString();
+  EXPECT_EQ(Result.Error,
+            u"The station's certificate has changed since it was trusted; the connection was refused. "
+            u"If the station really has a new certificate, remove its line from wavenard-pins.ini."_qs);
+  EXPECT_EQ(Result.Failure, TRequestFailure::Network);
   EXPECT_FALSE(Result.Untrusted.has_value());
   EXPECT_TRUE(Result.Changed);
   EXPECT_TRUE(Station.Requests().empty());
