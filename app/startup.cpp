@@ -15,9 +15,9 @@
 #include "config/player_ini.h"
 #include "config/system_ini.h"
 #include "support/message_box.h"
-#include "support/msg_thread.h"
 #include "support/screen_dpi_source.h"
-#include "support/thread.h"
+#include "support/threads/msg_thread.h"
+#include "support/threads/worker_pool.h"
 #include "support/widget_box_presenter.h"
 #include "support/windows1252.h"
 
@@ -71,9 +71,9 @@ TApplicationRun::~TApplicationRun() {
 
 TMainFrm& TApplicationRun::CreateMainWindow() {
   TMainFrmHost& Host = *this;
-  FMainFrm =
-      std::make_unique<TMainFrm>(FSettings, Host, *FEnvironment.Boxes, FDpi, FFolders.ApplicationFolder(),
-                                 FEnvironment.ChooseFile, FEnvironment.StartProgram);
+  FMainFrm = std::make_unique<TMainFrm>(FSettings, Host, *FEnvironment.Boxes, *FEnvironment.Workers, FDpi,
+                                        FFolders.ApplicationFolder(), FEnvironment.ChooseFile,
+                                        FEnvironment.StartProgram);
   return *FMainFrm;
 }
 
@@ -111,9 +111,7 @@ void TApplicationRun::CloseDown() {
     return;
   }
   FWorkersWaited = true;
-  if (FEnvironment.WaitForWorkers) {
-    FEnvironment.WaitForWorkers(WorkerJoinLimit);
-  }
+  FEnvironment.Workers->Join(WorkerJoinLimit);
 }
 
 void CloseForSessionEnd(QWidget& AWindow, TBoxPresenter& ABoxes) {
@@ -129,11 +127,13 @@ void CloseForSessionEnd(QWidget& AWindow, TBoxPresenter& ABoxes) {
 int RunWavenard(TWavenardApplication& AApplication) {
   TWidgetBoxPresenter Boxes;
   AApplication.SetBoxes(&Boxes);
+  TWorkerPool Workers;
   TScreenDpiSource DpiSource;
   TMediaDeviceSource Devices;
   TStartupEnvironment Environment;
   Environment.ExecutablePath = QCoreApplication::applicationFilePath();
   Environment.Boxes = &Boxes;
+  Environment.Workers = &Workers;
   Environment.DpiSource = &DpiSource;
   Environment.Devices = &Devices;
   Environment.Random = QRandomGenerator::global();
