@@ -19,8 +19,9 @@ class TWorkerPool final {
   ~TWorkerPool();
   Q_DISABLE_COPY_MOVE(TWorkerPool)
 
-  // Makes AThread self-freeing and has AStart start it (through one of its own operations, say).
-  // When AStart raises, nothing has been started: AThread is freed here and the failure passed on.
+  // Makes AThread self-freeing and has AStart start it (through one of its own operations, say),
+  // after which AStart leaves it alone. When AStart raises, nothing has been started: AThread is
+  // freed here and the failure passed on.
   template <class T, class F>
   void Start(std::unique_ptr<T> AThread, F&& AStart) {
     T* Thread = AThread.get();

@@ -148,7 +148,7 @@ class StationClient : public ::testing::Test {
                                          ALimits);
     FWorkers.Start(std::move(Worker), AStart);
     // Generous: a 12 MB upload under ThreadSanitizer on a loaded machine takes a while.
-    [&] { ASSERT_TRUE(QTest::qWaitFor([&] { return Result.has_value(); }, 30000)); }();
+    [&] { ASSERT_TRUE(QTest::qWaitFor([&] { return Result.has_value(); }, 120000)); }();
     return Result.value_or(TResult{});
   }
 
