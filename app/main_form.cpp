@@ -39,9 +39,10 @@
 #include "support/dpi.h"
 #include "support/failure.h"
 #include "support/guarded_call.h"
-#include "support/hand_over.h"
 #include "support/message_box.h"
 #include "support/process.h"
+#include "support/threads/hand_over.h"
+#include "support/threads/worker_pool.h"
 
 namespace wavenard {
 
@@ -65,14 +66,6 @@ const QString RecorderProgram = QStringLiteral("pellorin.exe");
 const QString RecorderProgram = QStringLiteral("pellorin");
 #endif
 const QString RecorderSwitch = QStringLiteral("-wavenard");
-
-// Runs the request operation AStart on a new worker. A worker the system refused to start is
-// freed here and the refusal passed on; a started one frees itself.
-void StartWorker(TAPI* AWorker, const std::function<void(TAPI&)>& AStart) {
-  std::unique_ptr<TAPI> Worker(AWorker);
-  AStart(*Worker);
-  Worker.release();
-}
 
 }  // namespace
 
@@ -102,12 +95,13 @@ bool StartRecorderProcess(const QString& AProgram, const QStringList& AArguments
 }
 
 TMainFrm::TMainFrm(std::shared_ptr<TSettings> ASettings, TMainFrmHost& AHost, TBoxPresenter& ABoxes,
-                   TDpiCache& ADpi, QString AApplicationFolder, TFileChooser AChooseFile,
-                   TProgramStarter AStartProgram, QWidget* AParent)
+                   TWorkerPool& AWorkers, TDpiCache& ADpi, QString AApplicationFolder,
+                   TFileChooser AChooseFile, TProgramStarter AStartProgram, QWidget* AParent)
     : QMainWindow(AParent),
       FSettings(std::move(ASettings)),
       FHost(AHost),
       FBoxes(ABoxes),
+      FWorkers(AWorkers),
       FDpi(ADpi),
       FApplicationFolder(std::move(AApplicationFolder)),
       FChooseFile(std::move(AChooseFile)),
@@ -396,7 +390,8 @@ void TMainFrm::RefreshPlaylist() {
   FUpdatingPlaylist = true;
   ++FRefreshesStarted;
   try {
-    StartWorker(NewWorker(&TMainFrm::OnPlaylistResult), [](TAPI& AWorker) { AWorker.GetPlaylistContents(); });
+    FWorkers.Start(NewWorker(&TMainFrm::OnPlaylistResult),
+                   [](TAPI& AWorker) { AWorker.GetPlaylistContents(); });
   } catch (const EThread& E) {
     // No answer will come: the next tick asks again, and the user hears of it once.
     FUpdatingPlaylist = false;
@@ -410,7 +405,7 @@ void TMainFrm::RefreshPlaylist() {
   FLiveIndicator->RefreshStarted();
 }
 
-TAPI* TMainFrm::NewWorker(void (TMainFrm::*AMethod)(TAPI&), const QString& ADone) {
+std::unique_ptr<TAPI> TMainFrm::NewWorker(void (TMainFrm::*AMethod)(TAPI&), const QString& ADone) {
   TAPICallback Callback{FHandOver, [this, AMethod, ADone](TAPI& ASender) {
                           Guarded([&] {
                             // Said before a failure's box opens, which holds the callback.
@@ -423,7 +418,7 @@ TAPI* TMainFrm::NewWorker(void (TMainFrm::*AMethod)(TAPI&), const QString& ADone
                             }
                           });
                         }};
-  auto* Worker = new TAPI(FSettings, std::move(Callback));
+  auto Worker = std::make_unique<TAPI>(FSettings, std::move(Callback));
   Worker->SetPinnedKeys(FPinnedKeys);
   return Worker;
 }
@@ -469,7 +464,7 @@ void TMainFrm::ShowPlaylistChanges(const TPlaylist* AOld, const TPlaylist& ANew)
   }
 }
 
-TAPI* TMainFrm::NewEditWorker(int AEdit, const QString& ADone) {
+std::unique_ptr<TAPI> TMainFrm::NewEditWorker(int AEdit, const QString& ADone) {
   TAPICallback Callback{FHandOver, [this, AEdit, ADone](TAPI& ASender) {
                           Guarded([&] {
                             Announce(ASender.Success() ? ADone : ASender.Error());
@@ -489,7 +484,7 @@ TAPI* TMainFrm::NewEditWorker(int AEdit, const QString& ADone) {
                             OnTrackEditResult(ASender);
                           });
                         }};
-  return new TAPI(FSettings, std::move(Callback));
+  return std::make_unique<TAPI>(FSettings, std::move(Callback));
 }
 
 bool TMainFrm::RefusedAsPending(const std::vector<int>& ARows) {
@@ -657,8 +652,8 @@ bool TMainFrm::MoveRow(int ASource, int ATarget) {
   const int Edit = FPendingEdits.Add(TPendingEdits::TKind::Move, {ASource, ATarget}, Title);
   FStatusNotice.clear();
   try {
-    StartWorker(NewEditWorker(Edit, QStringLiteral("Track moved")),
-                [&](TAPI& AWorker) { AWorker.MovePlaylistTrack(ASource, ATarget); });
+    FWorkers.Start(NewEditWorker(Edit, QStringLiteral("Track moved")),
+                   [&](TAPI& AWorker) { AWorker.MovePlaylistTrack(ASource, ATarget); });
   } catch (...) {
     FPendingEdits.Remove(Edit);
     ShowPendingEdits();
@@ -703,8 +698,8 @@ void TMainFrm::btDeleteClick() {
   // The row that follows takes the deleted one's place: it is the current row afterwards.
   FSelectAfterRefresh = TRowToSelect{Row, QString(), 0, Edit};
   try {
-    StartWorker(NewEditWorker(Edit, QStringLiteral("Track deleted")),
-                [Row](TAPI& AWorker) { AWorker.DeletePlaylistTrack(Row); });
+    FWorkers.Start(NewEditWorker(Edit, QStringLiteral("Track deleted")),
+                   [Row](TAPI& AWorker) { AWorker.DeletePlaylistTrack(Row); });
   } catch (...) {
     FPendingEdits.Remove(Edit);
     FSelectAfterRefresh.reset();
@@ -779,18 +774,16 @@ bool TMainFrm::InsertVoiceTrackFile(int APosition, const QString& AFileName) {
                             FCertificateTrust->Consider(ASender);
                           });
                         }};
-  std::unique_ptr<TAPI> Worker(new TAPI(FSettings, std::move(Callback)));
+  auto Worker = std::make_unique<TAPI>(FSettings, std::move(Callback));
   Worker->SetUploadState(Upload->State);
   Worker->SetPinnedKeys(FPinnedKeys);
   try {
-    Worker->InsertVoiceTrack(APosition, AFileName);
+    FWorkers.Start(std::move(Worker), [&](TAPI& AWorker) { AWorker.InsertVoiceTrack(APosition, AFileName); });
   } catch (const EFileFailure& E) {
     FBoxes.MyMessageBox(E.Message(), QStringLiteral("Error"), MB_OK | MB_ICONERROR);
     return false;
   }
-  // Started: it frees itself from now on. Its result comes through the event loop, so it is
-  // followed before it can end.
-  Worker.release();
+  // Started. Its result comes through the event loop, so it is followed before it can end.
   FUploads.push_back(Upload);
   FCancelUploadAction->setEnabled(true);
   FProgressTimer.start();

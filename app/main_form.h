@@ -39,6 +39,7 @@ class TTakeOfferBar;
 class TTakeWatcher;
 struct TFinishedTake;
 class TVirtualTreePlaylist;
+class TWorkerPool;
 struct TUploadState;
 
 // Asks the user for one file, starting in AInitialDir, with the files of ASent (absolute
@@ -86,10 +87,11 @@ class TMainFrm final : public QMainWindow {
  public:
   static constexpr int PollInterval = 5000;
 
-  // AApplicationFolder ends with the path delimiter. The host, the boxes and the DPI cache
-  // outlive the window.
-  TMainFrm(std::shared_ptr<TSettings> ASettings, TMainFrmHost& AHost, TBoxPresenter& ABoxes, TDpiCache& ADpi,
-           QString AApplicationFolder, TFileChooser AChooseFile = ChooseVoiceTrackFile,
+  // AApplicationFolder ends with the path delimiter. The host, the boxes, the pool that runs the
+  // request workers and the DPI cache outlive the window.
+  TMainFrm(std::shared_ptr<TSettings> ASettings, TMainFrmHost& AHost, TBoxPresenter& ABoxes,
+           TWorkerPool& AWorkers, TDpiCache& ADpi, QString AApplicationFolder,
+           TFileChooser AChooseFile = ChooseVoiceTrackFile,
            TProgramStarter AStartProgram = StartRecorderProcess, QWidget* AParent = nullptr);
   // Frees the playlist and saves the connection settings.
   ~TMainFrm() override;
@@ -169,10 +171,10 @@ class TMainFrm final : public QMainWindow {
   int FirstSelectedRow() const;
   int SelectedCount() const;
   // ADone, when given, is announced when the request succeeds; a failure announces its text.
-  TAPI* NewWorker(void (TMainFrm::*AMethod)(TAPI&), const QString& ADone = {});
+  std::unique_ptr<TAPI> NewWorker(void (TMainFrm::*AMethod)(TAPI&), const QString& ADone = {});
   // A worker for the pending edit AEdit; its answer ends the edit (a failure at once, a success
   // with the list that follows it) and then goes to OnTrackEditResult.
-  TAPI* NewEditWorker(int AEdit, const QString& ADone);
+  std::unique_ptr<TAPI> NewEditWorker(int AEdit, const QString& ADone);
   // Refuses an edit naming ARows while another naming one of them is on its way, with a notice.
   bool RefusedAsPending(const std::vector<int>& ARows);
   void ShowPendingEdits();
@@ -238,6 +240,7 @@ class TMainFrm final : public QMainWindow {
   const std::shared_ptr<TSettings> FSettings;
   TMainFrmHost& FHost;
   TBoxPresenter& FBoxes;
+  TWorkerPool& FWorkers;
   TDpiCache& FDpi;
   const QString FApplicationFolder;
   const TFileChooser FChooseFile;

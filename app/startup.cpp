@@ -14,9 +14,9 @@
 #include "config/player_ini.h"
 #include "config/system_ini.h"
 #include "support/message_box.h"
-#include "support/msg_thread.h"
 #include "support/quit_signals.h"
-#include "support/thread.h"
+#include "support/threads/msg_thread.h"
+#include "support/threads/worker_pool.h"
 #include "support/widgets/screen_dpi_source.h"
 #include "support/widgets/widget_box_presenter.h"
 #include "support/windows1252.h"
@@ -56,9 +56,9 @@ TApplicationRun::~TApplicationRun() {
 
 TMainFrm& TApplicationRun::CreateMainWindow() {
   TMainFrmHost& Host = *this;
-  FMainFrm =
-      std::make_unique<TMainFrm>(FSettings, Host, *FEnvironment.Boxes, FDpi, FFolders.ApplicationFolder(),
-                                 FEnvironment.ChooseFile, FEnvironment.StartProgram);
+  FMainFrm = std::make_unique<TMainFrm>(FSettings, Host, *FEnvironment.Boxes, *FEnvironment.Workers, FDpi,
+                                        FFolders.ApplicationFolder(), FEnvironment.ChooseFile,
+                                        FEnvironment.StartProgram);
   return *FMainFrm;
 }
 
@@ -96,9 +96,7 @@ void TApplicationRun::CloseDown() {
     return;
   }
   FWorkersWaited = true;
-  if (FEnvironment.WaitForWorkers) {
-    FEnvironment.WaitForWorkers(WorkerJoinLimit);
-  }
+  FEnvironment.Workers->Join(WorkerJoinLimit);
 }
 
 void CloseForSessionEnd(QWidget& AWindow, TBoxPresenter& ABoxes) {
@@ -114,11 +112,13 @@ void CloseForSessionEnd(QWidget& AWindow, TBoxPresenter& ABoxes) {
 int RunWavenard(TWavenardApplication& AApplication) {
   TWidgetBoxPresenter Boxes;
   AApplication.SetBoxes(&Boxes);
+  TWorkerPool Workers;
   TScreenDpiSource DpiSource;
   TMediaDeviceSource Devices;
   TStartupEnvironment Environment;
   Environment.ExecutablePath = QCoreApplication::applicationFilePath();
   Environment.Boxes = &Boxes;
+  Environment.Workers = &Workers;
   Environment.DpiSource = &DpiSource;
   Environment.Devices = &Devices;
   Environment.Random = QRandomGenerator::global();

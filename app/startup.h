@@ -8,7 +8,6 @@
 #include "app/main_form.h"
 #include "config/folders.h"
 #include "support/dpi.h"
-#include "support/thread.h"
 
 class QRandomGenerator;
 
@@ -23,12 +22,15 @@ class TPlayerIni;
 class TSettingsFile;
 class TSystemIni;
 class TTagLibrary;
+class TWorkerPool;
 
 // What the program takes from its surroundings; tests replace each part.
 struct TStartupEnvironment {
   // The running executable, from which the application folder follows.
   QString ExecutablePath;
   TBoxPresenter* Boxes = nullptr;
+  // Runs the request workers; shutdown waits for those still running.
+  TWorkerPool* Workers = nullptr;
   TDpiSource* DpiSource = nullptr;
   TDeviceSource* Devices = nullptr;
   TSpecialFolderLookup SpecialFolders = GetSpecialFolderPath;
@@ -36,8 +38,6 @@ struct TStartupEnvironment {
   QRandomGenerator* Random = nullptr;
   TFileChooser ChooseFile = ChooseVoiceTrackFile;
   TProgramStarter StartProgram = StartRecorderProcess;
-  // Shutdown's wait for the request workers still running (at most AMilliseconds).
-  std::function<bool(int AMilliseconds)> WaitForWorkers = TThread::WaitForAll;
 };
 
 // The process-wide values of one run. The constructor creates them in start-up order; the

@@ -29,7 +29,7 @@
 #include "remote/playlist_reading.h"
 #include "support/dpi.h"
 #include "support/message_box.h"
-#include "support/thread.h"
+#include "support/threads/worker_pool.h"
 
 namespace {
 
@@ -173,6 +173,7 @@ int RunCase(const TAnswerCase& ACase, int ARefreshes, int AArgc, char** AArgv) {
   close(Listener);
 
   int Result = 1;
+  TWorkerPool Workers;
   {
     QApplication Application(AArgc, AArgv);
     auto Settings = std::make_shared<TSettings>();
@@ -183,7 +184,7 @@ int RunCase(const TAnswerCase& ACase, int ARefreshes, int AArgc, char** AArgv) {
     TFixedDpi DpiSource;
     TDpiCache Dpi(DpiSource);
     TMainFrm Window(
-        Settings, Host, Boxes, Dpi, QStringLiteral("/"),
+        Settings, Host, Boxes, Workers, Dpi, QStringLiteral("/"),
         [](QWidget*, const QString&, const QSet<QString>&) { return QString(); },
         [](const QString&, const QStringList&) { return false; });
     Window.tmrMain().stop();
@@ -229,7 +230,7 @@ int RunCase(const TAnswerCase& ACase, int ARefreshes, int AArgc, char** AArgv) {
     Result = Shown >= RowCount - 2 && Boxes.Shown == 0 ? 0 : 1;
     Window.close();
   }
-  TThread::WaitForAll(5000);
+  Workers.Join(5000);
   kill(Station, SIGKILL);
   waitpid(Station, nullptr, 0);
   return Result;

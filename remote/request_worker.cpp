@@ -8,7 +8,7 @@
 #include "remote/request_url.h"
 #include "remote/upload_body.h"
 #include "support/failure.h"
-#include "support/hand_over.h"
+#include "support/threads/hand_over.h"
 
 namespace wavenard {
 

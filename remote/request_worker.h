@@ -10,7 +10,7 @@
 #include "remote/http_exchange.h"
 #include "remote/playlist.h"
 #include "remote/tls_checks.h"
-#include "support/thread.h"
+#include "support/threads/thread.h"
 
 namespace wavenard {
 

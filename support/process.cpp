@@ -9,7 +9,7 @@
 
 #include "support/failure.h"
 #include "support/system_error.h"
-#include "support/thread.h"
+#include "support/thread_stack_size.h"
 
 extern char** environ;
 

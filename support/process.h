@@ -6,6 +6,7 @@
 
 namespace wavenard {
 
+// Carried for the suite; this program starts its recorder through StartProgram.
 // Starts a command line as a new process without waiting for it. The line is trimmed of
 // characters up to code 32; an empty line starts nothing and leaves AError as it was.
 // Otherwise AError is cleared, and set to the system error message when the start fails.
@@ -13,6 +14,7 @@ namespace wavenard {
 // With AProcess given, the new process id is stored there and the caller must reap it.
 void StartProcess(const QString& ACommandLine, pid_t* AProcess, QString& AError);
 
+// Carried for the suite, for StartProcess.
 // Splits a command line into words by the shell's quoting rules: blanks separate words, '...'
 // keeps everything, "..." keeps everything but \" \\ \$ \`, and a backslash outside quotes
 // keeps the next character. An unterminated quote runs to the end of the line.

@@ -9,7 +9,7 @@
 #include "app/plain_text_notice.h"
 #include "config/connection_settings.h"
 #include "config/pinned_keys.h"
-#include "support/thread.h"
+#include "support/threads/worker_pool.h"
 #include "tests/app/view_fixture.h"
 #include "tests/testsupport/scripted_box_presenter.h"
 #include "tests/testsupport/temp_folder.h"
@@ -57,7 +57,7 @@ class ConnectionSecurity : public ::testing::Test, public TMainFrmHost {
 
   void TearDown() override {
     Form.reset();
-    EXPECT_TRUE(TThread::WaitForAll(5000));
+    EXPECT_TRUE(Workers.Join(5000));
     qunsetenv("SSL_CERT_FILE");
   }
 
@@ -81,7 +81,7 @@ class ConnectionSecurity : public ::testing::Test, public TMainFrmHost {
   }
 
   void Open() {
-    Form = std::make_unique<TMainFrm>(Settings, *this, Boxes, Dpi, u"/opt/suite/"_qs);
+    Form = std::make_unique<TMainFrm>(Settings, *this, Boxes, Workers, Dpi, u"/opt/suite/"_qs);
     Form->show();
     Settle();
   }
@@ -104,6 +104,7 @@ class ConnectionSecurity : public ::testing::Test, public TMainFrmHost {
   sim::TStationSim Station{"demo", "demo"};
   std::shared_ptr<TSettings> Settings = std::make_shared<TSettings>();
   test::TScriptedBoxPresenter Boxes;
+  TWorkerPool Workers;
   TFixedDpiSource DpiSource;
   TDpiCache Dpi{DpiSource};
   std::unique_ptr<TMainFrm> Form;

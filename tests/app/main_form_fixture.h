@@ -18,7 +18,7 @@
 #include "app/virtual_tree_playlist.h"
 #include "config/connection_settings.h"
 #include "config/failures.h"
-#include "support/thread.h"
+#include "support/threads/worker_pool.h"
 #include "tests/app/view_fixture.h"
 #include "tests/testsupport/scripted_box_presenter.h"
 #include "tools/station-sim/station_sim.h"
@@ -83,7 +83,7 @@ class MainFormTest : public ::testing::Test, public TMainFrmHost {
 
   void TearDown() override {
     Form.reset();
-    EXPECT_TRUE(TThread::WaitForAll(5000));
+    EXPECT_TRUE(Workers.Join(5000));
   }
 
   void ReadSettings() override {
@@ -106,7 +106,7 @@ class MainFormTest : public ::testing::Test, public TMainFrmHost {
   // Creates and shows the window and waits for its first playlist answer.
   void Open() {
     Form = std::make_unique<TMainFrm>(
-        Settings, *this, Boxes, Dpi, QStringLiteral("/opt/suite/"),
+        Settings, *this, Boxes, Workers, Dpi, QStringLiteral("/opt/suite/"),
         [this](QWidget*, const QString& AFolder, const QSet<QString>& ASent) {
           ChooserFolders.append(AFolder);
           ChooserSent = ASent;
@@ -164,8 +164,8 @@ class MainFormTest : public ::testing::Test, public TMainFrmHost {
   }
   // Serves the event loop until every worker has ended: each request started so far is in the
   // station's log, and its result has been delivered or dropped.
-  static bool WorkersEnded() {
-    return WaitFor([] { return TThread::WaitForAll(0); });
+  bool WorkersEnded() {
+    return WaitFor([this] { return Workers.Join(0); });
   }
 
   // Sends a drag of AData over row ATarget and drops it there; returns whether the list
@@ -247,6 +247,7 @@ class MainFormTest : public ::testing::Test, public TMainFrmHost {
   sim::TStationSim Station{"demo", "demo"};
   std::shared_ptr<TSettings> Settings = std::make_shared<TSettings>();
   test::TScriptedBoxPresenter Boxes;
+  TWorkerPool Workers;
   TFixedDpiSource DpiSource;
   TDpiCache Dpi{DpiSource};
   std::function<QString()> ChooseFile;

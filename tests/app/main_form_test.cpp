@@ -24,9 +24,9 @@
 #include "app/virtual_tree_playlist.h"
 #include "config/connection_settings.h"
 #include "config/failures.h"
-#include "support/thread.h"
 #include "tests/app/main_form_fixture.h"
 #include "tests/testsupport/raw_http_server.h"
+#include "tests/testsupport/refused_thread_starts.h"
 #include "tests/testsupport/scripted_box_presenter.h"
 #include "tests/testsupport/temp_folder.h"
 #include "tools/station-sim/station_sim.h"
@@ -855,7 +855,7 @@ TEST_F(MainFormTest, ClosingSavesSystemThenConnectionSettingsWithoutWaitingForTh
   Clock.start();
   Form->close();
   Form.reset();
-  EXPECT_TRUE(TThread::WaitForAll(1500));
+  EXPECT_TRUE(Workers.Join(1500));
   EXPECT_LT(Clock.elapsed(), 2000);
   EXPECT_EQ(Calls, (QStringList{"read", "system.ini", "settings.ini"}));
 }
@@ -874,7 +874,7 @@ TEST_F(MainFormTest, ClosingWithTwentyEditsInFlightEndsThemAllAndDeliversNothing
   ASSERT_TRUE(WaitForRequest("action=delete", 2));
   Form->close();
   Form.reset();
-  EXPECT_TRUE(TThread::WaitForAll(1500));
+  EXPECT_TRUE(Workers.Join(1500));
   QCoreApplication::processEvents();
   EXPECT_TRUE(Boxes.Shown().isEmpty()) << "no result reached the closed window";
 }
@@ -888,7 +888,7 @@ TEST_F(MainFormTest, NothingReachesTheWindowWhileAShutdownBoxIsOpen) {
   ASSERT_TRUE(Form->UpdatingPlaylist());
   // A failed save shows a modal box: its event loop runs until the outstanding worker has
   // ended, and delivers nothing to the closing window.
-  DuringSystemSave = [] { EXPECT_TRUE(WorkersEnded()); };
+  DuringSystemSave = [this] { EXPECT_TRUE(WorkersEnded()); };
   Form->close();
   EXPECT_TRUE(Form->UpdatingPlaylist());
   EXPECT_FALSE(Form->tmrMain().isActive());
@@ -898,15 +898,18 @@ TEST_F(MainFormTest, NothingReachesTheWindowWhileAShutdownBoxIsOpen) {
 TEST_F(MainFormTest, ARefusedRequestStartIsShownOnceAndTheNextTickAsksAgain) {
   Open();
   const size_t Asked = Requests("action=getplaylist2").size();
-  SetThreadStackSize(1);  // the system refuses every thread from now on
-  for (int Tick = 0; Tick < 3; ++Tick) {
-    Form->tmrMainTimer();
-    EXPECT_FALSE(Form->UpdatingPlaylist()) << "no answer can come, so the guard is down";
+  {
+    const test::TRefusedThreadStarts Refused;
+    for (int Tick = 0; Tick < 3; ++Tick) {
+      Form->tmrMainTimer();
+      EXPECT_FALSE(Form->UpdatingPlaylist()) << "no answer can come, so the guard is down";
+    }
+    // An edit whose worker cannot start is freed and reported, and changes nothing.
+    Select({2});
+    Form->btDelete().click();
   }
-  // An edit whose worker cannot start is freed and reported, and changes nothing.
-  Select({2});
-  Form->btDelete().click();
-  SetThreadStackSize(0);
+  // No worker that could not start is left for shutdown to wait for.
+  EXPECT_TRUE(Workers.Join(0));
   ASSERT_EQ(Boxes.Shown().size(), 2);
   EXPECT_TRUE(Boxes.Shown()[1].Text.contains("Thread start failed (F=0"))
       << Boxes.Shown()[1].Text.toStdString();

@@ -14,7 +14,7 @@
 #include "app/status_panel.h"
 #include "app/virtual_tree_playlist.h"
 #include "config/connection_settings.h"
-#include "support/thread.h"
+#include "support/threads/worker_pool.h"
 #include "tests/app/view_fixture.h"
 #include "tests/testsupport/raw_http_server.h"
 #include "tests/testsupport/scripted_box_presenter.h"
@@ -94,7 +94,7 @@ class WindowGlanceTest : public ::testing::Test, public TMainFrmHost {
   }
   void TearDown() override {
     Form.reset();
-    EXPECT_TRUE(TThread::WaitForAll(5000));
+    EXPECT_TRUE(Workers.Join(5000));
   }
 
   void ReadSettings() override {}
@@ -106,7 +106,7 @@ class WindowGlanceTest : public ::testing::Test, public TMainFrmHost {
   QString WindowStateFile() const override { return Folder.File(QStringLiteral("wavenard-window.ini")); }
 
   void Open() {
-    Form = std::make_unique<TMainFrm>(Settings, *this, Boxes, Dpi, Folder.Path());
+    Form = std::make_unique<TMainFrm>(Settings, *this, Boxes, Workers, Dpi, Folder.Path());
     Form->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(Form.get()));
     ASSERT_TRUE(WaitFor([this] { return !Form->UpdatingPlaylist(); }));
@@ -129,6 +129,7 @@ class WindowGlanceTest : public ::testing::Test, public TMainFrmHost {
   sim::TStationSim Station{"demo", "demo"};
   std::shared_ptr<TSettings> Settings = std::make_shared<TSettings>();
   test::TScriptedBoxPresenter Boxes;
+  TWorkerPool Workers;
   TFixedDpiSource DpiSource;
   TDpiCache Dpi{DpiSource};
   test::TTempFolder Folder;

@@ -7,7 +7,8 @@
 #include "config/connection_settings.h"
 #include "remote/request_worker.h"
 #include "remote/upload_body.h"
-#include "support/hand_over.h"
+#include "support/threads/hand_over.h"
+#include "support/threads/worker_pool.h"
 #include "tests/testsupport/raw_http_server.h"
 #include "tests/testsupport/temp_folder.h"
 
@@ -44,10 +45,10 @@ class RequestWorker : public ::testing::Test {
 
   void TearDown() override {
     FHandOver->Close();
-    EXPECT_TRUE(TThread::WaitForAll(5000));
+    EXPECT_TRUE(FWorkers.Join(5000));
   }
 
-  TAPI* NewWorker(const THttpLimits& ALimits = ShortLimits) {
+  std::unique_ptr<TAPI> NewWorker(const THttpLimits& ALimits = ShortLimits) {
     TAPICallback Callback{
         FHandOver, [this](TAPI& ASender) {
           TResult Result{
@@ -59,7 +60,7 @@ class RequestWorker : public ::testing::Test {
           }
           FResults.push_back(Result);
         }};
-    return new TAPI(FSettings, std::move(Callback), ALimits);
+    return std::make_unique<TAPI>(FSettings, std::move(Callback), ALimits);
   }
 
   // Starts one worker with AStart against AServer and returns its one result.
@@ -69,9 +70,9 @@ class RequestWorker : public ::testing::Test {
       FSettings->SetPort(AServer->Port());
     }
     FResults.clear();
-    AStart(*NewWorker(ALimits));
-    [&] { QTRY_COMPARE_WITH_TIMEOUT(FResults.size(), size_t{1}, 5000); }();
-    EXPECT_TRUE(TThread::WaitForAll(5000));
+    FWorkers.Start(NewWorker(ALimits), AStart);
+    [&] { ASSERT_TRUE(QTest::qWaitFor([&] { return FResults.size() == size_t{1}; }, 5000)); }();
+    EXPECT_TRUE(FWorkers.Join(5000));
     QCoreApplication::processEvents();
     EXPECT_EQ(FResults.size(), size_t{1}) << "one callback per worker";
     return FResults.empty() ? TResult() : FResults.front();
@@ -80,6 +81,7 @@ class RequestWorker : public ::testing::Test {
   std::shared_ptr<TSettings> FSettings = std::make_shared<TSettings>();
   QObject FReceiver;
   std::shared_ptr<THandOver> FHandOver = THandOver::Create(&FReceiver);
+  TWorkerPool FWorkers;
   std::vector<TResult> FResults;
   test::TTempFolder FFolder;
 };
@@ -377,11 +379,13 @@ TEST_F(RequestWorker, TheReceiverTakesThePlaylistOver) {
   });
   FSettings->SetPort(Server.Port());
   std::unique_ptr<TPlaylist> Taken;
-  auto* Worker =
-      new TAPI(FSettings, {FHandOver, [&](TAPI& ASender) { Taken = ASender.TakePlaylist(); }}, ShortLimits);
-  Worker->GetPlaylistContents();
-  QTRY_VERIFY_WITH_TIMEOUT(Taken != nullptr, 5000);
-  EXPECT_TRUE(TThread::WaitForAll(5000));
+  FWorkers.Start(
+      std::make_unique<TAPI>(FSettings,
+                             TAPICallback{FHandOver, [&](TAPI& ASender) { Taken = ASender.TakePlaylist(); }},
+                             ShortLimits),
+      [](TAPI& AWorker) { AWorker.GetPlaylistContents(); });
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Taken != nullptr; }, 5000));
+  EXPECT_TRUE(FWorkers.Join(5000));
   EXPECT_EQ(Taken->Count(), 1);
   EXPECT_EQ(Taken->Items(0).Title, u"A"_qs);
 }
@@ -389,18 +393,17 @@ TEST_F(RequestWorker, TheReceiverTakesThePlaylistOver) {
 TEST_F(RequestWorker, AnUnreadableFileStartsNoWorker) {
   TRawHttpServer Server([](const QByteArray&) { return TRawReply::Answer(200, "OK", "OK"); });
   FSettings->SetPort(Server.Port());
-  TAPI* Worker = NewWorker();
   const QString Missing = FFolder.File(u"gone.flac"_qs);
   try {
-    Worker->InsertVoiceTrack(1, Missing);
-    ADD_FAILURE() << "no file failure";
+    FWorkers.Start(NewWorker(), [&](TAPI& AWorker) {
+      AWorker.InsertVoiceTrack(1, Missing);
+      ADD_FAILURE() << "no file failure";
+    });
   } catch (const EFileFailure& E) {
     EXPECT_EQ(E.Message(), u"Cannot open file \"%1\". No such file or directory"_qs.arg(Missing));
   }
-  EXPECT_FALSE(Worker->Started());
-  delete Worker;
   // No worker is left that could still call back, and no call back is queued.
-  EXPECT_TRUE(TThread::WaitForAll(0));
+  EXPECT_TRUE(FWorkers.Join(0));
   QCoreApplication::processEvents();
   EXPECT_TRUE(FResults.empty());
   EXPECT_TRUE(Server.Requests().isEmpty());
@@ -411,13 +414,13 @@ TEST_F(RequestWorker, AnUnreadableFileStartsNoWorker) {
 TEST_F(RequestWorker, ClosingTheReceiverEndsAWaitingWorkerWithoutACallback) {
   TRawHttpServer Server([](const QByteArray&) { return TRawReply::Silence(); });
   FSettings->SetPort(Server.Port());
-  NewWorker(THttpLimits{})->GetPlaylistContents();
-  QTRY_COMPARE_WITH_TIMEOUT(Server.Requests().size(), 1, 5000);
+  FWorkers.Start(NewWorker(THttpLimits{}), [](TAPI& AWorker) { AWorker.GetPlaylistContents(); });
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Server.Requests().size() == 1; }, 5000));
   FSettings.reset();
   QElapsedTimer Timer;
   Timer.start();
   FHandOver->Close();
-  EXPECT_TRUE(TThread::WaitForAll(1000));
+  EXPECT_TRUE(FWorkers.Join(1000));
   EXPECT_LT(Timer.elapsed(), 1000);
   QCoreApplication::processEvents();
   EXPECT_TRUE(FResults.empty());

@@ -20,7 +20,8 @@
 #include "config/failures.h"
 #include "remote/playlist_reading.h"
 #include "remote/request_worker.h"
-#include "support/hand_over.h"
+#include "support/threads/hand_over.h"
+#include "support/threads/worker_pool.h"
 #include "tests/testsupport/temp_folder.h"
 #include "tools/station-sim/station_sim.h"
 
@@ -129,27 +130,27 @@ class StationClient : public ::testing::Test {
 
   void TearDown() override {
     FHandOver->Close();
-    EXPECT_TRUE(TThread::WaitForAll(5000));
+    EXPECT_TRUE(FWorkers.Join(5000));
   }
 
   TResult Run(const std::function<void(TAPI&)>& AStart, const THttpLimits& ALimits = {}) {
     std::optional<TResult> Result;
-    auto* Worker =
-        new TAPI(FSettings,
-                 TAPICallback{FHandOver,
-                              [&](TAPI& ASender) {
-                                TResult R{ASender.Success(), ASender.Error(), {}, ASender.Failure()};
-                                if (const TPlaylist* List = ASender.Playlist()) {
-                                  for (int I = 0; I < List->Count(); ++I) {
-                                    R.Rows << List->Items(I).Title + u'|' + List->Items(I).Duration;
-                                  }
-                                }
-                                Result = R;
-                              }},
-                 ALimits);
-    AStart(*Worker);
+    auto Worker = std::make_unique<TAPI>(
+        FSettings,
+        TAPICallback{FHandOver,
+                     [&](TAPI& ASender) {
+                       TResult R{ASender.Success(), ASender.Error(), {}, ASender.Failure()};
+                       if (const TPlaylist* List = ASender.Playlist()) {
+                         for (int I = 0; I < List->Count(); ++I) {
+                           R.Rows << List->Items(I).Title + u'|' + List->Items(I).Duration;
+                         }
+                       }
+                       Result = R;
+                     }},
+        ALimits);
+    FWorkers.Start(std::move(Worker), AStart);
     // Generous: a 12 MB upload under ThreadSanitizer on a loaded machine takes a while.
-    [&] { QTRY_VERIFY_WITH_TIMEOUT(Result.has_value(), 30000); }();
+    [&] { ASSERT_TRUE(QTest::qWaitFor([&] { return Result.has_value(); }, 120000)); }();
     return Result.value_or(TResult{});
   }
 
@@ -170,6 +171,7 @@ class StationClient : public ::testing::Test {
   std::shared_ptr<TSettings> FSettings = std::make_shared<TSettings>();
   QObject FReceiver;
   std::shared_ptr<THandOver> FHandOver = THandOver::Create(&FReceiver);
+  TWorkerPool FWorkers;
 };
 
 TEST_F(StationClient, FetchesDeletesMovesAndInsertsLikeTheWindowDoes) {
@@ -319,17 +321,17 @@ TEST_F(StationClient, ACancelledUploadEndsAtOnceAndInsertsNothing) {
   FStation.SetFaults(Faults);
   const auto Upload = std::make_shared<TUploadState>();
   std::optional<TResult> Result;
-  auto* Worker = new TAPI(
+  auto Worker = std::make_unique<TAPI>(
       FSettings, TAPICallback{FHandOver, [&](TAPI& ASender) {
                                 Result = TResult{ASender.Success(), ASender.Error(), {}, ASender.Failure()};
                               }});
   Worker->SetUploadState(Upload);
-  Worker->InsertVoiceTrack(1, File);
-  QTRY_VERIFY_WITH_TIMEOUT(Upload->Sent > 0, 10000);
+  FWorkers.Start(std::move(Worker), [&](TAPI& AWorker) { AWorker.InsertVoiceTrack(1, File); });
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Upload->Sent > 0; }, 10000));
   QElapsedTimer Clock;
   Clock.start();
   ASSERT_TRUE(Upload->Cancel());
-  QTRY_VERIFY_WITH_TIMEOUT(Result.has_value(), 10000);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Result.has_value(); }, 10000));
   EXPECT_LT(Clock.elapsed(), 1000);
   EXPECT_FALSE(Result->Success);
   EXPECT_EQ(Result->Error, "The upload was cancelled.");
@@ -337,7 +339,7 @@ TEST_F(StationClient, ACancelledUploadEndsAtOnceAndInsertsNothing) {
   EXPECT_LT(Upload->Sent, Upload->Total);
   // The station reads what is left at full speed and finds the body broken off.
   FStation.SetFaults({});
-  QTRY_COMPARE_WITH_TIMEOUT(FStation.BrokenBodies(), 1, 10000);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return FStation.BrokenBodies() == 1; }, 10000));
   EXPECT_EQ(Fetch().size(), 3) << "nothing was inserted";
 }
 
@@ -384,14 +386,15 @@ TEST_F(StationClient, FiftyEditsAtOnceEachDeliverExactlyOneCallback) {
   std::map<const TAPI*, int> Callbacks;
   int Succeeded = 0;
   for (int I = 0; I < 50; ++I) {
-    auto* Worker = new TAPI(FSettings, TAPICallback{FHandOver, [&](TAPI& ASender) {
-                                                      ++Callbacks[&ASender];
-                                                      Succeeded += ASender.Success() ? 1 : 0;
-                                                    }});
-    Worker->DeletePlaylistTrack(0);
+    FWorkers.Start(std::make_unique<TAPI>(FSettings, TAPICallback{FHandOver,
+                                                                  [&](TAPI& ASender) {
+                                                                    ++Callbacks[&ASender];
+                                                                    Succeeded += ASender.Success() ? 1 : 0;
+                                                                  }}),
+                   [](TAPI& AWorker) { AWorker.DeletePlaylistTrack(0); });
   }
-  QTRY_COMPARE_WITH_TIMEOUT(Callbacks.size(), size_t{50}, 20000);
-  EXPECT_TRUE(TThread::WaitForAll(5000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Callbacks.size() == size_t{50}; }, 20000));
+  EXPECT_TRUE(FWorkers.Join(5000));
   QCoreApplication::processEvents();
   for (const auto& [Worker, Count] : Callbacks) {
     EXPECT_EQ(Count, 1);

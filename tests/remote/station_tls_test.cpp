@@ -10,7 +10,8 @@
 #include "config/connection_settings.h"
 #include "config/pinned_keys.h"
 #include "remote/request_worker.h"
-#include "support/hand_over.h"
+#include "support/threads/hand_over.h"
+#include "support/threads/worker_pool.h"
 #include "tests/testsupport/temp_folder.h"
 #include "tests/testsupport/test_certificates.h"
 #include "tools/station-sim/station_sim.h"
@@ -73,7 +74,7 @@ class StationTls : public ::testing::Test {
 
   void TearDown() override {
     FHandOver->Close();
-    EXPECT_TRUE(TThread::WaitForAll(5000));
+    EXPECT_TRUE(FWorkers.Join(5000));
     qunsetenv("SSL_CERT_FILE");
     qunsetenv("SSL_CERT_DIR");
   }
@@ -91,7 +92,7 @@ class StationTls : public ::testing::Test {
 
   TResult Run(const std::function<void(TAPI&)>& AStart) {
     std::optional<TResult> Result;
-    auto* Worker = new TAPI(
+    auto Worker = std::make_unique<TAPI>(
         FSettings, TAPICallback{FHandOver, [&](TAPI& ASender) {
                                   Result = TResult{ASender.Success(),
                                                    ASender.Error(),
@@ -101,8 +102,8 @@ class StationTls : public ::testing::Test {
                                                    ASender.Failure()};
                                 }});
     Worker->SetPinnedKeys(FPins);
-    AStart(*Worker);
-    [&] { QTRY_VERIFY_WITH_TIMEOUT(Result.has_value(), 20000); }();
+    FWorkers.Start(std::move(Worker), AStart);
+    [&] { ASSERT_TRUE(QTest::qWaitFor([&] { return Result.has_value(); }, 20000)); }();
     return Result.value_or(TResult{});
   }
 
@@ -116,6 +117,7 @@ class StationTls : public ::testing::Test {
   std::shared_ptr<TPinnedKeys> FPins = std::make_shared<TPinnedKeys>(FFolder.File(u"pins"_qs));
   QObject FReceiver;
   std::shared_ptr<THandOver> FHandOver = THandOver::Create(&FReceiver);
+  TWorkerPool FWorkers;
 };
 
 TEST_F(StationTls, EveryRequestGoesOverTlsToATrustedStation) {

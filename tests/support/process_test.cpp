@@ -9,7 +9,7 @@
 #include <algorithm>
 
 #include "support/process.h"
-#include "support/thread.h"
+#include "tests/testsupport/refused_thread_starts.h"
 #include "tests/testsupport/temp_folder.h"
 
 namespace wavenard {
@@ -47,7 +47,7 @@ TEST(StartProgram, KeepsAProgramPathWithBlanksInOnePiece) {
       Folder.Write("with blank prog", "#!/bin/sh\necho \"$1\" > \"$(dirname \"$0\")/out\"\n");
   QFile::setPermissions(Program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
   EXPECT_NO_THROW(StartProgram(Program, {"-wavenard"}));
-  QTRY_COMPARE_WITH_TIMEOUT(Folder.Read("out"), QByteArray("-wavenard\n"), 5000);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Folder.Read("out") == QByteArray("-wavenard\n"); }, 5000));
 }
 
 // The descriptor numbers open in process APid.
@@ -70,7 +70,7 @@ TEST(StartProcess, TheProgramInheritsNoDescriptorBeyondTheStandardThree) {
   ASSERT_TRUE(Error.isEmpty()) << Error.toStdString();
   // Until the program replaces the child (a sanitizer's start may return before that), the
   // child's descriptors are still being closed; an inherited one would stay for good.
-  QTRY_COMPARE_WITH_TIMEOUT(OpenDescriptors(Pid), QList<int>({0, 1, 2}), 5000);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return OpenDescriptors(Pid) == QList<int>({0, 1, 2}); }, 5000));
   kill(Pid, SIGKILL);
   waitpid(Pid, nullptr, 0);
   close(Pipe[0]);
@@ -96,16 +96,17 @@ int Zombies() {
 }
 
 TEST(StartProcess, WithoutAReaperThreadTheStartSucceedsAndTheProgramIsCollectedLater) {
-  QTRY_COMPARE_WITH_TIMEOUT(Zombies(), 0, 5000);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Zombies() == 0; }, 5000));
   QString Error = "earlier";
-  SetThreadStackSize(1);  // no thread can be started now
-  EXPECT_NO_THROW(StartProcess("true", nullptr, Error));
-  SetThreadStackSize(0);
+  {
+    const test::TRefusedThreadStarts Refused;
+    EXPECT_NO_THROW(StartProcess("true", nullptr, Error));
+  }
   EXPECT_TRUE(Error.isEmpty()) << Error.toStdString();
-  QTRY_COMPARE_WITH_TIMEOUT(Zombies(), 1, 5000);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Zombies() == 1; }, 5000));
   StartProcess("true", nullptr, Error);
   EXPECT_TRUE(Error.isEmpty()) << Error.toStdString();
-  QTRY_COMPARE_WITH_TIMEOUT(Zombies(), 0, 5000);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Zombies() == 0; }, 5000));
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "support/thread_terminator.h"
+#include "support/threads/thread_terminator.h"
 
 #include <QThread>
 #include <chrono>

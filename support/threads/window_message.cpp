@@ -1,8 +1,8 @@
-#include "support/window_message.h"
+#include "support/threads/window_message.h"
 
 #include <QCoreApplication>
 
-#include "support/hand_over.h"
+#include "support/threads/hand_over.h"
 
 namespace wavenard {
 

@@ -1,4 +1,4 @@
-#include "support/msg_thread.h"
+#include "support/threads/msg_thread.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>

@@ -7,10 +7,10 @@
 #include <memory>
 #include <mutex>
 
-#include "support/hand_over.h"
+#include "support/threads/hand_over.h"
 
-#include "support/window_message.h"
-#include "support/zn_thread.h"
+#include "support/threads/window_message.h"
+#include "support/threads/zn_thread.h"
 
 namespace wavenard {
 
@@ -28,6 +28,7 @@ class TMsgThread final : public TZnThread {
   // thread the wait keeps serving deliveries into main-thread objects, so it cannot deadlock.
   ~TMsgThread() override;
 
+  // Carried for the suite; this program starts only the message thread and never sends to it.
   // AWnd is alive during the call; it may be destroyed before the message is delivered.
   void Send(QObject* AWnd, quint32 AMsg, quintptr AWParam, qintptr ALParam);
   int Count() const { return FCount.load() + FCount2.load(); }

@@ -6,7 +6,7 @@
 #include <thread>
 #include <vector>
 
-#include "support/hand_over.h"
+#include "support/threads/hand_over.h"
 #include "tests/testsupport/wait_until.h"
 
 namespace wavenard {
@@ -29,7 +29,7 @@ TEST(THandOver, ACallRunsOnTheMainThreadWhileTheWorkerWaits) {
     EXPECT_EQ(Value, 2);
     WorkerDone = true;
   });
-  QTRY_VERIFY_WITH_TIMEOUT(WorkerDone.load(), 5000);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return WorkerDone.load(); }, 5000));
   Worker.join();
   EXPECT_TRUE(RanOnMain);
 }
@@ -78,7 +78,7 @@ TEST(THandOver, ClosingFromInsideACallWaitsForTheCallToEnd) {
     EXPECT_TRUE(CallEnded);
     Returned = true;
   });
-  QTRY_VERIFY_WITH_TIMEOUT(Returned.load(), 5000);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Returned.load(); }, 5000));
   Worker.join();
   EXPECT_TRUE(Delivered);
 }
@@ -101,7 +101,7 @@ TEST(THandOver, AReceiverDestroyedWhileWorkersHandOverIsNeverTouchedAfterwards) 
         }
       });
     }
-    QTRY_VERIFY_WITH_TIMEOUT(Attempts.load() > 20, 5000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Attempts.load() > 20; }, 5000));
     delete Receiver;
     EXPECT_TRUE(HandOver->Closed());
     Stop = true;

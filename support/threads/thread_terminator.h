@@ -1,10 +1,12 @@
 #pragma once
 
+// Carried for the suite; this program starts only the message thread and never sends to it.
+
 #include <condition_variable>
 #include <memory>
 #include <mutex>
 
-#include "support/zn_thread.h"
+#include "support/threads/zn_thread.h"
 
 namespace wavenard {
 

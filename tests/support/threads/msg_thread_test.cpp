@@ -5,7 +5,7 @@
 #include <semaphore>
 #include <thread>
 
-#include "support/msg_thread.h"
+#include "support/threads/msg_thread.h"
 #include "tests/testsupport/wait_until.h"
 
 namespace wavenard {
@@ -62,8 +62,8 @@ TEST(TMsgThread, DeliversMessagesFromOneSenderInOrderAndCountsZeroWhenIdle) {
     Forwarder.Send(Target.Window, 2, 0, 0);
     Forwarder.Send(Target.Window, 3, 0, 0);
   }).join();
-  QTRY_COMPARE_WITH_TIMEOUT(Target.Window->Handled.load(), 3, 5000);
-  QTRY_COMPARE_WITH_TIMEOUT(Forwarder.Count(), 0, 5000);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Target.Window->Handled.load() == 3; }, 5000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Forwarder.Count() == 0; }, 5000));
   std::binary_semaphore Sync(0);
   QMetaObject::invokeMethod(Target.Window, [&] {
     EXPECT_EQ(Target.Window->Messages, QList<quint32>({1, 2, 3}));
@@ -80,13 +80,13 @@ TEST(TMsgThread, AMessageSentDuringADeliveryIsCountedAndLandsInTheNextPass) {
   Forwarder.Start();
   Forwarder.Send(Target.Window, 1, 0, 0);
   Forwarder.Send(Target.Window, 2, 0, 0);
-  QTRY_VERIFY_WITH_TIMEOUT(Target.Window->InFirst.load(), 5000);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Target.Window->InFirst.load(); }, 5000));
   EXPECT_EQ(Forwarder.Count(), 2) << "the batch under delivery";
   Forwarder.Send(Target.Window, 3, 0, 0);
   EXPECT_EQ(Forwarder.Count(), 3);
   Block.release();
-  QTRY_COMPARE_WITH_TIMEOUT(Target.Window->Handled.load(), 3, 5000);
-  QTRY_COMPARE_WITH_TIMEOUT(Forwarder.Count(), 0, 5000);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Target.Window->Handled.load() == 3; }, 5000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Forwarder.Count() == 0; }, 5000));
 }
 
 TEST(TMsgThread, DestructionDropsQueuedMessagesCompletesTheDeliveryUnderWayAndRefusesNewOnes) {
@@ -96,7 +96,7 @@ TEST(TMsgThread, DestructionDropsQueuedMessagesCompletesTheDeliveryUnderWayAndRe
   auto* Forwarder = new TMsgThread;
   Forwarder->Start();
   Forwarder->Send(Target.Window, 1, 0, 0);
-  QTRY_VERIFY_WITH_TIMEOUT(Target.Window->InFirst.load(), 5000);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Target.Window->InFirst.load(); }, 5000));
   Forwarder->Send(Target.Window, 2, 0, 0);
   Forwarder->Send(Target.Window, 3, 0, 0);
 
@@ -151,7 +151,7 @@ TEST(TMsgThread, AWindowDestroyedBeforeItsMessagesArriveGetsNothingAndIsNeverTou
     Handled += Window->Handled.load();
     delete Window;
   }
-  QTRY_COMPARE_WITH_TIMEOUT(Forwarder.Count(), 0, 5000);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Forwarder.Count() == 0; }, 5000));
   QCoreApplication::processEvents();
   EXPECT_LT(Handled.load(), 50 * 20) << "some messages found their window gone";
 }

@@ -3,7 +3,7 @@
 #include <QString>
 #include <functional>
 
-#include "support/thread.h"
+#include "support/threads/thread.h"
 
 namespace wavenard {
 
@@ -20,6 +20,7 @@ class TZnThread : public TThreadEx {
 
   void Start() override;
 
+  // Carried for the suite; this program starts only the message thread and never sends to it.
   // A self-freeing thread that runs AThreadProc once started; the name and the error-log
   // switch are accepted for the suite's callers and not used.
   static TThread* CreateAnonymousThread(std::function<void()> AThreadProc, const QString& AName = {},

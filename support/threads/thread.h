@@ -2,7 +2,9 @@
 
 #include <QtGlobal>
 #include <atomic>
+#include <functional>
 #include <memory>
+#include <mutex>
 
 #include "support/failure.h"
 
@@ -14,17 +16,12 @@ class EThread : public EFailure {
   using EFailure::EFailure;
 };
 
-// The stack size of the threads this layer starts from now on (TThread and the process
-// reaper); 0, the default, leaves it to the platform. A size the platform does not accept
-// makes every start fail, which is how the handling of a refused start is tried out.
-void SetThreadStackSize(quint32 ABytes);
-quint32 ThreadStackSize();
-
 // The platform thread class the worker classes build on: created suspended and started once
 // by its owner, with a terminated flag, WaitFor, and free-on-terminate. (A thread that ran at
 // once would have to start before its derived part is constructed, so there is no such thread.)
-// A thread that frees itself is deleted on the main thread after its run has ended (never from
-// inside its own run); WaitForAll joins and frees what is left when the event loop is gone.
+// A thread that frees itself is deleted after its run has ended, never from inside its own run:
+// by the worker pool that started it, or else on the application's thread. Its start takes the
+// stack size set by SetThreadStackSize.
 class TThread {
  public:
   TThread();
@@ -52,10 +49,6 @@ class TThread {
   // Returns true when the thread has ended within AMilliseconds.
   bool WaitFor(int AMilliseconds);
 
-  // Main thread, at shutdown: waits up to AMilliseconds for every self-freeing thread to end
-  // and frees those that did. Returns true when none is left running.
-  static bool WaitForAll(int AMilliseconds);
-
  protected:
   // "Thread start failed (F=.. Ex=.. LE=.. H=.. SP=.. ST=..)" for the thread's present state.
   EThread StartFailure(int ALastError) const;
@@ -68,16 +61,23 @@ class TThread {
  private:
   class TRunner;
   friend class TRunner;
+  friend class TWorkerPool;
   void Run();
   bool WaitForEnd(int AMilliseconds);
 
   std::unique_ptr<TRunner> FRunner;
+  // Held by Start until the runner has been asked how the start went, and taken by a run that
+  // has ended before the thread may be freed: so a start is over before its thread is freed.
+  std::mutex FStartLock;
+  // Set by the pool that keeps the thread: frees it elsewhere once its run has ended. Called on
+  // the thread itself as its last act; without it a self-freeing thread is freed on the
+  // application's thread.
+  std::function<void()> FRelease;
   std::atomic<bool> FTerminated{false};
   std::atomic<bool> FStarted{false};
   std::atomic<bool> FFinished{false};
   std::atomic<bool> FFreeOnTerminate{false};
   std::atomic<quintptr> FHandle{0};
-  const quint64 FSerial;
 };
 
 }  // namespace wavenard

@@ -1,4 +1,4 @@
-#include "support/zn_thread.h"
+#include "support/threads/zn_thread.h"
 
 #include <cerrno>
 

@@ -1,5 +1,7 @@
 #pragma once
 
+// Carried for the suite; this program starts only the message thread and never sends to it.
+
 #include <QEvent>
 #include <QObject>
 #include <QtGlobal>

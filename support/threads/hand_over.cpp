@@ -1,4 +1,4 @@
-#include "support/hand_over.h"
+#include "support/threads/hand_over.h"
 
 #include "support/queued_call.h"
 
