@@ -170,7 +170,7 @@ class TZnVirtualTree : public QTreeView {
   void DoAutoScroll();
   void StopAutoScroll();
   void ScrollOneLine(int ADirection);
-  // Whether ASignal, one of this list's events, has a receiver.
+  // Whether ASignal has a receiver: IntDragDone needs one, and Failed falls back to a warning.
   template <class S>
   bool Assigned(S ASignal) const;
   template <class F>
