@@ -9,7 +9,6 @@
 #include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QItemSelectionModel>
-#include <QMimeData>
 #include <QScreen>
 #include <QStatusBar>
 #include <QTime>
@@ -26,11 +25,13 @@
 #include "app/live_indicator.h"
 #include "app/plain_text_notice.h"
 #include "app/playlist_changes.h"
+#include "app/playlist_drop.h"
 #include "app/playlist_view_setup.h"
 #include "app/sent_takes_proxy.h"
 #include "app/status_panel.h"
 #include "app/take_offer_bar.h"
 #include "app/take_watcher.h"
+#include "app/upload_tracker.h"
 #include "app/virtual_tree_playlist.h"
 #include "app/window_state_file.h"
 #include "config/connection_settings.h"
@@ -54,8 +55,6 @@ constexpr QSize IconSize(30, 30);
 constexpr int ButtonMargin = 3;
 constexpr int ListMargin = 8;
 constexpr int RowPadding = 8;
-// How often the status panel follows an upload's progress.
-constexpr int ProgressInterval = 250;
 // How long "... inserted at 8" may stand before it is taken as stale.
 constexpr int InsertNoticeTime = 30000;
 const QString EmptyPlaylistText = QStringLiteral("The station sent an empty playlist");
@@ -110,12 +109,12 @@ TMainFrm::TMainFrm(std::shared_ptr<TSettings> ASettings, TMainFrmHost& AHost, TB
       FPinnedKeys(FHost.PinnedKeys()),
       FCertificateTrust(std::make_unique<TCertificateTrust>(FBoxes, FPinnedKeys)),
       FTimer(this),
-      FProgressTimer(this),
       FInsertNoticeTimer(this) {
   setObjectName(QStringLiteral("MainFrm"));
   setWindowTitle(QStringLiteral("Wavenard"));
   setWindowIcon(QIcon(QStringLiteral(":/icons/wavenard.svg")));
   setFont(WindowFont());
+  FUploads = new TUploadTracker(FPendingEdits, this);
 
   // A failure here goes to the general report; the window is created all the same and works
   // with the settings as they are.
@@ -170,9 +169,7 @@ TMainFrm::TMainFrm(std::shared_ptr<TSettings> ASettings, TMainFrmHost& AHost, TB
   connect(&FTimer, &QTimer::timeout, this, [this] { tmrMainTimer(); });
   FTimer.start();
 
-  FProgressTimer.setObjectName(QStringLiteral("tmrUploadProgress"));
-  FProgressTimer.setInterval(ProgressInterval);
-  connect(&FProgressTimer, &QTimer::timeout, this, [this] { UpdateStatusPanel(); });
+  connect(FUploads, &TUploadTracker::StatusChanged, this, &TMainFrm::ShowStatus);
   // Only while an upload runs does Esc mean anything here.
   FCancelUploadAction = new QAction(QStringLiteral("Cancel upload"), this);
   FCancelUploadAction->setObjectName(QStringLiteral("actCancelUpload"));
@@ -180,14 +177,15 @@ TMainFrm::TMainFrm(std::shared_ptr<TSettings> ASettings, TMainFrmHost& AHost, TB
   FCancelUploadAction->setShortcutContext(Qt::WindowShortcut);
   FCancelUploadAction->setEnabled(false);
   connect(FCancelUploadAction, &QAction::triggered, this, [this] { Guarded([this] { CancelUpload(); }); });
+  connect(FUploads, &TUploadTracker::UploadingChanged, FCancelUploadAction, &QAction::setEnabled);
   addAction(FCancelUploadAction);
 
   FInsertNoticeTimer.setObjectName(QStringLiteral("tmrInsertNotice"));
   FInsertNoticeTimer.setSingleShot(true);
   FInsertNoticeTimer.setInterval(InsertNoticeTime);
   connect(&FInsertNoticeTimer, &QTimer::timeout, this, [this] {
-    if (FInsertNotice && FStatusNotice == FInsertNotice->Text) {
-      SetStatusNotice(QString());
+    if (FInsertNotice && FUploads->Notice() == FInsertNotice->Text) {
+      FUploads->SetNotice(QString());
     }
     FInsertNotice.reset();
   });
@@ -195,6 +193,8 @@ TMainFrm::TMainFrm(std::shared_ptr<TSettings> ASettings, TMainFrmHost& AHost, TB
 
 TMainFrm::~TMainFrm() {
   BeginClosing();
+  // The window's own answers go before the window does; the list outlives them.
+  FPlaylistView->SetDropPolicy(nullptr);
   // The rows let go of their items before the list is freed, so nothing draws from it.
   FModel.Rebind(0);
   FPlaylist.reset();
@@ -269,15 +269,12 @@ void TMainFrm::CreateList() {
   FPlaylistView = new TVirtualTreePlaylist(FDpi, Client);
   FPlaylistView->setObjectName(QStringLiteral("lvPlaylist"));
   ConfigurePlaylistView(*FPlaylistView, FModel);
-  // The handlers answer through their reference parameters and keep their failures to
-  // themselves, as Qt lets no exception through a signal.
-  connect(&FModel, &TPlaylistViewModel::GetText, this, &TMainFrm::lvPlaylistGetText);
-  connect(FPlaylistView, &TZnVirtualTree::DragOver, this, [this](const QDropEvent& AEvent, bool& AAccept) {
-    Guarded([&] { lvPlaylistDragOver(AEvent, AAccept); });
-  });
+  FModel.SetTextSource(this);
+  FPlaylistView->SetDropPolicy(this);
+  // The drop keeps its failures to itself, as Qt lets no exception through a signal; a failing
+  // answer ends in the list's Failed.
   connect(FPlaylistView, &TZnVirtualTree::DragDrop, this,
           [this](const QDropEvent& AEvent) { Guarded([&] { lvPlaylistDragDrop(AEvent); }); });
-  connect(FPlaylistView, &TZnVirtualTree::DragAction, this, &TMainFrm::lvPlaylistDragAction);
   connect(FPlaylistView, &TZnVirtualTree::Failed, this,
           [this](const std::exception& AError) { FHost.ReportError(AError); });
   FTakeOfferBar = new TTakeOfferBar(Client);
@@ -367,7 +364,7 @@ void TMainFrm::BeginClosing() {
   }
   FClosing = true;
   FTimer.stop();
-  FProgressTimer.stop();
+  FUploads->StopFollowing();
   // A worker waiting to deliver is released, and a transfer in flight ends at its next check.
   FHandOver->Close();
 }
@@ -440,10 +437,10 @@ void TMainFrm::OnPlaylistResult(TAPI& ASender) {
       FKeyboardRow->Rebuilt(Focused);
     }
     // An answer without rows is told, so that an emptied list is never a silent one.
-    SetPlaylistStatus(FPlaylist->Count() == 0 ? EmptyPlaylistText : QString());
+    FUploads->SetPlaylistStatus(FPlaylist->Count() == 0 ? EmptyPlaylistText : QString());
     FLiveIndicator->RefreshSucceeded(QTime::currentTime());
   } else {
-    SetPlaylistStatus(ASender.Error());
+    FUploads->SetPlaylistStatus(ASender.Error());
     FLiveIndicator->RefreshFailed(QTime::currentTime());
   }
 }
@@ -492,13 +489,13 @@ bool TMainFrm::RefusedAsPending(const std::vector<int>& ARows) {
   if (Refusal.isEmpty()) {
     return false;
   }
-  SetStatusNotice(Refusal);
+  FUploads->SetNotice(Refusal);
   return true;
 }
 
 void TMainFrm::ShowPendingEdits() {
   FModel.SetPendingRows(FPendingEdits.Rows(FModel.rowCount()));
-  UpdateStatusPanel();
+  FUploads->Update();
 }
 
 void TMainFrm::FollowEdits(int ARefresh) {
@@ -523,8 +520,8 @@ void TMainFrm::FollowEdits(int ARefresh) {
     if (Shown && FInsertNotice->Title.isEmpty()) {
       FInsertNotice->Title = FPlaylist->Items(FInsertNotice->Row).Title;
     } else if (!Shown || FPlaylist->Items(FInsertNotice->Row).Title != FInsertNotice->Title) {
-      if (FStatusNotice == FInsertNotice->Text) {
-        FStatusNotice.clear();
+      if (FUploads->Notice() == FInsertNotice->Text) {
+        FUploads->ClearNotice();
       }
       FInsertNotice.reset();
     }
@@ -543,23 +540,20 @@ void TMainFrm::UpdatePlaylistView() {
   UpdatePlaylistRows(*FPlaylistView, FModel, FPlaylist ? FPlaylist->Count() : 0);
 }
 
-void TMainFrm::lvPlaylistGetText(int ARow, int AColumn, QString& ACellText) const {
+QString TMainFrm::CellText(int ARow, int AColumn) const {
   // Rows bind to the list by index; a row without an item shows nothing.
   if (!FPlaylist || ARow < 0 || ARow >= FPlaylist->Count()) {
-    return;
+    return {};
   }
   switch (AColumn) {
     case 0:
-      ACellText = QString::number(ARow + 1);
-      break;
+      return QString::number(ARow + 1);
     case 1:
-      ACellText = FPlaylist->Items(ARow).Title;
-      break;
+      return FPlaylist->Items(ARow).Title;
     case 2:
-      ACellText = FPlaylist->Items(ARow).Duration;
-      break;
+      return FPlaylist->Items(ARow).Duration;
     default:
-      break;
+      return {};
   }
 }
 
@@ -577,45 +571,19 @@ int TMainFrm::SelectedCount() const {
   return static_cast<int>(FPlaylistView->selectionModel()->selectedRows().size());
 }
 
-// A row of this list moves; one FLAC file from a file manager is inserted after the row it is
-// dropped on. Anything else dragged in from elsewhere must never touch the station's playlist.
-void TMainFrm::lvPlaylistDragOver(const QDropEvent& AEvent, bool& AAccept) {
-  AAccept = AcceptsDrop(AEvent);
-}
-
 bool TMainFrm::AcceptsDrop(const QDropEvent& AEvent) {
-  if (FModel.IsOwnDrag(AEvent.mimeData())) {
-    return SelectedCount() == 1;
+  const TDropAnswer Answer =
+      AnswerPlaylistDrag({AEvent.mimeData(), FModel.IsOwnDrag(AEvent.mimeData()), SelectedCount(),
+                          FPlaylistView->indexAt(AEvent.position().toPoint()).row(),
+                          FPlaylist ? FPlaylist->Count() : 0, FClosing});
+  if (!Answer.Reason.isEmpty()) {
+    FUploads->SetNotice(Answer.Reason);
   }
-  QString Reason;
-  const bool IsVoiceTrack = !DroppedVoiceTrack(AEvent, Reason).isEmpty();
-  if (!Reason.isEmpty()) {
-    SetStatusNotice(Reason);
-  }
-  const int Row = FPlaylistView->indexAt(AEvent.position().toPoint()).row();
-  return IsVoiceTrack && !FClosing && FPlaylist && Row >= 0 && Row < FPlaylist->Count();
+  return Answer.Accepted;
 }
 
-// A dropped file is copied, never moved: the file manager keeps the presenter's file.
-void TMainFrm::lvPlaylistDragAction(const QDropEvent& AEvent, Qt::DropAction& AAction) const {
-  AAction = FModel.IsOwnDrag(AEvent.mimeData()) ? Qt::MoveAction : Qt::CopyAction;
-}
-
-QString TMainFrm::DroppedVoiceTrack(const QDropEvent& AEvent, QString& AReason) const {
-  const QMimeData* Data = AEvent.mimeData();
-  if (Data == nullptr || !Data->hasUrls()) {
-    return {};
-  }
-  const QList<QUrl> Urls = Data->urls();
-  if (Urls.size() > 1) {
-    AReason = QStringLiteral("Only one voice track can be dropped at a time.");
-    return {};
-  }
-  const QString Path = Urls.constFirst().toLocalFile();
-  if (!Urls.constFirst().isLocalFile() || !Path.endsWith(QLatin1String(".flac"), Qt::CaseInsensitive)) {
-    return {};
-  }
-  return Path;
+Qt::DropAction TMainFrm::DropAction(const QDropEvent& AEvent) {
+  return PlaylistDropAction(FModel.IsOwnDrag(AEvent.mimeData()));
 }
 
 void TMainFrm::lvPlaylistDragDrop(const QDropEvent& AEvent) {
@@ -624,8 +592,7 @@ void TMainFrm::lvPlaylistDragDrop(const QDropEvent& AEvent) {
   }
   const int Target = FPlaylistView->indexAt(AEvent.position().toPoint()).row();
   if (!FModel.IsOwnDrag(AEvent.mimeData())) {
-    QString Reason;
-    const QString FileName = DroppedVoiceTrack(AEvent, Reason);
+    const QString FileName = DroppedVoiceTrack(AEvent.mimeData()).Path;
     const TSongRef Song = RememberSong(*FPlaylist, Target);
     // Asked once the drop has ended, so that the file manager is not kept waiting on the box.
     QTimer::singleShot(0, this, [this, Target, Song, FileName] {
@@ -650,7 +617,7 @@ bool TMainFrm::MoveRow(int ASource, int ATarget) {
   FModel.ExchangeMarks(ASource, ATarget);
   FModel.Rebind(FPlaylist->Count());
   const int Edit = FPendingEdits.Add(TPendingEdits::TKind::Move, {ASource, ATarget}, Title);
-  FStatusNotice.clear();
+  FUploads->ClearNotice();
   try {
     FWorkers.Start(NewEditWorker(Edit, QStringLiteral("Track moved")),
                    [&](TAPI& AWorker) { AWorker.MovePlaylistTrack(ASource, ATarget); });
@@ -694,7 +661,7 @@ void TMainFrm::btDeleteClick() {
   }
   const QString Title = FPlaylist && Row < FPlaylist->Count() ? FPlaylist->Items(Row).Title : QString();
   const int Edit = FPendingEdits.Add(TPendingEdits::TKind::Delete, {Row}, Title);
-  FStatusNotice.clear();
+  FUploads->ClearNotice();
   // The row that follows takes the deleted one's place: it is the current row afterwards.
   FSelectAfterRefresh = TRowToSelect{Row, QString(), 0, Edit};
   try {
@@ -763,7 +730,7 @@ bool TMainFrm::InsertAfterSong(const TSongRef& ASong, const QString& AFileName) 
 }
 
 bool TMainFrm::InsertVoiceTrackFile(int APosition, const QString& AFileName) {
-  auto Upload = std::make_shared<TUpload>();
+  const auto Upload = std::make_shared<TUpload>();
   Upload->Name = QFileInfo(AFileName).fileName();
   Upload->Position = APosition;
   Upload->FileSize = QFileInfo(AFileName).size();
@@ -784,10 +751,7 @@ bool TMainFrm::InsertVoiceTrackFile(int APosition, const QString& AFileName) {
     return false;
   }
   // Started. Its result comes through the event loop, so it is followed before it can end.
-  FUploads.push_back(Upload);
-  FCancelUploadAction->setEnabled(true);
-  FProgressTimer.start();
-  UpdateStatusPanel();
+  FUploads->Add(Upload);
   // However it was sent, a take is not offered again.
   const QString Path = QFileInfo(AFileName).absoluteFilePath();
   FSentTakes.insert(Path);
@@ -829,7 +793,7 @@ void TMainFrm::ChooseOfferPlace() {
   FRecordSong.reset();
   FPlaylistView->setFocus();
   UpdateOfferedSong();
-  SetStatusNotice(QStringLiteral("Select the song to insert the take after, then press Ctrl+I."));
+  FUploads->SetNotice(QStringLiteral("Select the song to insert the take after, then press Ctrl+I."));
 }
 
 void TMainFrm::InsertOfferedTake() {
@@ -840,7 +804,7 @@ void TMainFrm::InsertOfferedTake() {
   const std::optional<TSongRef> Song = OfferedSong();
   if (!Song) {
     FPlaylistView->setFocus();
-    SetStatusNotice(QStringLiteral("Select the song to insert the take after, then press Ctrl+I."));
+    FUploads->SetNotice(QStringLiteral("Select the song to insert the take after, then press Ctrl+I."));
     return;
   }
   const QString Path = Take->Path;
@@ -852,11 +816,7 @@ void TMainFrm::InsertOfferedTake() {
 }
 
 void TMainFrm::OnInsertResult(TAPI& ASender, const std::shared_ptr<TUpload>& AUpload) {
-  FUploads.erase(std::remove(FUploads.begin(), FUploads.end(), AUpload), FUploads.end());
-  if (FUploads.empty()) {
-    FProgressTimer.stop();
-    FCancelUploadAction->setEnabled(false);
-  }
+  FUploads->Remove(AUpload);
   if (ASender.Success()) {
     // Also when the cancel came too late: the station has the track. The notice goes when a
     // later list shows another track there, or when it has stood for a while.
@@ -867,35 +827,27 @@ void TMainFrm::OnInsertResult(TAPI& ASender, const std::shared_ptr<TUpload>& AUp
     // The take becomes the current row once the list shows it.
     FSelectAfterRefresh = TRowToSelect{AUpload->Position - 1, QFileInfo(AUpload->Name).completeBaseName(),
                                        FRefreshesStarted + 1};
-    SetStatusNotice(Notice);
+    FUploads->SetNotice(Notice);
   } else if (AUpload->State->Cancelled()) {
-    SetStatusNotice(QStringLiteral("Upload of \"%1\" cancelled").arg(AUpload->Name));
+    FUploads->SetNotice(QStringLiteral("Upload of \"%1\" cancelled").arg(AUpload->Name));
     return;
   } else {
     // Said before the failure's box opens, which holds the callback.
     Announce(ASender.Error());
-    UpdateStatusPanel();
+    FUploads->Update();
   }
   OnTrackEditResult(ASender);
 }
 
 void TMainFrm::CancelUpload() {
-  if (FUploads.empty()) {
-    return;
-  }
-  const auto Sending =
-      std::find_if(FUploads.begin(), FUploads.end(), [](const std::shared_ptr<TUpload>& AUpload) {
-        return !AUpload->State->Cancelled() && !AUpload->State->Delivered();
-      });
   const QString TooLate = QStringLiteral("The station already has the whole file; it may insert it.");
-  if (Sending == FUploads.end()) {
-    if (std::any_of(FUploads.begin(), FUploads.end(),
-                    [](const std::shared_ptr<TUpload>& AUpload) { return AUpload->State->Delivered(); })) {
+  const std::shared_ptr<TUpload> Upload = FUploads->Sending();
+  if (!Upload) {
+    if (FUploads->AnyDelivered()) {
       FBoxes.MyMessageBox(TooLate, QStringLiteral("Wavenard"), MB_OK | MB_ICONINFORMATION);
     }
     return;
   }
-  const std::shared_ptr<TUpload> Upload = *Sending;
   const int Answer = FBoxes.MyMessageBox(QStringLiteral("Cancel the upload of \"%1\"?").arg(Upload->Name),
                                          QStringLiteral("Wavenard"), MB_YESNO | MB_ICONQUESTION);
   // The transfer ends at its next look at the flag, and its result then says it was
@@ -906,50 +858,8 @@ void TMainFrm::CancelUpload() {
   }
 }
 
-void TMainFrm::SetPlaylistStatus(const QString& AText) {
-  if (AText != FPlaylistStatus) {
-    FPlaylistStatus = AText;
-    FStatusNotice.clear();
-  }
-  UpdateStatusPanel();
-}
-
-void TMainFrm::SetStatusNotice(const QString& AText) {
-  FStatusNotice = AText;
-  UpdateStatusPanel();
-}
-
-void TMainFrm::UpdateStatusPanel() {
-  const auto Shown =
-      std::find_if(FUploads.begin(), FUploads.end(),
-                   [](const std::shared_ptr<TUpload>& AUpload) { return !AUpload->State->Cancelled(); });
-  if (Shown != FUploads.end()) {
-    // The upload is said when it starts; its figures, a few times a second, are only shown.
-    ShowStatus(UploadProgressText(**Shown), !std::exchange((*Shown)->Said, true));
-  } else if (!FStatusNotice.isEmpty()) {
-    ShowStatus(FStatusNotice);
-  } else if (!FPendingEdits.Empty()) {
-    ShowStatus(FPendingEdits.StatusText());
-  } else {
-    ShowStatus(FPlaylistStatus);
-  }
-}
-
-QString TMainFrm::UploadProgressText(const TUpload& AUpload) const {
-  const qint64 Total = AUpload.State->Total;
-  const qint64 Sent = std::clamp<qint64>(AUpload.State->Sent, 0, Total);
-  // Sent is what has gone into the network, not what the station has read: a slow link still
-  // carries the rest for a while, and only the answer says whether the track was taken.
-  if (AUpload.State->Delivered() && Total > 0 && Sent == Total) {
-    return QStringLiteral("Uploading \"%1\": all sent, waiting for the station's answer").arg(AUpload.Name);
-  }
-  // The body is the file in Base64 and then some: what it has carried is told in file bytes.
-  const double Share = Total > 0 ? static_cast<double>(Sent) / static_cast<double>(Total) : 0.0;
-  const auto Megabytes = [](double ABytes) { return QString::number(ABytes / 1e6, 'f', 1); };
-  return QStringLiteral("Uploading \"%1\": %2 % sent (%3 of %4 MB)")
-      .arg(AUpload.Name, QString::number(Total > 0 ? Sent * 100 / Total : 0),
-           Megabytes(Share * static_cast<double>(AUpload.FileSize)),
-           Megabytes(static_cast<double>(AUpload.FileSize)));
+bool TMainFrm::Uploading() const {
+  return !FUploads->Empty();
 }
 
 void TMainFrm::ShowStatus(const QString& AText, bool ASpoken) {

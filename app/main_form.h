@@ -12,6 +12,7 @@
 #include "app/pending_edits.h"
 #include "app/playlist_view_model.h"
 #include "app/song_finder.h"
+#include "app/zn_virtual_tree.h"
 #include "remote/playlist.h"
 
 class QAction;
@@ -39,8 +40,9 @@ class TTakeOfferBar;
 class TTakeWatcher;
 struct TFinishedTake;
 class TVirtualTreePlaylist;
+struct TUpload;
+class TUploadTracker;
 class TWorkerPool;
-struct TUploadState;
 
 // Asks the user for one file, starting in AInitialDir, with the files of ASent (absolute
 // paths) marked as already sent; empty when the user cancels.
@@ -81,7 +83,7 @@ class TMainFrmHost {
 
 // The program's main window: the station's playlist, polled every five seconds, with the
 // record, insert, delete and settings commands and moving a row by dragging it onto another.
-class TMainFrm final : public QMainWindow {
+class TMainFrm final : public QMainWindow, private TCellTextSource, private TDropPolicy {
   Q_OBJECT
 
  public:
@@ -125,7 +127,7 @@ class TMainFrm final : public QMainWindow {
   // Esc: asks whether to cancel the upload shown in the status panel, and cancels it.
   void CancelUpload();
   // Whether a voice track is being uploaded.
-  bool Uploading() const { return !FUploads.empty(); }
+  bool Uploading() const;
   // Puts AText into the status panel: one plain line, the whole text in its tool tip; a spoken
   // text is also said to assistive technology when its line changes.
   void ShowStatus(const QString& AText, bool ASpoken = true);
@@ -150,11 +152,13 @@ class TMainFrm final : public QMainWindow {
   void OnPlaylistResult(TAPI& ASender);
   void OnTrackEditResult(TAPI& ASender);
   void UpdatePlaylistView();
-  void lvPlaylistGetText(int ARow, int AColumn, QString& ACellText) const;
-  void lvPlaylistDragOver(const QDropEvent& AEvent, bool& AAccept);
+  // lvPlaylist's get-text: the row number, title and duration of a row.
+  QString CellText(int ARow, int AColumn) const override;
+  // lvPlaylist's drag over: the playlist's drop rules answer, and a refusal worth telling is
+  // shown as a notice.
+  bool AcceptsDrop(const QDropEvent& AEvent) override;
+  Qt::DropAction DropAction(const QDropEvent& AEvent) override;
   void lvPlaylistDragDrop(const QDropEvent& AEvent);
-  // Whether the drop is accepted, as lvPlaylistDragOver answers.
-  bool AcceptsDrop(const QDropEvent& AEvent);
   // Exchanges the two rows at once and asks the station to move ASource to ATarget; false
   // when nothing was done (a row outside the list, or one that an edit on its way names).
   bool MoveRow(int ASource, int ATarget);
@@ -184,15 +188,6 @@ class TMainFrm final : public QMainWindow {
   template <class F>
   void Guarded(F AAction);
 
-  // An insert in flight, as the status panel follows it.
-  struct TUpload {
-    QString Name;
-    int Position = 0;
-    qint64 FileSize = 0;
-    std::shared_ptr<TUploadState> State;
-    // Its progress has been said once; the later figures are shown, not said.
-    bool Said = false;
-  };
   // The insert of the button and of a dropped file: reads the file, starts the upload and
   // follows it; a file failure is shown in a box and nothing is sent.
   // False when nothing was sent.
@@ -205,19 +200,10 @@ class TMainFrm final : public QMainWindow {
   // "Choose another place…": the take goes after the row the presenter selects next.
   void ChooseOfferPlace();
   void OnInsertResult(TAPI& ASender, const std::shared_ptr<TUpload>& AUpload);
-  // The one local FLAC file of a drag from outside, or empty; AReason tells why it is refused.
-  QString DroppedVoiceTrack(const QDropEvent& AEvent, QString& AReason) const;
-  void lvPlaylistDragAction(const QDropEvent& AEvent, Qt::DropAction& AAction) const;
   void AskInsertDroppedFile(int ARow, const TSongRef& ASong, const QString& AFileName);
   // Inserts AFileName right after the song ASong where it stands now; when it is gone or cannot
   // be told apart any more, nothing is sent and the presenter is told. False then.
   bool InsertAfterSong(const TSongRef& ASong, const QString& AFileName);
-  // The status panel shows the upload in flight, else a notice, else the playlist's status.
-  void SetPlaylistStatus(const QString& AText);
-  // A notice stays until the status text changes otherwise.
-  void SetStatusNotice(const QString& AText);
-  void UpdateStatusPanel();
-  QString UploadProgressText(const TUpload& AUpload) const;
 
   // After an edit: the row to select once the list numbered Refresh shows the edit done; with
   // a Title, the row showing it there or, failing that, anywhere.
@@ -277,12 +263,10 @@ class TMainFrm final : public QMainWindow {
   TKeyboardRow* FKeyboardRow = nullptr;
   QTimer FTimer;
 
-  std::vector<std::shared_ptr<TUpload>> FUploads;
-  QTimer FProgressTimer;
   QAction* FCancelUploadAction = nullptr;
-  QString FPlaylistStatus;
-  QString FStatusNotice;
   TPendingEdits FPendingEdits;
+  // The uploads in flight and what the status panel shows.
+  TUploadTracker* FUploads = nullptr;
   // How many playlist requests have been started; the one outstanding has this number.
   int FRefreshesStarted = 0;
   std::optional<TRowToSelect> FSelectAfterRefresh;

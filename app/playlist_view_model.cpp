@@ -90,9 +90,7 @@ QVariant TPlaylistViewModel::data(const QModelIndex& AIndex, int ARole) const {
     return QStringLiteral("pending");
   if (ARole != Qt::DisplayRole || !AIndex.isValid())
     return {};
-  QString CellText;
-  emit GetText(AIndex.row(), AIndex.column(), CellText);
-  return CellText;
+  return FTextSource ? FTextSource->CellText(AIndex.row(), AIndex.column()) : QString();
 }
 
 QVariant TPlaylistViewModel::headerData(int ASection, Qt::Orientation AOrientation, int ARole) const {

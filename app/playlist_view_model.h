@@ -10,8 +10,16 @@ class QMimeData;
 
 namespace wavenard {
 
+// Where the playlist view's cell texts come from.
+class TCellTextSource {
+ public:
+  virtual ~TCellTextSource() = default;
+  // The text of a cell, asked for while the view needs it.
+  virtual QString CellText(int ARow, int AColumn) const = 0;
+};
+
 // The rows of the playlist view. It stores no rows: the owner says how many there are, and
-// every cell text is asked for through GetText when the view needs it.
+// every cell text is asked of the text source when the view needs it.
 class TPlaylistViewModel final : public QAbstractTableModel {
   Q_OBJECT
 
@@ -22,6 +30,9 @@ class TPlaylistViewModel final : public QAbstractTableModel {
 
   explicit TPlaylistViewModel(QObject* AParent = nullptr);
   Q_DISABLE_COPY_MOVE(TPlaylistViewModel)
+
+  // The source outlives the model or is taken away first; without one every cell is empty.
+  void SetTextSource(const TCellTextSource* ASource) { FTextSource = ASource; }
 
   // Binds the rows anew. With the count unchanged the rows stay and only their texts are
   // asked for again, so selection, focus and scroll position stay by row number; otherwise
@@ -60,12 +71,8 @@ class TPlaylistViewModel final : public QAbstractTableModel {
   bool dropMimeData(const QMimeData* AData, Qt::DropAction AAction, int ARow, int AColumn,
                     const QModelIndex& AParent) override;
 
- signals:
-  // Asks for the text of a cell while the view needs it; ACellText comes in empty and is
-  // shown as the receiver leaves it. Connected directly (the default on the main thread).
-  void GetText(int ARow, int AColumn, QString& ACellText) const;
-
  private:
+  const TCellTextSource* FTextSource = nullptr;
   int FRowCount = 0;
   std::vector<bool> FNewRows;
   std::vector<bool> FPendingRows;

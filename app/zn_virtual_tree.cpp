@@ -196,7 +196,8 @@ void TZnVirtualTree::mousePressEvent(QMouseEvent* AEvent) {
   Guarded([&] {
     // Without a handler the switch alone allows the drag; a handler may refuse it.
     bool Allow = true;
-    emit IntDragAllow(Allow);
+    if (FIntDragHandler)
+      FIntDragHandler->IntDragAllow(Allow);
     // With Qt's own drag enabled a press on a row is already a pending drag: the two
     // modes exclude each other.
     const bool ToolkitDrag = dragEnabled() || state() == DraggingState;
@@ -257,12 +258,12 @@ void TZnVirtualTree::HandleIntDragMove(QPoint APoint) {
   const QModelIndex Target = RowAt(APoint);
   if (!Target.isValid() || Target == FIntDragItem)
     return;
-  if (!Assigned(&TZnVirtualTree::IntDragging))
+  if (!FIntDragHandler)
     throw EIntDragError(QStringLiteral("Internal drag error 1"));
   const QModelIndex Source = FIntDragItem;
   FIntDragItem = Target;
   FIntWasDragged = true;
-  emit IntDragging(Source, Target);
+  FIntDragHandler->IntDragging(Source, Target);
   if (!Assigned(&TZnVirtualTree::IntDragDone))
     throw EIntDragError(QStringLiteral("Internal drag error 2"));
   emit IntDragDone();
@@ -314,9 +315,9 @@ void TZnVirtualTree::StopAutoScroll() {
 }
 
 void TZnVirtualTree::HandleDragOver(QDragMoveEvent* AEvent) {
-  if (Assigned(&TZnVirtualTree::DragOver)) {
+  if (FDropPolicy) {
     bool Accept = false;
-    Guarded([&] { emit DragOver(*AEvent, Accept); });
+    Guarded([&] { Accept = FDropPolicy->AcceptsDrop(*AEvent); });
     if (Accept) {
       AEvent->setDropAction(DropActionFor(*AEvent));
       AEvent->accept();
@@ -333,7 +334,7 @@ void TZnVirtualTree::HandleDragOver(QDragMoveEvent* AEvent) {
 
 Qt::DropAction TZnVirtualTree::DropActionFor(const QDropEvent& AEvent) {
   Qt::DropAction Action = Qt::MoveAction;
-  Guarded([&] { emit DragAction(AEvent, Action); });
+  Guarded([&] { Action = FDropPolicy->DropAction(AEvent); });
   return Action;
 }
 
@@ -356,7 +357,7 @@ void TZnVirtualTree::dragLeaveEvent(QDragLeaveEvent* AEvent) {
 
 void TZnVirtualTree::dropEvent(QDropEvent* AEvent) {
   StopAutoScroll();
-  if (!Assigned(&TZnVirtualTree::DragDrop)) {
+  if (!FDropPolicy) {
     QTreeView::dropEvent(AEvent);
     return;
   }

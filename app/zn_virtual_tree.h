@@ -45,9 +45,36 @@ class TZnHeader final : public QHeaderView {
   QColor FHotColor;
 };
 
+// What the list asks its owner about ordinary drag and drop, set with SetDropPolicy. Without
+// a policy QTreeView decides and drops on its own.
+class TDropPolicy {
+ public:
+  virtual ~TDropPolicy() = default;
+  // Whether the drop is accepted; the event tells where, what and from whom.
+  virtual bool AcceptsDrop(const QDropEvent& AEvent) = 0;
+  // The action an accepted drag is shown and dropped with.
+  virtual Qt::DropAction DropAction(const QDropEvent&) { return Qt::MoveAction; }
+};
+
+// What the internal drag asks its owner, set with SetIntDragHandler. Without a handler a drag
+// may start, and its first exchange fails.
+class TIntDragHandler {
+ public:
+  virtual ~TIntDragHandler() = default;
+  // Asked at a left press whether an internal drag may start; AAllowDrag comes in true.
+  virtual void IntDragAllow(bool&) {}
+  // The dragged row ASource is to exchange its data with the row ATarget under the pointer;
+  // both are column-0 indexes of the list's model.
+  virtual void IntDragging(const QModelIndex& ASource, const QModelIndex& ATarget) = 0;
+};
+
 // A virtual list whose rows live in its model. On top of QTreeView it scrolls automatically
 // only up and down, clears the selection on a click into empty space, and offers an internal
 // drag mode that moves a row through the list as the pointer passes over other rows.
+//
+// The internal drag mode (InternalDrag, IntDragAutoScrollInterval, the IntDrag handler and
+// events, and the state behind them) is carried for the suite; this program leaves it off and
+// reorders the playlist with Qt's own drag and drop.
 class TZnVirtualTree : public QTreeView {
   Q_OBJECT
   Q_PROPERTY(bool InternalDrag READ InternalDrag WRITE SetInternalDrag)
@@ -62,6 +89,11 @@ class TZnVirtualTree : public QTreeView {
   void SetInternalDrag(bool AValue) { FInternalDrag = AValue; }
   int IntDragAutoScrollInterval() const { return FAutoScrollInterval; }
   void SetIntDragAutoScrollInterval(int AValue);
+  // The handler outlives the list or is taken away first; none by default.
+  void SetIntDragHandler(TIntDragHandler* AHandler) { FIntDragHandler = AHandler; }
+
+  // The policy outlives the list or is taken away first; none by default.
+  void SetDropPolicy(TDropPolicy* APolicy) { FDropPolicy = APolicy; }
 
   // Scrolling while something is dragged or the mouse selects within one row of the top or
   // bottom edge: first step after the delay, then one row every interval. Qt's own
@@ -94,26 +126,17 @@ class TZnVirtualTree : public QTreeView {
   // Scrolls up or down just enough to show ARow; the horizontal position stays.
   void ShowRow(const QModelIndex& ARow);
 
-  // The list's events. Row references are column-0 indexes of the list's model. An event
-  // without a receiver counts as unassigned. Receivers answer through the reference
-  // parameters, so they are connected directly (the default for a receiver on the main
-  // thread). A receiver handles its own failures; one that still escapes it ends in Failed.
+  // The list's news. Receivers are connected directly (the default for a receiver on the main
+  // thread). A failure that escapes a receiver, the handler or the policy ends in Failed.
  signals:
-  // Asked at a left press whether an internal drag may start; AAllowDrag comes in true.
-  void IntDragAllow(bool& AAllowDrag);
-  // The dragged row ASource is to exchange its data with the row ATarget under the pointer.
-  void IntDragging(const QModelIndex& ASource, const QModelIndex& ATarget);
-  // After each exchange.
+  // After each exchange of the internal drag. Its receiver is required: an exchange without
+  // one fails.
   void IntDragDone();
   // At the release after an internal drag that exchanged rows.
   void IntDragEnd();
-  // Drag over of ordinary drag and drop: whether the drop is accepted (AAccept comes in false);
-  // the event tells where, what and from whom. Without a receiver QTreeView decides.
-  void DragOver(const QDropEvent& AEvent, bool& AAccept);
-  // The drop of an accepted drag. Without a receiver QTreeView drops.
+  // The drop of a drag the policy accepted, carried out by the receiver: the list changes no
+  // rows for it. Only with a policy; without one QTreeView has dropped.
   void DragDrop(const QDropEvent& AEvent);
-  // The action an accepted drag is shown and dropped with; AAction comes in as a move.
-  void DragAction(const QDropEvent& AEvent, Qt::DropAction& AAction);
   // A failure of the list's own handling (the internal drag's errors), which would otherwise
   // leave an event handler: Qt lets no exception through its event loop. Without a receiver
   // it is logged as a warning.
@@ -141,12 +164,13 @@ class TZnVirtualTree : public QTreeView {
   QModelIndex RowAt(QPoint APoint) const;
   void HandleIntDragMove(QPoint APoint);
   void HandleDragOver(QDragMoveEvent* AEvent);
+  // The policy's action; only asked with a policy.
   Qt::DropAction DropActionFor(const QDropEvent& AEvent);
   void ArmAutoScroll(QPoint APoint);
   void DoAutoScroll();
   void StopAutoScroll();
   void ScrollOneLine(int ADirection);
-  // Whether ASignal, one of this list's events, has a receiver.
+  // Whether ASignal has a receiver: IntDragDone needs one, and Failed falls back to a warning.
   template <class S>
   bool Assigned(S ASignal) const;
   template <class F>
@@ -154,11 +178,14 @@ class TZnVirtualTree : public QTreeView {
 
   TDpiCache& FDpi;
   TZnHeader* FHeader = nullptr;
+  TDropPolicy* FDropPolicy = nullptr;
   // The left button went down outside every row: the sweep that follows selects nothing.
   bool FPressedOnNothing = false;
 
+  // The internal drag's state.
   bool FNowIntDragging = false;
   QPersistentModelIndex FIntDragItem;
+  TIntDragHandler* FIntDragHandler = nullptr;
   bool FInternalDrag = false;
   QTimer FAutoScrollTimer;
   bool FIntWasDragged = false;

@@ -37,22 +37,24 @@ std::unique_ptr<TPlaylist> MakePlaylist(int AFirst, int ACount) {
   return List;
 }
 
+// The window's cells for a list of sample tracks.
+struct TSampleTexts final : TCellTextSource {
+  QString CellText(int ARow, int AColumn) const override {
+    switch (AColumn) {
+      case 0:
+        return QString::number(ARow + 1);
+      case 1:
+        return QStringLiteral("Artist %1 - Title of track %1").arg(ARow);
+      default:
+        return QStringLiteral("3:45");
+    }
+  }
+};
+
 struct TShownList {
   // AStale: fitted columns, muted rows and the indicator, as a window whose station is gone.
   explicit TShownList(bool AStale = false) : Stale(AStale) {
-    QObject::connect(&Model, &TPlaylistViewModel::GetText, [](int ARow, int AColumn, QString& ACellText) {
-      switch (AColumn) {
-        case 0:
-          ACellText = QString::number(ARow + 1);
-          break;
-        case 1:
-          ACellText = QStringLiteral("Artist %1 - Title of track %1").arg(ARow);
-          break;
-        default:
-          ACellText = QStringLiteral("3:45");
-          break;
-      }
-    });
+    Model.SetTextSource(&Texts);
     ConfigurePlaylistView(View, Model);
     if (Stale) {
       FitPlaylistColumns(View, 608);
@@ -67,6 +69,7 @@ struct TShownList {
 
   TFixedDpi DpiSource;
   TDpiCache Dpi{DpiSource};
+  const TSampleTexts Texts;
   TPlaylistViewModel Model;
   TVirtualTreePlaylist View{Dpi};
   TLiveIndicator Indicator;

@@ -10,12 +10,16 @@ namespace {
 
 TEST(PlaylistViewModel, DisplayTextComesFromTheHandlerForThatCell) {
   std::vector<std::pair<int, int>> Asked;
-  TPlaylistViewModel Model;
-  QObject::connect(&Model, &TPlaylistViewModel::GetText, [&](int ARow, int AColumn, QString& ACellText) {
+  const TFunctionTexts Texts([&](int ARow, int AColumn) {
     Asked.emplace_back(ARow, AColumn);
-    ACellText = QString("%1/%2").arg(ARow).arg(AColumn);
+    return QString("%1/%2").arg(ARow).arg(AColumn);
   });
+  TPlaylistViewModel Model;
   Model.Rebind(4);
+  const QVariant Unsourced = Model.data(Model.index(3, 2));
+  EXPECT_TRUE(Unsourced.isValid() && Unsourced.toString().isEmpty())
+      << "without a source every cell is empty";
+  Model.SetTextSource(&Texts);
   EXPECT_EQ(Model.rowCount(), 4);
   EXPECT_EQ(Model.columnCount(), 3);
   EXPECT_EQ(Model.data(Model.index(3, 2)).toString(), "3/2");

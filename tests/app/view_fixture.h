@@ -4,7 +4,9 @@
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QTest>
+#include <functional>
 #include <memory>
+#include <utility>
 
 #include "app/playlist_view_model.h"
 #include "app/zn_virtual_tree.h"
@@ -29,11 +31,21 @@ class TProbeTree final : public TZnVirtualTree {
   bool Idle() const { return state() == NoState; }
 };
 
+// Cell texts from a function.
+class TFunctionTexts final : public TCellTextSource {
+ public:
+  explicit TFunctionTexts(std::function<QString(int ARow, int AColumn)> AText) : FText(std::move(AText)) {}
+  QString CellText(int ARow, int AColumn) const override { return FText(ARow, AColumn); }
+
+ private:
+  std::function<QString(int ARow, int AColumn)> FText;
+};
+
 // Cells that read "row:column".
 inline void ShowRowAndColumn(TPlaylistViewModel& AModel) {
-  QObject::connect(&AModel, &TPlaylistViewModel::GetText, [](int ARow, int AColumn, QString& ACellText) {
-    ACellText = QString("%1:%2").arg(ARow).arg(AColumn);
-  });
+  static const TFunctionTexts Texts(
+      [](int ARow, int AColumn) { return QString("%1:%2").arg(ARow).arg(AColumn); });
+  AModel.SetTextSource(&Texts);
 }
 
 // A shown list of ARows rows whose cells read "row:column", with no header or frame, so

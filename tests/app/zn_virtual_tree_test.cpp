@@ -4,6 +4,7 @@
 #include <QHeaderView>
 #include <QSignalSpy>
 #include <QTimer>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -118,15 +119,32 @@ TEST(ZnVirtualTree, ARefusedDragStartsNoAutoScroll) {
   EXPECT_FALSE(EdgeTimer(F.View)->isActive());
 }
 
-// Records the internal drag's events.
+// Records what the internal drag asks and tells.
+struct TIntDragRecorder : TIntDragHandler {
+  void IntDragAllow(bool& AAllowDrag) override {
+    ++Asked;
+    AllowSeen = AAllowDrag;
+    if (Answer)
+      AAllowDrag = *Answer;
+    else
+      TIntDragHandler::IntDragAllow(AAllowDrag);
+  }
+  void IntDragging(const QModelIndex& ASource, const QModelIndex& ATarget) override {
+    Exchanges.emplace_back(ASource.row(), ATarget.row());
+  }
+
+  // None: the question is left as the handler's default answers it.
+  std::optional<bool> Answer;
+  int Asked = 0;
+  bool AllowSeen = false;
+  std::vector<std::pair<int, int>> Exchanges;
+};
+
 struct TIntDragFixture : TViewFixture {
   explicit TIntDragFixture(bool AInternalDrag = true) : TViewFixture(8) {
     View.SetInternalDrag(AInternalDrag);
     View.setDragEnabled(false);
-    QObject::connect(&View, &TZnVirtualTree::IntDragging,
-                     [this](const QModelIndex& ASource, const QModelIndex& ATarget) {
-                       Exchanges.emplace_back(ASource.row(), ATarget.row());
-                     });
+    View.SetIntDragHandler(&Handler);
     QObject::connect(&View, &TZnVirtualTree::IntDragDone, [this] { ++Done; });
     QObject::connect(&View, &TZnVirtualTree::IntDragEnd, [this] { ++Ends; });
     QObject::connect(&View, &TZnVirtualTree::Failed,
@@ -144,7 +162,8 @@ struct TIntDragFixture : TViewFixture {
     Release(Client(), RowPoint(Last));
   }
 
-  std::vector<std::pair<int, int>> Exchanges;
+  TIntDragRecorder Handler;
+  const std::vector<std::pair<int, int>>& Exchanges = Handler.Exchanges;
   int Done = 0;
   int Ends = 0;
   QStringList Errors;
@@ -153,11 +172,9 @@ struct TIntDragFixture : TViewFixture {
 
 TEST(ZnVirtualTree, InternalDragOffCallsNoEventAndStartsNoTimer) {
   TIntDragFixture F(false);
-  int Asked = 0;
-  QObject::connect(&F.View, &TZnVirtualTree::IntDragAllow, [&](bool&) { ++Asked; });
   F.Drag(2, {3, 4});
   EXPECT_FALSE(F.PressStarted);
-  EXPECT_EQ(Asked, 0);
+  EXPECT_EQ(F.Handler.Asked, 0);
   EXPECT_TRUE(F.Exchanges.empty());
   EXPECT_EQ(F.Done + F.Ends, 0);
 }
@@ -165,16 +182,15 @@ TEST(ZnVirtualTree, InternalDragOffCallsNoEventAndStartsNoTimer) {
 TEST(ZnVirtualTree, PlaylistConfigurationNeverStartsAnInternalDrag) {
   TFixedDpiSource Source;
   TDpiCache Dpi(Source);
+  const TFunctionTexts Texts([](int, int) { return QString("x"); });
   TPlaylistViewModel Model;
-  QObject::connect(&Model, &TPlaylistViewModel::GetText,
-                   [](int, int, QString& ACellText) { ACellText = "x"; });
+  Model.SetTextSource(&Texts);
   Model.Rebind(8);
+  TIntDragRecorder Handler;
   TVirtualTreePlaylist View(Dpi);
   ConfigurePlaylistView(View, Model);
+  View.SetIntDragHandler(&Handler);
   int Calls = 0;
-  QObject::connect(&View, &TZnVirtualTree::IntDragAllow, [&](bool&) { ++Calls; });
-  QObject::connect(&View, &TZnVirtualTree::IntDragging,
-                   [&](const QModelIndex&, const QModelIndex&) { ++Calls; });
   QObject::connect(&View, &TZnVirtualTree::IntDragEnd, [&] { ++Calls; });
   View.resize(500, 300);
   View.show();
@@ -185,7 +201,7 @@ TEST(ZnVirtualTree, PlaylistConfigurationNeverStartsAnInternalDrag) {
   Move(Client, RowPoint(3));
   Move(Client, RowPoint(4));
   Release(Client, RowPoint(4));
-  EXPECT_EQ(Calls, 0);
+  EXPECT_EQ(Calls + Handler.Asked + static_cast<int>(Handler.Exchanges.size()), 0);
   EXPECT_EQ(Model.rowCount(), 8);
 }
 
@@ -201,12 +217,8 @@ TEST(ZnVirtualTree, InternalDragStartsOnlyOnAnAllowedPressOnARow) {
                {"press outside rows", false, 1, false}};
   for (const auto& C : Cases) {
     TIntDragFixture F;
-    bool AllowSeen = false;
     if (C.AllowHandler != 0)
-      QObject::connect(&F.View, &TZnVirtualTree::IntDragAllow, [&](bool& AAllow) {
-        AllowSeen = AAllow;
-        AAllow = C.AllowHandler > 0;
-      });
+      F.Handler.Answer = C.AllowHandler > 0;
     Press(F.Client(), C.PressOnRow ? F.RowPoint(2) : F.BelowLastRow());
     EXPECT_EQ(IntDragTimer(F.View)->isActive(), C.Starts) << C.Name;
     Move(F.Client(), F.RowPoint(3));
@@ -214,7 +226,7 @@ TEST(ZnVirtualTree, InternalDragStartsOnlyOnAnAllowedPressOnARow) {
     EXPECT_EQ(F.Exchanges.size(), C.Starts ? 1u : 0u) << C.Name;
     EXPECT_EQ(F.Ends, C.Starts ? 1 : 0) << C.Name;
     if (C.AllowHandler != 0) {
-      EXPECT_TRUE(AllowSeen) << "the answer starts from allowed";
+      EXPECT_TRUE(F.Handler.AllowSeen) << "the answer starts from allowed";
     }
   }
 }
@@ -259,7 +271,7 @@ TEST(ZnVirtualTree, LeavingTheListStopsExchangesButNotTheEdgeScrolling) {
 TEST(ZnVirtualTree, MissingInternalDragHandlersAreReported) {
   {
     TIntDragFixture F;
-    QObject::disconnect(&F.View, &TZnVirtualTree::IntDragging, nullptr, nullptr);
+    F.View.SetIntDragHandler(nullptr);
     F.Drag(2, {3});
     EXPECT_EQ(F.Errors, QStringList{"Internal drag error 1"});
     EXPECT_EQ(F.Done, 0);
@@ -318,13 +330,20 @@ TEST(ZnVirtualTree, IntDragAutoScrollIntervalAppliesAtOnce) {
   Release(F.Client(), F.RowPoint(2));
 }
 
-TEST(ZnVirtualTree, DragOverHandlerDecidesAndDropLeavesTheRowsToItsHandler) {
+// Accepts every drag or none, leaving the action as the policy's default gives it.
+struct TFixedDropPolicy final : TDropPolicy {
+  explicit TFixedDropPolicy(bool AAccept) : Accept(AAccept) {}
+  bool AcceptsDrop(const QDropEvent&) override { return Accept; }
+  const bool Accept;
+};
+
+TEST(ZnVirtualTree, DropPolicyDecidesAndDropLeavesTheRowsToTheReceiver) {
   for (bool Accept : {false, true}) {
     TViewFixture F(8);
     int Drops = 0;
     QModelIndex DropRow;
-    QObject::connect(&F.View, &TZnVirtualTree::DragOver,
-                     [&](const QDropEvent&, bool& AAccept) { AAccept = Accept; });
+    TFixedDropPolicy Policy(Accept);
+    F.View.SetDropPolicy(&Policy);
     QObject::connect(&F.View, &TZnVirtualTree::DragDrop, [&](const QDropEvent& AEvent) {
       ++Drops;
       DropRow = F.View.indexAt(AEvent.position().toPoint());
@@ -348,6 +367,39 @@ TEST(ZnVirtualTree, DragOverHandlerDecidesAndDropLeavesTheRowsToItsHandler) {
       EXPECT_TRUE(F.View.Idle()) << "the drop ends the view's drag state";
     }
   }
+}
+
+// Listening to the list's news changes nothing it decides: without a policy QTreeView still
+// accepts and drops, whoever is connected.
+TEST(ZnVirtualTree, ReceiversOfTheNewsLeaveDragAndDropToTheToolkit) {
+  TViewFixture F(8);
+  int Heard = 0;
+  QObject::connect(&F.View, &TZnVirtualTree::DragDrop, [&](const QDropEvent&) { ++Heard; });
+  QObject::connect(&F.View, &TZnVirtualTree::IntDragDone, [&] { ++Heard; });
+  QObject::connect(&F.View, &TZnVirtualTree::IntDragEnd, [&] { ++Heard; });
+  QObject::connect(&F.View, &TZnVirtualTree::Failed, [&](const std::exception&) { ++Heard; });
+  const auto Own = F.OwnDrag();
+  QMimeData Foreign;
+  Foreign.setText("from elsewhere");
+  const QPoint Point = F.RowPoint(5);
+  const struct {
+    const char* Name;
+    const QMimeData* Data;
+    bool Accepted;
+  } Cases[] = {{"own rows", Own.get(), true}, {"foreign text", &Foreign, false}};
+  for (const auto& C : Cases) {
+    QDragEnterEvent Enter(Point, Qt::MoveAction, C.Data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(F.Client(), &Enter);
+    QDragMoveEvent Over(Point, Qt::MoveAction, C.Data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(F.Client(), &Over);
+    EXPECT_EQ(Over.isAccepted(), C.Accepted) << C.Name;
+  }
+  QDropEvent Drop(Point, Qt::MoveAction, Own.get(), Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(F.Client(), &Drop);
+  EXPECT_FALSE(Drop.isAccepted()) << "QTreeView dropped, and the model takes no rows";
+  EXPECT_EQ(Heard, 0);
+  EXPECT_EQ(F.Model.rowCount(), 8);
+  EXPECT_TRUE(F.View.Idle());
 }
 
 // The playlist's own configuration: three columns of 420 pixels in a list 600 wide.
