@@ -12,6 +12,7 @@
 #include "suite/recorder/recorder_settings.h"
 #include "suite/recorder/recorder_window.h"
 #include "suite/recorder/single_instance.h"
+#include "support/version.h"
 #include "support/widget_box_presenter.h"
 
 namespace {

@@ -8,6 +8,7 @@
 #include "remote/request_worker.h"
 #include "remote/upload_body.h"
 #include "support/hand_over.h"
+#include "support/version.h"
 #include "tests/testsupport/raw_http_server.h"
 #include "tests/testsupport/temp_folder.h"
 
