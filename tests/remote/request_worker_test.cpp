@@ -32,11 +32,6 @@ struct TResult {
 class RequestWorker : public ::testing::Test {
  protected:
   void SetUp() override {
-    // Loopback servers only; a proxy from the environment would stand in between.
-    qunsetenv("http_proxy");
-    qunsetenv("HTTP_PROXY");
-    qunsetenv("all_proxy");
-    qunsetenv("ALL_PROXY");
     FSettings->SetServer(u"127.0.0.1"_qs);
     FSettings->SetUser(u"a b"_qs);
     FSettings->SetPass(u"x&y"_qs);
