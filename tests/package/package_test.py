@@ -130,9 +130,16 @@ def contents(args):
         if not metainfo or '<release version="%s"' % version not in read(metainfo[0]):
             fail("the metainfo does not name release %s" % version)
 
-        reported = run(link, "--version").strip()
+        # Both are answered without a display: none is given, so a window would fail to open.
+        shown = ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM")
+        headless = {name: value for name, value in os.environ.items() if name not in shown}
+        reported = run(link, "--version", env=headless).strip()
         if reported != "Wavenard " + version:
             fail("wavenard --version says %r, the package is %s" % (reported, version))
+        for option in ("--help", "-h"):
+            usage = run(link, option, env=headless)
+            if not usage.startswith("Usage: wavenard ") or "--version" not in usage:
+                fail("wavenard %s printed %r" % (option, usage))
 
 
 def start(args):
