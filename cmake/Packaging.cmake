@@ -5,16 +5,20 @@ set(WAVENARD_METAINFO_ID org.wavenard.Wavenard)
 set(WAVENARD_PACKAGING_DIR ${PROJECT_SOURCE_DIR}/packaging)
 string(TIMESTAMP WAVENARD_RELEASE_DATE "%Y-%m-%d" UTC)
 string(TIMESTAMP WAVENARD_CHANGELOG_DATE "%a, %d %b %Y %H:%M:%S +0000" UTC)
+# The one place of the maintainer: the package's Maintainer field, its changelog, its copyright file's
+# contact and the metadata's developer name.
 set(WAVENARD_PACKAGE_MAINTAINER "Wavenard developers <wavenard@users.noreply.example>"
-    CACHE STRING "Maintainer field of the Debian package")
+    CACHE STRING "Maintainer of the Debian package and developer of the program, as name <address>")
+string(REGEX REPLACE " *<[^>]*>$" "" WAVENARD_DEVELOPERS "${WAVENARD_PACKAGE_MAINTAINER}")
 
 configure_file(${WAVENARD_PACKAGING_DIR}/wavenard.1.in wavenard.1 @ONLY)
 configure_file(${WAVENARD_PACKAGING_DIR}/wavenard.metainfo.xml.in ${WAVENARD_METAINFO_ID}.metainfo.xml @ONLY)
 configure_file(${WAVENARD_PACKAGING_DIR}/changelog.in packaging/changelog @ONLY)
+configure_file(${WAVENARD_PACKAGING_DIR}/copyright.in packaging/copyright @ONLY)
 
 install(FILES ${PROJECT_BINARY_DIR}/wavenard.1 DESTINATION share/man/man1)
 install(FILES ${PROJECT_BINARY_DIR}/${WAVENARD_METAINFO_ID}.metainfo.xml DESTINATION share/metainfo)
-install(FILES ${WAVENARD_PACKAGING_DIR}/copyright DESTINATION share/doc/wavenard)
+install(FILES ${PROJECT_BINARY_DIR}/packaging/copyright DESTINATION share/doc/wavenard)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME wavenard)

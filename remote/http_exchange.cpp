@@ -13,6 +13,7 @@
 #include "remote/request_url.h"
 #include "remote/tls_checks.h"
 #include "support/system_error.h"
+#include "support/version.h"
 
 namespace wavenard {
 

@@ -10,6 +10,7 @@
 #include "suite/recorder/recorder_window.h"
 #include "suite/recorder/single_instance.h"
 #include "support/quit_signals.h"
+#include "support/version.h"
 #include "support/widgets/widget_box_presenter.h"
 
 // The suite's voice-track recorder. Wavenard starts it with "-wavenard"; it behaves the same

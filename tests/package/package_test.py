@@ -6,6 +6,7 @@
     package_test.py start     --out O --station-sim S --playlist P
                                                                 the unpacked program against the simulator
     package_test.py scripts   --out O                           uid.ini through install, upgrade, remove, purge
+    package_test.py piuparts  --out O --piuparts P              piuparts in a clean bookworm (skips offline)
 """
 
 import argparse
@@ -17,6 +18,8 @@ import signal
 import subprocess
 import sys
 import tempfile
+import time
+import urllib.request
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "testsupport"))
 from station_harness import fail, playlist_requests, start_simulator, wait_for, write_settings  # noqa: E402
@@ -26,6 +29,11 @@ APP_FOLDER = "usr/lib/wavenard"
 UID_INI = re.compile(r"\A\[Settings\]\nUID=(0|[1-9][0-9]{0,4})\n\Z")
 USER = "pkg"
 PASSWORD = "pkg"
+DISTRIBUTION = "bookworm"
+# The exit code ctest takes as "skipped" (SKIP_RETURN_CODE).
+SKIPPED = 77
+# A base system older than this is made afresh rather than upgraded.
+BASE_SYSTEM_DAYS = 30
 
 
 def run(*command, **kwargs):
@@ -130,9 +138,16 @@ def contents(args):
         if not metainfo or '<release version="%s"' % version not in read(metainfo[0]):
             fail("the metainfo does not name release %s" % version)
 
-        reported = run(link, "--version").strip()
+        # Both are answered without a display: none is given, so a window would fail to open.
+        shown = ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM")
+        headless = {name: value for name, value in os.environ.items() if name not in shown}
+        reported = run(link, "--version", env=headless).strip()
         if reported != "Wavenard " + version:
             fail("wavenard --version says %r, the package is %s" % (reported, version))
+        for option in ("--help", "-h"):
+            usage = run(link, option, env=headless)
+            if not usage.startswith("Usage: wavenard ") or "--version" not in usage:
+                fail("wavenard %s printed %r" % (option, usage))
 
 
 def start(args):
@@ -236,10 +251,85 @@ def scripts(args):
             fail("the application folder outlived the purge: %s" % files_under(os.path.join(root, APP_FOLDER)))
 
 
+def skip(reason):
+    print("skipped: " + reason)
+    sys.exit(SKIPPED)
+
+
+def apt_sources():
+    """The archive URIs and suites apt reads here, from one-line and deb822 source files."""
+    sources = []
+    for path in ["/etc/apt/sources.list"] + sorted(glob.glob("/etc/apt/sources.list.d/*")):
+        if not os.path.isfile(path):
+            continue
+        with open(path, encoding="utf-8", errors="replace") as f:
+            text = f.read()
+        if path.endswith(".sources"):
+            for stanza in re.split(r"\n\s*\n", text):
+                fields = dict(re.findall(r"(?m)^(URIs|Suites):[ \t]*(.*)$", stanza))
+                for uri in fields.get("URIs", "").split():
+                    sources += [(uri, suite) for suite in fields.get("Suites", "").split()]
+        elif path.endswith(".list"):
+            for line in text.splitlines():
+                words = re.sub(r"\[[^]]*\]", " ", line.split("#")[0]).split()
+                if len(words) >= 3 and words[0] == "deb":
+                    sources.append((words[1], words[2]))
+    return sources
+
+
+def archive_mirror():
+    """The mirror apt uses for the distribution, when it answers within seconds; None otherwise."""
+    for uri, suite in apt_sources():
+        if suite != DISTRIBUTION or not uri.startswith("http"):
+            continue
+        mirror = uri.rstrip("/")
+        try:
+            with urllib.request.urlopen("%s/dists/%s/Release" % (mirror, DISTRIBUTION), timeout=5) as answer:
+                if answer.status == 200:
+                    return mirror
+        except OSError:
+            continue
+    return None
+
+
+def base_system_file():
+    """The packed base system piuparts starts from, kept in the user's cache between runs, never
+    in the source tree or the build folder."""
+    cache = os.environ.get("XDG_CACHE_HOME") or os.path.join(os.path.expanduser("~"), ".cache")
+    arch = run("dpkg", "--print-architecture").strip()
+    return os.path.join(cache, "wavenard", "piuparts-%s-%s.tar.gz" % (DISTRIBUTION, arch))
+
+
+def piuparts(args):
+    deb = package_file(args.out)
+    if os.geteuid() != 0:
+        skip("piuparts needs root to make its chroot")
+    mirror = archive_mirror()
+    if mirror is None:
+        skip("no mirror of the Debian archive for %s answers (read from /etc/apt/sources.list*)" % DISTRIBUTION)
+    base = base_system_file()
+    fresh = os.path.isfile(base) and time.time() - os.path.getmtime(base) < BASE_SYSTEM_DAYS * 86400
+    command = [args.piuparts, "--distribution", DISTRIBUTION, "--mirror", mirror,
+               "--fail-if-inadequate", "--no-upgrade-test"]
+    if fresh:
+        command += ["--basetgz", base]
+    else:
+        # Made by debootstrap on the first run (minutes) and upgraded by piuparts on every later
+        # one; piuparts writes it beside and renames it into place, so a run at the same time sees
+        # it whole or not at all.
+        os.makedirs(os.path.dirname(base), exist_ok=True)
+        command += ["--save", base]
+    with tempfile.TemporaryDirectory(prefix="wavenard-piuparts-") as work:
+        result = subprocess.run(command + ["--tmpdir", work, deb], capture_output=True, text=True)
+    if result.returncode != 0:
+        fail("piuparts exited with %d:\n%s%s" % (result.returncode, result.stdout[-20000:], result.stderr))
+    print("piuparts passed on " + deb)
+
+
 def main():
     parser = argparse.ArgumentParser()
-    parser.add_argument("step", choices=("build", "lint", "contents", "start", "scripts"))
-    for name in ("out", "build_dir", "station_sim", "playlist"):
+    parser.add_argument("step", choices=("build", "lint", "contents", "start", "scripts", "piuparts"))
+    for name in ("out", "build_dir", "station_sim", "playlist", "piuparts"):
         parser.add_argument("--" + name.replace("_", "-"))
     args = parser.parse_args()
     globals()[args.step](args)

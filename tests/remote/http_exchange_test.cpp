@@ -37,16 +37,7 @@ QString FailureOf(const QString& AURL, const QByteArray* AForm = nullptr,
   return {};
 }
 
-class HttpExchange : public ::testing::Test {
- protected:
-  void SetUp() override {
-    // Loopback servers only; a proxy from the environment would stand in between.
-    qunsetenv("http_proxy");
-    qunsetenv("HTTP_PROXY");
-    qunsetenv("all_proxy");
-    qunsetenv("ALL_PROXY");
-  }
-};
+using HttpExchange = ::testing::Test;
 
 TEST_F(HttpExchange, KeepsStatusReasonTypeAndBody) {
   TRawHttpServer Server([](const QByteArray&) {

@@ -9,6 +9,7 @@
 #include "remote/upload_body.h"
 #include "support/threads/hand_over.h"
 #include "support/threads/worker_pool.h"
+#include "support/version.h"
 #include "tests/testsupport/raw_http_server.h"
 #include "tests/testsupport/temp_folder.h"
 
@@ -33,11 +34,6 @@ struct TResult {
 class RequestWorker : public ::testing::Test {
  protected:
   void SetUp() override {
-    // Loopback servers only; a proxy from the environment would stand in between.
-    qunsetenv("http_proxy");
-    qunsetenv("HTTP_PROXY");
-    qunsetenv("all_proxy");
-    qunsetenv("ALL_PROXY");
     FSettings->SetServer(u"127.0.0.1"_qs);
     FSettings->SetUser(u"a b"_qs);
     FSettings->SetPass(u"x&y"_qs);

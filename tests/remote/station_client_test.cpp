@@ -111,8 +111,6 @@ class TFileHolder {
 class StationClient : public ::testing::Test {
  protected:
   void SetUp() override {
-    qunsetenv("http_proxy");
-    qunsetenv("all_proxy");
     sim::TTrackList List;
     for (const auto& [Title, Ms] : {std::pair{"Opening", 5000}, {"Morning Song", 185000}, {"News", 120000}}) {
       sim::TTrack Track;

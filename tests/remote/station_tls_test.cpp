@@ -61,11 +61,6 @@ class StationTls : public ::testing::Test {
 
   void SetUp() override {
     ASSERT_TRUE(Certificates->Made());
-    qunsetenv("https_proxy");
-    qunsetenv("HTTPS_PROXY");
-    qunsetenv("http_proxy");
-    qunsetenv("all_proxy");
-    qunsetenv("ALL_PROXY");
     qunsetenv("SSL_CERT_DIR");
     qputenv("SSL_CERT_FILE", Certificates->File(u"ca.pem"_qs).toLocal8Bit());
     FSettings->SetUser(u"demo"_qs);
