@@ -9,7 +9,6 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 #include <QTest>
 #include <cmath>
 #include <memory>
@@ -31,6 +30,7 @@
 #include "support/message_box.h"
 #include "tests/suite/flac_reader.h"
 #include "tests/testsupport/scripted_box_presenter.h"
+#include "tests/testsupport/sound_server.h"
 #include "tests/testsupport/temp_folder.h"
 
 namespace wavenard {
@@ -91,58 +91,22 @@ double LastNumber(const QString& AText, const QString& APattern) {
 class SoundServerTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    FRuntime = std::make_unique<QTemporaryDir>();
-    const QString Runtime = FRuntime->path();
-    const QString Socket = Runtime + "/native";
-    QDir().mkpath(Runtime + "/home");
-    QProcessEnvironment Environment = QProcessEnvironment::systemEnvironment();
-    Environment.insert("XDG_RUNTIME_DIR", Runtime);
-    Environment.insert("HOME", Runtime + "/home");
-    Environment.insert("PULSE_SERVER", "unix:" + Socket);
-    // The client library of this process talks to that server only.
-    qputenv("PULSE_SERVER", ("unix:" + Socket).toUtf8());
-    qputenv("PULSE_COOKIE", (Runtime + "/home/cookie").toUtf8());
-    FServer = std::make_unique<QProcess>();
-    FServer->setProcessEnvironment(Environment);
-    FServer->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    FServer->start(PULSEAUDIO_PROGRAM,
-                   {"-n", "--daemonize=no", "--exit-idle-time=-1", "--use-pid-file=no", "--log-level=error",
-                    "-L", "module-native-protocol-unix auth-anonymous=1 socket=" + Socket, "-L",
-                    "module-null-sink sink_name=out", "-L",
-                    "module-sine-source rate=48000 frequency=440 source_name=sine", "-L",
-                    "module-null-sink sink_name=feed rate=48000", "-L",
-                    "module-remap-source master=feed.monitor source_name=mic "
-                    "source_properties=device.description=Studio_Microphone"});
-    ASSERT_TRUE(FServer->waitForStarted(5000));
-    // The server is up once its control tool gets an answer.
-    bool Answered = false;
-    for (int Attempt = 0; Attempt < 100 && !Answered && FServer->state() == QProcess::Running; ++Attempt) {
-      QProcess Control;
-      Control.setProcessEnvironment(Environment);
-      Control.start("pactl", {"set-default-source", "sine"});
-      Answered = Control.waitForFinished(5000) && Control.exitCode() == 0;
-      Answered = Answered && Pactl({"set-default-sink", "out"}).has_value();
-      if (!Answered) {
-        QTest::qWait(100);
-      }
-    }
-    ASSERT_TRUE(Answered) << "the sound server did not start";
+    FServer = std::make_unique<test::TSoundServer>(
+        PULSEAUDIO_PROGRAM, QStringList{"module-null-sink sink_name=out",
+                                        "module-sine-source rate=48000 frequency=440 source_name=sine",
+                                        "module-null-sink sink_name=feed rate=48000",
+                                        "module-remap-source master=feed.monitor source_name=mic "
+                                        "source_properties=device.description=Studio_Microphone"});
+    ASSERT_TRUE(FServer->WaitUntilUp()) << FServer->Failure().toStdString();
+    ASSERT_TRUE(Pactl({"set-default-source", "sine"}).has_value() &&
+                Pactl({"set-default-sink", "out"}).has_value())
+        << "the sound server did not take its default input and output";
   }
 
-  static void TearDownTestSuite() {
-    if (FServer) {
-      FServer->terminate();
-      if (!FServer->waitForFinished(5000)) {
-        FServer->kill();
-        FServer->waitForFinished(5000);
-      }
-    }
-    FServer.reset();
-    FRuntime.reset();
-  }
+  static void TearDownTestSuite() { FServer.reset(); }
 
   void SetUp() override {
-    if (FServer == nullptr || FServer->state() != QProcess::Running) {
+    if (FServer == nullptr || !FServer->IsRunning()) {
       GTEST_FAIL() << "no sound server";
     }
   }
@@ -171,19 +135,9 @@ class SoundServerTest : public ::testing::Test {
     return Window;
   }
 
-  // What the server's control tool prints, or nothing when it fails.
-  static std::optional<QString> Pactl(const QStringList& AArguments) {
-    QProcess Control;
-    Control.start("pactl", AArguments);
-    if (!Control.waitForFinished(10000) || Control.exitStatus() != QProcess::NormalExit ||
-        Control.exitCode() != 0) {
-      return std::nullopt;
-    }
-    return QString::fromUtf8(Control.readAllStandardOutput());
-  }
+  static std::optional<QString> Pactl(const QStringList& AArguments) { return FServer->Pactl(AArguments); }
 
-  static inline std::unique_ptr<QTemporaryDir> FRuntime;
-  static inline std::unique_ptr<QProcess> FServer;
+  static inline std::unique_ptr<test::TSoundServer> FServer;
   test::TTempFolder App;
   test::TScriptedBoxPresenter Boxes;
   TMediaDeviceSource Devices;
