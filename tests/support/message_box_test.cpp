@@ -78,7 +78,7 @@ TEST(MyMessageBox, FromWorkersReturnsAtOnceAndShowsTheBoxesInOrderOnTheMainThrea
   EXPECT_EQ(Results, std::vector<int>(5, -1));
   EXPECT_TRUE(Boxes.Shown().isEmpty()) << "nothing is shown before the main thread runs its jobs";
 
-  QTRY_COMPARE_WITH_TIMEOUT(Boxes.Shown().size(), 5, 5000);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Boxes.Shown().size() == 5; }, 5000));
   for (int I = 0; I < 5; ++I) {
     EXPECT_EQ(Boxes.Shown()[I].Text, QString("job %1").arg(I));
     EXPECT_EQ(Boxes.Shown()[I].Caption, "Error");
@@ -109,7 +109,7 @@ TEST(MyMessageBox, AJobWaitsForTheOpenBoxInsteadOfStackingOnIt) {
     Boxes.MyMessageBox("first", "Error", MB_ICONERROR);
     Boxes.MyMessageBox("second", "Error", MB_ICONERROR);
   }).join();
-  QTRY_COMPARE_WITH_TIMEOUT(Boxes.Order.size(), 2, 5000);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Boxes.Order.size() == 2; }, 5000));
   EXPECT_EQ(Boxes.Order, QStringList({"first", "second"}));
   EXPECT_EQ(Boxes.MaxDepth, 1);
 }
