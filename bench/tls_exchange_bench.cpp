@@ -26,9 +26,6 @@ const QTemporaryDir& Certificates() {
       std::abort();
     }
     ::setenv("SSL_CERT_FILE", (Dir.path() + QStringLiteral("/ca.pem")).toLocal8Bit().constData(), 1);
-    ::unsetenv("http_proxy");
-    ::unsetenv("https_proxy");
-    ::unsetenv("all_proxy");
     return true;
   }();
   static_cast<void>(Made);

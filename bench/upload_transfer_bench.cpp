@@ -1,7 +1,6 @@
 // Posting the voice-track form over loopback to a server that only reads it: MB/s of body
 // bytes, with and without the progress that the status panel follows (second argument 1).
 #include <benchmark/benchmark.h>
-#include <stdlib.h>
 
 #include <QByteArray>
 #include <atomic>
@@ -12,8 +11,6 @@
 namespace {
 
 void PostUploadForm(benchmark::State& AState) {
-  ::unsetenv("http_proxy");
-  ::unsetenv("all_proxy");
   const QByteArray Form =
       "user=studio&pass=secret&action=wavenard&fn=take+1.flac&pos=3&vt=" + QByteArray(AState.range(0), 'A');
   const bool WithProgress = AState.range(1) != 0;
