@@ -262,15 +262,9 @@ bool TRecorderWindow::StopRecording(bool ATell) {
 }
 
 void TRecorderWindow::BeginReview(TRecordingResult AResult) {
-  try {
-    FAudio = DecodeTake(AResult.Take->Descriptor(), AResult.FileName);
-  } catch (const ERecordingFailure& E) {
-    // What cannot be read back cannot be processed either: it stays as it was recorded.
-    AResult.Take->Keep();
-    ShowStatus(E.Message());
-    return;
-  }
   FTake = std::move(AResult.Take);
+  FAudio = std::move(AResult.Audio);
+  FReadBack = false;
   FLoudness = AResult.Loudness;
   FPlan = PlanTake(FAudio, FOptions, FLoudness);
   FWaveform->ShowTake(&FAudio);
@@ -358,6 +352,24 @@ void TRecorderWindow::btPlayClick() {
     FPlayer.Stop();
     PlayingFinished();
     return;
+  }
+  // Heard as the file on disk holds it: the take is read back with the first Play, so what the
+  // presenter approves is what the station will get.
+  if (!FReadBack) {
+    try {
+      TTakeAudio Read = DecodeTake(FTake->Descriptor(), FTake->FileName());
+      // The plan's frames are those of the recording.
+      if (Read.Frames() != FAudio.Frames() || Read.Channels != FAudio.Channels) {
+        throw ERecordingFailure(
+            QStringLiteral("Cannot read file \"%1\". It does not hold the take as it was recorded")
+                .arg(FTake->FileName()));
+      }
+      FAudio = std::move(Read);
+    } catch (const ERecordingFailure& E) {
+      ShowStatus(E.Message());
+      return;
+    }
+    FReadBack = true;
   }
   // What is heard is what will be kept.
   const std::vector<qint16> Samples = ApplyPlan(FAudio, FPlan);

@@ -123,6 +123,8 @@ class TRecorderWindow final : public QWidget {
   // The take under review.
   std::unique_ptr<THeldTake> FTake;
   TTakeAudio FAudio;
+  // Whether FAudio was read back from the take's file, or is still the sound as recorded.
+  bool FReadBack = false;
   TTakePlan FPlan;
   std::optional<TLoudness> FLoudness;
 

@@ -8,7 +8,8 @@
 #include <QTimer>
 #include <algorithm>
 #include <cstring>
-#include <vector>
+#include <span>
+#include <utility>
 
 #include "suite/recorder/input_choice.h"
 #include "suite/recorder/recording_failure.h"
@@ -22,6 +23,9 @@ constexpr int FallbackSampleRate = 48000;
 constexpr int MaxDrainMs = 3000;
 constexpr int SampleBytes = 2;
 constexpr int InputWatchMs = 200;
+// Room for this much sound is set aside at the start, so that a take of usual length is never
+// copied to make room while it is recorded. The system hands out only what is used.
+constexpr int ReservedSeconds = 300;
 
 QString DeviceErrorText(QAudio::Error AError) {
   switch (AError) {
@@ -115,6 +119,8 @@ void TRecording::Start(const QAudioDevice& ADevice, const QString& AFolder, cons
 
   const TNewTakeFile File = Folder.CreateTake(AStartTime);
   FWriter.Open(File.Fd, File.FileName, Format.sampleRate(), Format.channelCount());
+  FAudio = TTakeAudio{Format.sampleRate(), Format.channelCount(), {}};
+  FAudio.Samples.reserve(size_t(ReservedSeconds) * size_t(FAudio.SampleRate) * size_t(FAudio.Channels));
   FLoudness = std::make_unique<TLoudnessMeter>(Format.sampleRate(), Format.channelCount());
   FPending.clear();
   FFailure.clear();
@@ -134,6 +140,7 @@ void TRecording::Start(const QAudioDevice& ADevice, const QString& AFolder, cons
   if (FSource->error() != QAudio::NoError) {
     const QString Reason = DeviceErrorText(FSource->error());
     ReleaseSource();
+    FAudio = {};
     try {
       FWriter.Finish();
     } catch (const ERecordingFailure&) {
@@ -164,9 +171,8 @@ TRecordingResult TRecording::Stop() {
   }
   TRecordingResult Result;
   Result.FileName = FWriter.FileName();
-  Result.SampleRate = FWriter.SampleRate();
-  Result.Frames = FWriter.FramesWritten();
   Result.Loudness = FLoudness->Result();
+  Result.Audio = std::exchange(FAudio, {});
   Result.Take = FWriter.FinishHeld();
   if (Result.Take == nullptr) {
     throw ERecordingFailure(QStringLiteral("Nothing was recorded: the input device delivered no sound."));
@@ -191,19 +197,22 @@ void TRecording::Consume(const char* AData, qint64 ASize) {
   if (Frames <= 0) {
     return;
   }
-  // The bytes may lie at any alignment; copy them into samples.
-  std::vector<qint16> Samples(static_cast<size_t>(Frames * FWriter.Channels()));
-  std::memcpy(Samples.data(), FPending.constData(), Samples.size() * SampleBytes);
+  // The bytes may lie at any alignment; copy them into samples, after those of the take so far.
+  const size_t Start = FAudio.Samples.size();
+  FAudio.Samples.resize(Start + static_cast<size_t>(Frames * FWriter.Channels()));
+  qint16* const Samples = FAudio.Samples.data() + Start;
+  std::memcpy(Samples, FPending.constData(), static_cast<size_t>(Frames * FrameBytes));
   FPending.remove(0, Frames * FrameBytes);
   int Peak = 0;
-  for (const qint16 Sample : Samples) {
+  for (const qint16 Sample : std::span(Samples, FAudio.Samples.size() - Start)) {
     Peak = std::max(Peak, std::abs(int{Sample}));
   }
   FPeak = std::max(FPeak, Peak / 32768.0);
   try {
-    FWriter.Write(Samples.data(), Frames);
-    FLoudness->Add(Samples.data(), Frames);
+    FWriter.Write(Samples, Frames);
+    FLoudness->Add(Samples, Frames);
   } catch (const ERecordingFailure& E) {
+    FAudio.Samples.resize(Start);
     EndAfterFailure(E.Message());
   }
 }
@@ -242,6 +251,7 @@ void TRecording::EndAfterFailure(const QString& AReason) {
 }
 
 QString TRecording::CloseAfterFailure() {
+  FAudio = {};
   QString Reason = FFailure;
   if (FWriter.IsOpen()) {
     try {

@@ -11,6 +11,7 @@
 
 #include "suite/recorder/flac_file_writer.h"
 #include "suite/recorder/held_take.h"
+#include "suite/recorder/take_audio.h"
 #include "suite/recorder/take_folder.h"
 #include "suite/recorder/take_processing.h"
 
@@ -24,13 +25,13 @@ struct TInputChoice;
 // The file a recording left behind, complete and still held for review.
 struct TRecordingResult {
   QString FileName;
-  qint64 Frames = 0;
-  int SampleRate = 0;
   std::unique_ptr<THeldTake> Take;
+  // The sound the file holds, kept as it was recorded, so that nothing has to be read back.
+  TTakeAudio Audio;
   // Of all that was kept, measured while it was recorded.
   std::optional<TLoudness> Loudness;
 
-  qint64 DurationMs() const { return SampleRate > 0 ? Frames * 1000 / SampleRate : 0; }
+  qint64 DurationMs() const { return Audio.SampleRate > 0 ? Audio.Frames() * 1000 / Audio.SampleRate : 0; }
 };
 
 // How much sound the capture device is asked to hand over at a time, so the meter follows the
@@ -101,6 +102,8 @@ class TRecording final : public QObject {
   std::unique_ptr<QAudioSource> FSource;
   std::unique_ptr<TSink> FSink;
   TFlacFileWriter FWriter;
+  // What the file holds so far.
+  TTakeAudio FAudio;
   std::unique_ptr<TLoudnessMeter> FLoudness;
   QByteArray FPending;
   QString FFailure;

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QComboBox>
@@ -230,6 +231,19 @@ TEST_F(SoundServerTest, TheInsertRefusesTheFileWhileItIsRecordedAndSendsItAfterS
   // Complete, but still held while the presenter listens to it.
   EXPECT_THROW(ReadVoiceTrackFile(File), EFileFailure);
   Result.Take->Keep();
+  // The sound reviewed and kept is the sound in the file.
+  const test::TDecodedFlac Decoded = test::DecodeFlac(File);
+  ASSERT_TRUE(Decoded.Ok);
+  ASSERT_EQ(int(Decoded.Channels), Result.Audio.Channels);
+  EXPECT_EQ(int(Decoded.SampleRate), Result.Audio.SampleRate);
+  ASSERT_EQ(qint64(Decoded.Samples[0].size()), Result.Audio.Frames());
+  for (qint64 Frame = 0; Frame < Result.Audio.Frames(); ++Frame) {
+    for (int Channel = 0; Channel < Result.Audio.Channels; ++Channel) {
+      ASSERT_EQ(Decoded.Samples[size_t(Channel)][size_t(Frame)],
+                Result.Audio.Samples[size_t(Frame * Result.Audio.Channels + Channel)])
+          << "frame " << Frame << ", channel " << Channel;
+    }
+  }
   QByteArray Content;
   ASSERT_NO_THROW(Content = ReadVoiceTrackFile(File));
   QFile Stored(File);
@@ -324,9 +338,16 @@ TEST_F(SoundServerTest, TheMeterRunsBeforeRecordAndTheKeyboardLoopIsRecordStopKe
   Window->btStop().click();
   const QString Third = Window->ReviewedFile();
   ASSERT_FALSE(Third.isEmpty());
+  // Cut short behind the recorder's back: the file is not played, and Keep writes the take whole.
+  ASSERT_EQ(::truncate(QFile::encodeName(Third).constData(), 2000), 0);
+  Window->btPlay().click();
+  EXPECT_TRUE(Window->lbStatus().text().startsWith("Cannot read file \"" + Third + "\". "))
+      << Window->lbStatus().text().toStdString();
+  EXPECT_EQ(Window->btPlay().text(), "Play");
   QTest::keyClick(Window.get(), Qt::Key_Return);
   EXPECT_TRUE(Window->ReviewedFile().isEmpty());
   EXPECT_TRUE(Offered(Third));
+  EXPECT_GT(test::DecodeFlac(Third).Seconds(), 0.3);
 }
 
 TEST_F(SoundServerTest, AnInputThatGoesAwayStopsTheRecordingAndKeepsWhatItHeard) {
