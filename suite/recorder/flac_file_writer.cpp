@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <type_traits>
 #include <vector>
 
 #include "suite/recorder/held_take.h"
@@ -70,7 +71,7 @@ class TFlacFileWriter::TEncoder final : public FLAC::Encoder::Stream {
   quint64 StampedSamples = 0;
   quint64 StampInterval = 0;
   int LastError = 0;
-  std::vector<FLAC__int32> Buffer;
+  std::vector<qint32> Buffer;
   // Whole frames (or the header) not written yet, and the samples they hold.
   std::vector<FLAC__byte> Pending;
   quint64 PendingSamples = 0;
@@ -225,11 +226,26 @@ void TFlacFileWriter::Write(const qint16* ASamples, qint64 AFrames) {
     const qint64 Frames = std::min(PieceFrames, AFrames - Done);
     const qint16* const Piece = ASamples + Done * FChannels;
     FEncoder->Buffer.assign(Piece, Piece + Frames * FChannels);
-    FFramesWritten += Frames;
-    if (!FEncoder->process_interleaved(FEncoder->Buffer.data(), static_cast<uint32_t>(Frames))) {
-      Abandon(FEncoder->FailureReason());
-    }
+    Encode(FEncoder->Buffer.data(), Frames);
   }
+  FlushOrAbandon();
+}
+
+void TFlacFileWriter::Write(const qint32* ASamples, qint64 AFrames) {
+  Q_ASSERT(IsOpen());
+  Encode(ASamples, AFrames);
+  FlushOrAbandon();
+}
+
+void TFlacFileWriter::Encode(const qint32* ASamples, qint64 AFrames) {
+  static_assert(std::is_same_v<qint32, FLAC__int32>);
+  FFramesWritten += AFrames;
+  if (!FEncoder->process_interleaved(ASamples, static_cast<uint32_t>(AFrames))) {
+    Abandon(FEncoder->FailureReason());
+  }
+}
+
+void TFlacFileWriter::FlushOrAbandon() {
   if (!FEncoder->Flush()) {
     Abandon(FEncoder->FailureReason());
   }

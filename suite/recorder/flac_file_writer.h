@@ -41,6 +41,9 @@ class TFlacFileWriter final {
   // Encodes AFrames frames of AChannels samples each. Raises ERecordingFailure after the file
   // has been closed as described above.
   void Write(const qint16* ASamples, qint64 AFrames);
+  // The same for samples already widened to 32 bits, each within the 16-bit range, as the
+  // encoder takes them.
+  void Write(const qint32* ASamples, qint64 AFrames);
   // Encodes what is still buffered, completes the header and closes the file. Raises
   // ERecordingFailure when that fails; the file is closed (or removed when empty) all the same.
   void Finish();
@@ -60,6 +63,8 @@ class TFlacFileWriter final {
  private:
   class TEncoder;
 
+  void Encode(const qint32* ASamples, qint64 AFrames);
+  void FlushOrAbandon();
   [[noreturn]] void Abandon(const QString& AReason);
   void Close(bool AKeep);
 
