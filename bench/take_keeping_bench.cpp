@@ -15,6 +15,7 @@
 #include "suite/recorder/level_meter.h"
 #include "suite/recorder/take_keeper.h"
 #include "suite/recorder/take_processing.h"
+#include "suite/recorder/take_waveform.h"
 
 namespace wavenard {
 namespace {
@@ -48,9 +49,10 @@ const TTakeAudio& OneMinute() {
   return Audio;
 }
 
-// What a minute costs after Stop: finding the silence to trim, the gain, encoding into the part
-// file and putting it in place. Loudness and true peak were measured while it was recorded
-// (BM_MeasureOneMinuteStereo48k); the take to replace is made untimed.
+// What a minute costs after Stop: finding the silence to trim and the gain, the waveform shown for
+// review, and on Keep, encoding into the part file and putting it in place. Loudness and true
+// peak were measured while it was recorded (BM_MeasureOneMinuteStereo48k), and the sound is at
+// hand from the recording; the take to replace is made untimed.
 void BM_KeepOneMinuteStereo48k(benchmark::State& AState) {
   const TTakeAudio& Audio = OneMinute();
   TLoudnessMeter Meter(Rate, 2);
@@ -59,6 +61,8 @@ void BM_KeepOneMinuteStereo48k(benchmark::State& AState) {
   QTemporaryDir Dir;
   const QString Name = Dir.filePath(QStringLiteral("VT.flac"));
   const std::vector<qint16> Short(size_t(Rate) * 2, 1000);
+  TTakeWaveform Waveform;
+  Waveform.resize(640, Waveform.sizeHint().height());
   for (auto _ : AState) {
     AState.PauseTiming();
     QFile::remove(Name);
@@ -68,6 +72,8 @@ void BM_KeepOneMinuteStereo48k(benchmark::State& AState) {
     std::unique_ptr<THeldTake> Take = Writer.FinishHeld();
     AState.ResumeTiming();
     const TTakePlan Plan = PlanTake(Audio, TRecorderOptions{}, Measured);
+    Waveform.ShowTake(&Audio);
+    Waveform.ShowKept(Plan.FirstFrame, Plan.EndFrame);
     KeepTake(*Take, Audio, Plan);
     benchmark::DoNotOptimize(Plan.Gain);
   }
