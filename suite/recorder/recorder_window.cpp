@@ -180,6 +180,28 @@ void TRecorderWindow::closeEvent(QCloseEvent* AEvent) {
   AEvent->accept();
 }
 
+bool TRecorderWindow::event(QEvent* AEvent) {
+  const bool Handled = QWidget::event(AEvent);
+  if (AEvent->type() == QEvent::LayoutRequest) {
+    KeepTallEnough();
+  }
+  return Handled;
+}
+
+void TRecorderWindow::resizeEvent(QResizeEvent* AEvent) {
+  QWidget::resizeEvent(AEvent);
+  KeepTallEnough();
+}
+
+void TRecorderWindow::KeepTallEnough() {
+  // The wrapped lines need more height the narrower the window is, which the layout's own
+  // minimum leaves out: the window grows with them rather than letting them run into the
+  // waveform and one another.
+  if (const int Needed = heightForWidth(width()); Needed > 0 && Needed != minimumHeight()) {
+    setMinimumHeight(Needed);
+  }
+}
+
 void TRecorderWindow::keyPressEvent(QKeyEvent* AEvent) {
   // Outside a dialog no button takes Enter: here it is the default button's, Keep.
   if ((AEvent->key() == Qt::Key_Return || AEvent->key() == Qt::Key_Enter) && FTake != nullptr &&

@@ -78,8 +78,10 @@ class TRecorderWindow final : public QWidget {
   static QString FormatLength(qint64 AMilliseconds);
 
  protected:
+  bool event(QEvent* AEvent) override;
   void closeEvent(QCloseEvent* AEvent) override;
   void keyPressEvent(QKeyEvent* AEvent) override;
+  void resizeEvent(QResizeEvent* AEvent) override;
 
  private:
   QAudioDevice ChooseDevice();
@@ -92,6 +94,7 @@ class TRecorderWindow final : public QWidget {
   void RecordingFailed(const QString& AReason, bool AKept);
   void RecordingInputGone(const QString& ADeviceName);
   void tmrMeterTimer();
+  void KeepTallEnough();
   // Stops the recording; the take then waits for review. False when nothing is left to review.
   // ATell: say so; a caller that has more to say says it once, after.
   bool StopRecording(bool ATell = true);

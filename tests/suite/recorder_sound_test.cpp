@@ -316,6 +316,10 @@ TEST_F(SoundServerTest, TheMeterRunsBeforeRecordAndTheKeyboardLoopIsRecordStopKe
       << Window->lbStatus().text().toStdString();
   EXPECT_EQ(QApplication::focusWidget(), &Window->btKeep());
   EXPECT_TRUE(Window->btKeep().isDefault());
+  // The window grows for the review: the figures stand below the whole waveform.
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] { return Window->lbLoudness().geometry().top() > Window->Waveform().geometry().bottom(); }, 2000))
+      << Window->lbLoudness().geometry().top() << " " << Window->Waveform().geometry().bottom();
   EXPECT_TRUE(Window->btPlay().isEnabled() && Window->btDiscard().isEnabled() &&
               Window->btRecord().isEnabled());
   EXPECT_FALSE(Window->btStop().isEnabled());
