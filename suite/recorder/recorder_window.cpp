@@ -378,19 +378,20 @@ void TRecorderWindow::btPlayClick() {
   // Heard as the file on disk holds it: the take is read back with the first Play, so what the
   // presenter approves is what the station will get.
   if (!FReadBack) {
+    TTakeAudio Read;
     try {
-      TTakeAudio Read = DecodeTake(FTake->Descriptor(), FTake->FileName());
-      // The plan's frames are those of the recording.
-      if (Read.Frames() != FAudio.Frames() || Read.Channels != FAudio.Channels) {
-        throw ERecordingFailure(
-            QStringLiteral("Cannot read file \"%1\". It does not hold the take as it was recorded")
-                .arg(FTake->FileName()));
-      }
-      FAudio = std::move(Read);
+      Read = DecodeTake(FTake->Descriptor(), FTake->FileName());
     } catch (const ERecordingFailure& E) {
       ShowStatus(E.Message());
       return;
     }
+    // The plan's frames are those of the recording.
+    if (Read.Frames() != FAudio.Frames() || Read.Channels != FAudio.Channels) {
+      ShowStatus(QStringLiteral("Cannot read file \"%1\". It does not hold the take as it was recorded")
+                     .arg(FTake->FileName()));
+      return;
+    }
+    FAudio = std::move(Read);
     FReadBack = true;
   }
   // What is heard is what will be kept.

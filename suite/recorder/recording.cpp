@@ -199,12 +199,13 @@ void TRecording::Consume(const char* AData, qint64 ASize) {
   }
   // The bytes may lie at any alignment; copy them into samples, after those of the take so far.
   const size_t Start = FAudio.Samples.size();
-  FAudio.Samples.resize(Start + static_cast<size_t>(Frames * FWriter.Channels()));
+  const auto Count = static_cast<size_t>(Frames * FWriter.Channels());
+  FAudio.Samples.resize(Start + Count);
   qint16* const Samples = FAudio.Samples.data() + Start;
-  std::memcpy(Samples, FPending.constData(), static_cast<size_t>(Frames * FrameBytes));
+  std::memcpy(Samples, FPending.constData(), Count * SampleBytes);
   FPending.remove(0, Frames * FrameBytes);
   int Peak = 0;
-  for (const qint16 Sample : std::span(Samples, FAudio.Samples.size() - Start)) {
+  for (const qint16 Sample : std::span(Samples, Count)) {
     Peak = std::max(Peak, std::abs(int{Sample}));
   }
   FPeak = std::max(FPeak, Peak / 32768.0);

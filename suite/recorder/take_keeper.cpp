@@ -47,8 +47,7 @@ class TKeptSound final {
     FChanged.wait(Lock, [this] { return FReady > FTaken || FDone; });
     if (FReady > FTaken) {
       FHanded = true;
-      const std::vector<qint32>& Slot = FSlots[size_t(FTaken % Slots)];
-      return {Slot.data(), FSizes[size_t(FTaken % Slots)]};
+      return FSlots[size_t(FTaken % Slots)];
     }
     if (FFailure) {
       std::rethrow_exception(FFailure);
@@ -82,9 +81,7 @@ class TKeptSound final {
         Lock.unlock();
         // The encoder is done with this slot and takes no other until it is counted ready.
         std::vector<qint32>& Slot = FSlots[size_t(FReady % Slots)];
-        Slot.resize(Samples);
-        std::copy_n(Piece.data(), Samples, Slot.data());
-        FSizes[size_t(FReady % Slots)] = Samples;
+        Slot.assign(Piece.data(), Piece.data() + Samples);
         qToLittleEndian<qint16>(Piece.data(), qsizetype(Samples), Piece.data());
         Hash.addData(
             QByteArrayView(reinterpret_cast<const char*>(Piece.data()), qsizetype(Samples * sizeof(qint16))));
@@ -106,7 +103,6 @@ class TKeptSound final {
   const TTakeAudio& FAudio;
   const TTakePlan& FPlan;
   std::array<std::vector<qint32>, Slots> FSlots;
-  std::array<size_t, Slots> FSizes{};
   std::mutex FMutex;
   std::condition_variable_any FChanged;
   // Pieces made ready by the worker, and taken by the encoder and done with.
